@@ -1,0 +1,113 @@
+#include "app/main_dialog.h"
+
+#include "app/res/resource.h"
+#include "framework/app.h"
+#include "framework/wide.h"
+#include "platform/win32_platform.h"
+
+namespace {
+
+constexpr const char16_t* kVersion = u"1.07rc1";
+constexpr int kMaxValueChars = 128;
+
+// One logo for every dialog of the process, created on first use and freed at exit.
+CBitmap& LogoBitmap()
+{
+    static CBitmap logo;
+    return logo;
+}
+
+}  // namespace
+
+CQuorkelvraDlg::CQuorkelvraDlg(HWND parent)
+    : CDialog(IDD_QUORKELVRA_DIALOG, parent),
+      CheckRun(SystemPlatform(), *this),
+      m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
+{
+}
+
+CQuorkelvraDlg::~CQuorkelvraDlg() = default;
+
+void CQuorkelvraDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_TAB, m_tabCtrl);
+    const struct {
+        int control;
+        CString* field;
+    } bindings[] = {
+        {IDC_VALUE_OS, &m_strOperatingSystem},
+        {IDC_VALUE_OS_VERSION, &m_strOsVersion},
+        {IDC_VALUE_MANUFACTURER, &m_strManufacturer},
+        {IDC_VALUE_PROCESSOR, &m_strProcessor},
+        {IDC_VALUE_BIOS, &m_strBiosVersion},
+        {IDC_VALUE_LOCALE, &m_strLocale},
+        {IDC_VALUE_USER, &m_strUserName},
+        {IDC_VALUE_TOTAL_MEMORY, &m_strTotalMemory},
+        {IDC_VALUE_AVAILABLE_MEMORY, &m_strAvailableMemory},
+        {IDC_VALUE_HARD_DRIVE, &m_strHardDrive},
+        {IDC_VALUE_SERIAL_PORTS, &m_strSerialPorts},
+    };
+    for (const auto& binding : bindings) {
+        DDX_Text(pDX, binding.control, *binding.field);
+        DDV_MaxChars(pDX, *binding.field, kMaxValueChars);
+    }
+}
+
+BOOL CQuorkelvraDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    CBitmap& logo = LogoBitmap();
+    if (logo.GetSafeHandle() == nullptr)
+        logo.LoadBitmap(IDB_LOGO);
+
+    m_pListBox = nullptr;
+
+    m_crBackground = RGB(153, 186, 190);
+    m_crList = RGB(255, 255, 255);
+    m_brBackground.CreateSolidBrush(m_crBackground);
+    m_brList.CreateSolidBrush(m_crList);
+
+    m_strVersionCaption = Format(u"Kelvra version %s", {kVersion});
+    SetDlgItemText(IDC_VERSION_CAPTION, m_strVersionCaption);
+
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    m_tabCtrl.InsertItem(0, u"#1 - PC Check");
+    m_tabCtrl.InsertItem(1, u"#2 - System Information");
+
+    SendDlgItemMessageW(m_hWnd, IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP,
+                        reinterpret_cast<LPARAM>(logo.GetSafeHandle()));
+
+    m_pListBox = GetDlgItem(IDC_LIST_RESULTS);
+    RunChecks();
+    return TRUE;
+}
+
+void CQuorkelvraDlg::SetControlText(int controlId, const CString& text)
+{
+    SetDlgItemText(controlId, text);
+}
+
+void CQuorkelvraDlg::AddListString(const CString& text)
+{
+    SendMessageW(m_pListBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
+}
+
+void CQuorkelvraDlg::SetMarkImage(int controlId, ImageHandle image)
+{
+    SendDlgItemMessageW(m_hWnd, controlId, STM_SETIMAGE, IMAGE_BITMAP, static_cast<LPARAM>(image));
+}
+
+MarkImages CQuorkelvraDlg::LoadMarkImages()
+{
+    m_bmpPass.LoadBitmap(IDB_PASS);
+    m_bmpFail.LoadBitmap(IDB_FAIL);
+    m_bmpBlank.LoadBitmap(IDB_BLANK);
+    auto handle = [](const CBitmap& bitmap) {
+        return reinterpret_cast<ImageHandle>(bitmap.GetSafeHandle());
+    };
+    return {handle(m_bmpPass), handle(m_bmpFail), handle(m_bmpBlank)};
+}

@@ -1,0 +1,35 @@
+// The main dialog: its controls show what the check run gathered, and it owns every value, brush
+// and bitmap for its whole life.
+#pragma once
+
+#include "check/check_run.h"
+#include "framework/dialog.h"
+#include "framework/gdi.h"
+
+class CQuorkelvraDlg : public CDialog, private DialogSurface, public CheckRun {
+public:
+    explicit CQuorkelvraDlg(HWND parent = nullptr);
+    ~CQuorkelvraDlg() override;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+private:
+    void SetControlText(int controlId, const CString& text) override;
+    void AddListString(const CString& text) override;
+    void SetMarkImage(int controlId, ImageHandle image) override;
+    MarkImages LoadMarkImages() override;
+
+    HICON m_hIcon;
+    CBrush m_brBackground;
+    CBrush m_brList;
+    COLORREF m_crBackground = RGB(153, 186, 190);
+    COLORREF m_crList = RGB(255, 255, 255);
+    HWND m_pListBox = nullptr;
+    CBitmap m_bmpPass;
+    CBitmap m_bmpFail;
+    CBitmap m_bmpBlank;
+    CTabCtrl m_tabCtrl;
+    CString m_strVersionCaption;
+};

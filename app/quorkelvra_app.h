@@ -1,0 +1,8 @@
+#pragma once
+
+#include "framework/app.h"
+
+class CQuorkelvraApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+};

@@ -1,0 +1,135 @@
+#include "check/check_run.h"
+
+#include "check/listing.h"
+#include "check/rules.h"
+#include "report/labels.h"
+#include "report/report_writer.h"
+
+namespace {
+
+// Everything one run holds; nothing of it outlives the run.
+class RunState {
+public:
+    RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report)
+        : surface_(surface), report_(std::move(report))
+    {
+    }
+
+    bool writeFailed() const { return writeFailed_; }
+    void CloseReport() { report_.reset(); }
+
+    void SetImages(const MarkImages& images)
+    {
+        passImage_ = images.pass;
+        failImage_ = images.fail;
+    }
+
+    // A diagnostic line: listed, then written as it stands.
+    void ListAndWrite(const CString& line)
+    {
+        surface_.AddListString(line);
+        Write(line);
+    }
+
+    // An item is shown before it is judged, and listed before its verdict is appended, so the
+    // list never shows a verdict.
+    void PresentItem(ResultItem item, const CString& valueText, const CString& listLine, bool pass)
+    {
+        const ResultRow& row = kResultRows[item];
+        surface_.SetControlText(row.valueControl, valueText);
+        surface_.AddListString(listLine);
+        const ImageHandle image = pass ? passImage_ : failImage_;
+        if (image != 0)
+            surface_.SetMarkImage(row.markControl, image);
+        Write(listLine + (pass ? u":1" : u":0"));
+    }
+
+    void PresentItem(ResultItem item, const CString& valueText, bool pass)
+    {
+        PresentItem(item, valueText, Format(u"%s: %s", {kResultRows[item].label, valueText}), pass);
+    }
+
+private:
+    void Write(const CString& line)
+    {
+        if (!WriteReportLine(report_.get(), line))
+            writeFailed_ = true;
+    }
+
+    DialogSurface& surface_;
+    std::unique_ptr<OutputFile> report_;
+    ImageHandle passImage_ = 0;
+    ImageHandle failImage_ = 0;
+    bool writeFailed_ = false;
+};
+
+}  // namespace
+
+void CheckRun::RunChecks()
+{
+    m_surface.SetControlText(IDC_REPORT_PATH, u"");
+    // A report that cannot be created does not stop the run: every value is still shown.
+    RunState run(m_surface, m_platform.CreateReportFile(kReportFileName));
+    const MarkImages images = m_surface.LoadMarkImages();
+
+    VersionRecord version;
+    SystemRecord system;
+    if (!m_platform.GetVersionRecord(version)) {
+        m_surface.AddListString(kVersionErrorText);
+        return;
+    }
+    // A 32-bit process on 64-bit Windows sees the native processor only through
+    // GetNativeSystemInfo; systems older than Windows XP lack it.
+    if (!m_platform.GetNativeSystemRecord(system))
+        m_platform.GetSystemRecord(system);
+
+    bool recognisedOs = false;
+    const bool supportedOs = GetOperatingSystemName(system, version, &recognisedOs);
+    bool solidState = false;
+    std::int32_t serialPortCount = 0;
+    if (recognisedOs) {
+        solidState = GetHardDriveInfo();
+        GetComputerSystemInfo();
+        GetBiosReleaseDate();
+        GetSerialPortCount(&serialPortCount);
+    }
+    GetPhysicalMemory();
+
+    for (const CString& line : SystemInformationLines(system, version))
+        run.ListAndWrite(line);
+
+    run.SetImages(images);
+
+    run.PresentItem(kItemOperatingSystem, m_strOperatingSystem, PassesOperatingSystem(supportedOs));
+
+    m_strOsVersion = Format(u"%d.%d.%d %s", {version.majorVersion, version.minorVersion,
+                                             version.buildNumber, version.csdVersion});
+    run.PresentItem(kItemOsVersion, m_strOsVersion, PassesOperatingSystem(supportedOs));
+
+    run.PresentItem(kItemManufacturer, Format(u"%s %s", {m_strManufacturer, m_strModel}),
+                    Format(u"%s: %s %s",
+                           {kResultRows[kItemManufacturer].label, m_strManufacturer, m_strModel}),
+                    PassesManufacturer(m_strManufacturer, m_strModel));
+
+    double speedGhz = 0.0;
+    GetProcessorSpeed(&speedGhz);
+    run.PresentItem(kItemProcessor, m_strProcessor,
+                    PassesProcessorSpeed(system.numberOfProcessors, speedGhz));
+
+    run.PresentItem(kItemBios, m_strBiosVersion, PassesBiosYear(m_nBiosYear));
+
+    GetLocaleLanguage();
+    run.PresentItem(kItemLocale, m_strLocale, PassesLocale(m_strLocale));
+    run.PresentItem(kItemUserName, m_strUserName, PassesUserName(m_strUserName));
+    run.PresentItem(kItemTotalMemory, m_strTotalMemory, PassesTotalMemory(m_nTotalMemoryMB));
+    run.PresentItem(kItemAvailableMemory, m_strAvailableMemory,
+                    PassesAvailableMemory(m_nAvailableMemoryMB));
+    run.PresentItem(kItemHardDrive, m_strHardDrive, PassesHardDrive(m_nHardDriveSizeGB, solidState));
+
+    m_strSerialPorts = Format(u"%d", {serialPortCount});
+    run.PresentItem(kItemSerialPorts, m_strSerialPorts, PassesSerialPorts(serialPortCount));
+
+    run.CloseReport();
+    if (run.writeFailed())
+        m_surface.SetControlText(IDC_REPORT_PATH, kReportIncompleteText);
+}

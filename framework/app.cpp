@@ -1,0 +1,47 @@
+#include "framework/app.h"
+
+#include "framework/wide.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp()
+{
+    g_app = this;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_app && g_app->m_hInstance ? g_app->m_hInstance : GetModuleHandleW(nullptr);
+}
+
+CString GetWindowTextOf(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0)
+        return CString();
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, &buffer[0], length + 1);
+    return FromWide(buffer.c_str(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
+}
+
+// The program has no message loop of its own: InitInstance shows the modal dialog and returns
+// false once it has closed, which ends the process.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
+{
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr)
+        return 1;
+    app->m_hInstance = instance;
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
+    app->m_strAppName = AppNameFromModulePath(FromWide(path, length < MAX_PATH ? length : 0));
+    app->InitInstance();
+    return 0;
+}

@@ -1,0 +1,29 @@
+// The application object: one global instance whose InitInstance the program's entry point runs.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/text.h"
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp() = default;
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual BOOL InitInstance() { return TRUE; }
+
+    HINSTANCE m_hInstance = nullptr;
+    // The executable's file name without its extension: the caption of the program's message boxes.
+    CString m_strAppName;
+    CString m_strRegistryKey;
+    HWND m_pMainWnd = nullptr;
+
+protected:
+    // Names the per-user settings key; the program stores nothing there.
+    void SetRegistryKey(const CString& key) { m_strRegistryKey = key; }
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();

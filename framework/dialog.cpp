@@ -1,0 +1,163 @@
+#include "framework/dialog.h"
+
+#include <commctrl.h>
+
+#include "framework/app.h"
+#include "framework/wide.h"
+
+namespace {
+
+// Dialog procedures return these messages' results directly; every other result goes through
+// DWLP_MSGRESULT.
+bool ReturnsResultDirectly(UINT message)
+{
+    return (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) ||
+           message == WM_QUERYDRAGICON || message == WM_INITDIALOG || message == WM_COMPAREITEM ||
+           message == WM_VKEYTOITEM || message == WM_CHARTOITEM;
+}
+
+}  // namespace
+
+bool CTabCtrl::InsertItem(int index, const CString& text)
+{
+    CString copy = text;
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(AsWide(copy));
+    return SendMessageW(m_hWnd, TCM_INSERTITEMW, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(&item)) != -1;
+}
+
+int CTabCtrl::GetItemCount() const
+{
+    return static_cast<int>(SendMessageW(m_hWnd, TCM_GETITEMCOUNT, 0, 0));
+}
+
+CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
+
+INT_PTR CDialog::DoModal()
+{
+    return DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_templateId), m_parent,
+                           &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool CDialog::UpdateData(bool saveAndValidate)
+{
+    CDataExchange exchange(this, saveAndValidate);
+    DoDataExchange(&exchange);
+    if (exchange.failed()) {
+        if (HWND control = GetDlgItem(exchange.m_idLastControl))
+            SetFocus(control);
+        return false;
+    }
+    return true;
+}
+
+void CDialog::EndDialog(INT_PTR result)
+{
+    ::EndDialog(m_hWnd, result);
+}
+
+void CDialog::SetDlgItemText(int controlId, const CString& text)
+{
+    ::SetDlgItemTextW(m_hWnd, controlId, AsWide(text));
+}
+
+CString CDialog::GetDlgItemText(int controlId) const
+{
+    return GetWindowTextOf(GetDlgItem(controlId));
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(false);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(true))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    const MessageMap map = GetMessageMap();
+    for (std::size_t i = 0; i < map.count; ++i) {
+        const MessageMapEntry& entry = map.entries[i];
+        if (entry.message != message)
+            continue;
+        if (message == WM_COMMAND &&
+            (LOWORD(wParam) != entry.controlId || HIWORD(wParam) != entry.notifyCode))
+            continue;
+        if (entry.handler(*this, wParam, lParam, result))
+            return true;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+            OnOK();
+            return true;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel();
+            return true;
+        }
+    }
+    return false;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CDialog* dialog = nullptr;
+    if (message == WM_INITDIALOG) {
+        dialog = reinterpret_cast<CDialog*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        dialog->m_hWnd = window;
+        return dialog->OnInitDialog();
+    }
+    dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (dialog == nullptr)
+        return FALSE;
+    LRESULT result = 0;
+    if (!dialog->Dispatch(message, wParam, lParam, result))
+        return FALSE;
+    if (ReturnsResultDirectly(message))
+        return static_cast<INT_PTR>(result);
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+void DDX_Text(CDataExchange* pDX, int controlId, CString& value)
+{
+    if (pDX->failed())
+        return;
+    pDX->m_idLastControl = controlId;
+    if (pDX->m_bSaveAndValidate)
+        value = pDX->m_pDlgWnd->GetDlgItemText(controlId);
+    else
+        pDX->m_pDlgWnd->SetDlgItemText(controlId, value);
+}
+
+void DDV_MaxChars(CDataExchange* pDX, const CString& value, int maxChars)
+{
+    if (pDX->failed() || !pDX->m_bSaveAndValidate)
+        return;
+    const CString message = MaxCharsMessage(value, maxChars);
+    if (message.empty())
+        return;
+    const CWinApp* app = AfxGetApp();
+    MessageBoxW(pDX->m_pDlgWnd->GetSafeHwnd(), AsWide(message),
+                app ? AsWide(app->m_strAppName) : L"", MB_OK | MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
+
+void DDX_Control(CDataExchange* pDX, int controlId, CWndControl& control)
+{
+    if (control.m_hWnd == nullptr)
+        control.m_hWnd = pDX->m_pDlgWnd->GetDlgItem(controlId);
+}

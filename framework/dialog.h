@@ -1,0 +1,97 @@
+// A modal dialog built from a template, with a message map and data exchange: the least of a window
+// framework that the program uses.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "framework/text.h"
+
+class CDialog;
+
+// One row of a message map. For WM_COMMAND the row also names the control and notification code.
+// The handler returns true when it handled the message, with the message's result in `result`;
+// false passes the message on to the dialog's default processing.
+struct MessageMapEntry {
+    UINT message;
+    UINT controlId;
+    UINT notifyCode;
+    bool (*handler)(CDialog& dialog, WPARAM wParam, LPARAM lParam, LRESULT& result);
+};
+
+struct MessageMap {
+    const MessageMapEntry* entries;
+    std::size_t count;
+};
+
+// The state of one data exchange: towards the controls, or back into the fields with validation.
+class CDataExchange {
+public:
+    CDataExchange(CDialog* dialog, bool saveAndValidate)
+        : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate)
+    {
+    }
+    // Stops the exchange: later exchanges are skipped and UpdateData reports failure.
+    void Fail() { m_failed = true; }
+    bool failed() const { return m_failed; }
+
+    CDialog* m_pDlgWnd;
+    bool m_bSaveAndValidate;
+    // The control exchanged last: a validation that follows it is about its value.
+    int m_idLastControl = 0;
+
+private:
+    bool m_failed = false;
+};
+
+// A child control bound to a member object through DDX_Control.
+class CWndControl {
+public:
+    HWND m_hWnd = nullptr;
+};
+
+class CTabCtrl : public CWndControl {
+public:
+    bool InsertItem(int index, const CString& text);
+    int GetItemCount() const;
+};
+
+class CDialog {
+public:
+    explicit CDialog(UINT templateId, HWND parent = nullptr);
+    virtual ~CDialog() = default;
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    INT_PTR DoModal();
+    bool UpdateData(bool saveAndValidate);
+    void EndDialog(INT_PTR result);
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    HWND GetDlgItem(int controlId) const { return ::GetDlgItem(m_hWnd, controlId); }
+    void SetDlgItemText(int controlId, const CString& text);
+    CString GetDlgItemText(int controlId) const;
+
+protected:
+    virtual void DoDataExchange(CDataExchange*) {}
+    // Runs the exchange towards the controls. True lets the dialog give focus to its default control.
+    virtual BOOL OnInitDialog();
+    // OK exchanges back into the fields and closes only when every value is valid.
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual MessageMap GetMessageMap() const { return {nullptr, 0}; }
+
+    HWND m_hWnd = nullptr;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    UINT m_templateId;
+    HWND m_parent;
+};
+
+void DDX_Text(CDataExchange* pDX, int controlId, CString& value);
+void DDV_MaxChars(CDataExchange* pDX, const CString& value, int maxChars);
+void DDX_Control(CDataExchange* pDX, int controlId, CWndControl& control);

@@ -1,0 +1,42 @@
+#include "framework/file.h"
+
+#include "framework/wide.h"
+
+bool CFile::Open(const CString& name, UINT flags)
+{
+    Close();
+    const DWORD access = (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
+    const DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    m_hFile = CreateFileW(AsWide(name), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
+    return IsOpen();
+}
+
+bool CFile::Write(const void* bytes, DWORD count)
+{
+    DWORD written = 0;
+    return IsOpen() && WriteFile(m_hFile, bytes, count, &written, nullptr) && written == count;
+}
+
+std::int64_t CFile::Read(void* bytes, DWORD count)
+{
+    DWORD read = 0;
+    if (!IsOpen() || !ReadFile(m_hFile, bytes, count, &read, nullptr))
+        return -1;
+    return read;
+}
+
+std::int64_t CFile::GetLength() const
+{
+    LARGE_INTEGER size = {};
+    if (!IsOpen() || !GetFileSizeEx(m_hFile, &size))
+        return -1;
+    return size.QuadPart;
+}
+
+void CFile::Close()
+{
+    if (IsOpen())
+        CloseHandle(m_hFile);
+    m_hFile = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,37 @@
+// A file handle owner with the open modes the program uses. Failures are results, never exceptions.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "framework/text.h"
+
+class CFile {
+public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        shareExclusive = 0x0010,
+        modeCreate = 0x1000,
+    };
+
+    CFile() = default;
+    ~CFile() { Close(); }
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // modeCreate truncates or creates; without it the file must exist. No share flag means no
+    // sharing at all, as with shareExclusive.
+    bool Open(const CString& name, UINT flags);
+    bool Write(const void* bytes, DWORD count);
+    // The number of bytes read, or -1 when the read failed.
+    std::int64_t Read(void* bytes, DWORD count);
+    // The length in bytes, or -1 when it cannot be read.
+    std::int64_t GetLength() const;
+    void Close();
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+};

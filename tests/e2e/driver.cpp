@@ -1,0 +1,318 @@
+// The end-to-end tests' hands and eyes: a separate Windows process that finds the running program's
+// dialog, reads its controls, presses its buttons and looks at its pixels. Output is UTF-8, one
+// fact per line, for the Linux side of the tests to parse.
+//
+//   qk-driver dump [timeout-ms]        controls, list entries and mark colours of the dialog
+//   qk-driver press <control-id>       clicks a button
+//   qk-driver key escape               sends Escape to the dialog's focused control
+//   qk-driver wait-closed [timeout-ms] waits until the dialog has gone
+//   qk-driver screenshot <file.bmp>    saves what the dialog shows on screen
+//   qk-driver sysinfo                  the platform's own system and version records
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "framework/text.h"
+
+namespace {
+
+constexpr const wchar_t* kTitle = L"Quor-kelvra";
+
+std::string Utf8(const std::wstring& text)
+{
+    return ToUtf8(CString(reinterpret_cast<const char16_t*>(text.c_str()), text.size()));
+}
+
+// Control texts may hold anything; line breaks would split a fact, so they are escaped.
+std::string Escaped(const std::wstring& text)
+{
+    std::string out;
+    for (char c : Utf8(text)) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+HWND FindDialog(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindWindowW(L"#32770", kTitle);
+        if (window != nullptr && IsWindowVisible(window))
+            return window;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(100);
+    }
+}
+
+std::wstring WindowText(HWND window)
+{
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                     reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// Colour of a mark by its pixels: mostly green, mostly red, or all white.
+const char* MarkColour(HWND control)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    HDC screen = GetDC(nullptr);
+    int green = 0, red = 0, white = 0, total = 0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            const COLORREF c = GetPixel(screen, x, y);
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            ++total;
+            if (g > 110 && g > r + 50 && g > b + 50)
+                ++green;
+            else if (r > 150 && r > g + 80 && r > b + 80)
+                ++red;
+            else if (r > 240 && g > 240 && b > 240)
+                ++white;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    if (total == 0)
+        return "none";
+    if (green > total / 20 && red == 0)
+        return "pass";
+    if (red > total / 20 && green == 0)
+        return "fail";
+    if (white > total / 2 && green == 0 && red == 0)
+        return "blank";
+    return "other";
+}
+
+struct DumpContext {
+    HWND dialog;
+};
+
+BOOL CALLBACK DumpChild(HWND child, LPARAM param)
+{
+    const DumpContext* context = reinterpret_cast<const DumpContext*>(param);
+    if (GetParent(child) != context->dialog)
+        return TRUE;
+    const int id = GetDlgCtrlID(child);
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, context->dialog, reinterpret_cast<POINT*>(&rect), 2);
+    std::printf("control %d class=%s visible=%d style=%08lx rect=%ld,%ld,%ld,%ld\n", id,
+                Utf8(ClassOf(child)).c_str(), IsWindowVisible(child) ? 1 : 0,
+                static_cast<unsigned long>(style), rect.left, rect.top, rect.right, rect.bottom);
+    // A bitmap static's text is its image's resource id, not something a user reads.
+    if ((style & SS_TYPEMASK) == SS_BITMAP && ClassOf(child) == L"Static")
+        std::printf("mark %d %s\n", id, MarkColour(child));
+    else
+        std::printf("text %d %s\n", id, Escaped(WindowText(child)).c_str());
+    return TRUE;
+}
+
+int Dump(DWORD timeoutMs)
+{
+    HWND dialog = FindDialog(timeoutMs);
+    if (dialog == nullptr) {
+        std::printf("error no dialog\n");
+        return 2;
+    }
+    // Let the dialog finish painting before its pixels are read.
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    std::printf("dialog pid=%lu title=%s\n", static_cast<unsigned long>(processId),
+                Utf8(WindowText(dialog)).c_str());
+    DumpContext context{dialog};
+    EnumChildWindows(dialog, DumpChild, reinterpret_cast<LPARAM>(&context));
+
+    HWND list = GetDlgItem(dialog, 1001);
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    std::vector<std::wstring> entries;
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring entry(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, L'\0');
+        const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                                            reinterpret_cast<LPARAM>(&entry[0]));
+        entry.resize(static_cast<std::size_t>(copied < 0 ? 0 : copied));
+        entries.push_back(entry);
+        std::printf("list %s\n", Escaped(entry).c_str());
+    }
+    // The list box sorts by the locale's case-insensitive comparison; check with the same one.
+    bool sorted = true;
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, entries[i - 1].c_str(), -1,
+                           entries[i].c_str(), -1) == CSTR_GREATER_THAN)
+            sorted = false;
+    }
+    std::printf("sorted %d\n", sorted ? 1 : 0);
+    return 0;
+}
+
+int Press(int controlId)
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    HWND button = GetDlgItem(dialog, controlId);
+    if (button == nullptr)
+        return 3;
+    PostMessageW(button, BM_CLICK, 0, 0);
+    return 0;
+}
+
+int Escape()
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    HWND target = info.hwndFocus ? info.hwndFocus : dialog;
+    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    return 0;
+}
+
+int WaitClosed(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (FindWindowW(L"#32770", kTitle) != nullptr) {
+        if (GetTickCount() - start > timeoutMs) {
+            std::printf("still open\n");
+            return 1;
+        }
+        Sleep(100);
+    }
+    std::printf("closed\n");
+    return 0;
+}
+
+int Screenshot(const wchar_t* path)
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    RECT rect;
+    GetWindowRect(dialog, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const DWORD imageSize = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + imageSize;
+    int result = 1;
+    if (FILE* out = _wfopen(path, L"wb")) {
+        std::fwrite(&file, sizeof file, 1, out);
+        std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
+        std::fwrite(bits, imageSize, 1, out);
+        std::fclose(out);
+        result = 0;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+int SysInfo()
+{
+    SYSTEM_INFO system = {};
+    using NativeFn = void(WINAPI*)(LPSYSTEM_INFO);
+    auto native = reinterpret_cast<NativeFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo")));
+    if (native)
+        native(&system);
+    else
+        GetSystemInfo(&system);
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version));
+    std::printf("ActiveProcessorMask %lu\n", static_cast<unsigned long>(system.dwActiveProcessorMask));
+    std::printf("AllocationGranularity %lu\n", system.dwAllocationGranularity);
+    std::printf("NumberOfProcessors %lu\n", system.dwNumberOfProcessors);
+    std::printf("OemId %lu\n", system.dwOemId);
+    std::printf("PageSize %lu\n", system.dwPageSize);
+    std::printf("ProcessorType %lu\n", system.dwProcessorType);
+    std::printf("MaximumApplicationAddress %lu\n",
+                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(system.lpMaximumApplicationAddress)));
+    std::printf("MinimumApplicationAddress %lu\n",
+                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(system.lpMinimumApplicationAddress)));
+    std::printf("ProcessorArchitecture %u\n", system.wProcessorArchitecture);
+    std::printf("ProcessorLevel %u\n", system.wProcessorLevel);
+    std::printf("ProcessorRevision %u\n", system.wProcessorRevision);
+    std::printf("BuildNumber %lu\n", version.dwBuildNumber);
+    std::printf("MajorVersion %lu\n", version.dwMajorVersion);
+    std::printf("MinorVersion %lu\n", version.dwMinorVersion);
+    std::printf("OSVersionInfoSize %lu\n", version.dwOSVersionInfoSize);
+    std::printf("PlatformId %lu\n", version.dwPlatformId);
+    std::printf("CSDVersion %s\n", Escaped(version.szCSDVersion).c_str());
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return 64;
+    const std::wstring command = argv[1];
+    const DWORD timeout = argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 20000;
+    int result = 64;
+    if (command == L"dump")
+        result = Dump(timeout);
+    else if (command == L"press" && argc > 2)
+        result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
+    else if (command == L"key" && argc > 2 && std::wstring(argv[2]) == L"escape")
+        result = Escape();
+    else if (command == L"wait-closed")
+        result = WaitClosed(timeout);
+    else if (command == L"screenshot" && argc > 2)
+        result = Screenshot(argv[2]);
+    else if (command == L"sysinfo")
+        result = SysInfo();
+    std::fflush(stdout);
+    return result;
+}

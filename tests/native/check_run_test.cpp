@@ -1,0 +1,388 @@
+// The check run's order and failure paths, against a fake platform, a fake dialog and probes that
+// deliver a chosen machine's results.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "check/check_run.h"
+#include "check/listing.h"
+#include "report/labels.h"
+#include "report/report_writer.h"
+#include "tests/fakes/fake_platform.h"
+#include "tests/fakes/fake_surface.h"
+
+namespace {
+
+// What the probes report for one machine.
+struct ProbeResults {
+    bool supportedOs = true;
+    bool recognisedOs = true;
+    CString operatingSystem = u"Microsoft Windows 7 Professional, 32-bit";
+    bool solidState = false;
+    std::uint64_t driveSizeGb = 150;
+    CString hardDrive = u"150 GB";
+    CString manufacturer = u"Dell Inc.";
+    CString model = u"OptiPlex 780";
+    CString userName = u"PC\\BRQ7";
+    std::int32_t biosYear = 2010;
+    CString biosVersion = u"2010/05/24";
+    std::int32_t serialPorts = 3;
+    std::int32_t totalMb = 4096;
+    std::int32_t availableMb = 2048;
+    CString totalMemory = u"4,096 MB";
+    CString availableMemory = u"2,048 MB";
+    double speedGhz = 2.394;
+    CString processor = u"2.394 GHz";
+    CString locale = u"English";
+};
+
+class ScriptedCheckRun : public CheckRun {
+public:
+    ScriptedCheckRun(Platform& platform, DialogSurface& surface, EventLog& log,
+                     const ProbeResults& results)
+        : CheckRun(platform, surface), log_(log), results_(results)
+    {
+    }
+
+    bool GetOperatingSystemName(SystemRecord system, VersionRecord version,
+                                bool* recognisedOs) override
+    {
+        log_.push_back("GetOperatingSystemName");
+        seenSystem = system;
+        seenVersion = version;
+        *recognisedOs = results_.recognisedOs;
+        m_strOperatingSystem = results_.operatingSystem;
+        return results_.supportedOs;
+    }
+    bool GetHardDriveInfo() override
+    {
+        log_.push_back("GetHardDriveInfo");
+        m_nHardDriveSizeGB = results_.driveSizeGb;
+        m_strHardDrive = results_.hardDrive;
+        return results_.solidState;
+    }
+    void GetComputerSystemInfo() override
+    {
+        log_.push_back("GetComputerSystemInfo");
+        m_strManufacturer = results_.manufacturer;
+        m_strModel = results_.model;
+        m_strUserName = results_.userName;
+    }
+    void GetBiosReleaseDate() override
+    {
+        log_.push_back("GetBiosReleaseDate");
+        m_nBiosYear = results_.biosYear;
+        m_strBiosVersion = results_.biosVersion;
+    }
+    void GetSerialPortCount(std::int32_t* count) override
+    {
+        log_.push_back("GetSerialPortCount");
+        *count = results_.serialPorts;
+    }
+    void GetPhysicalMemory() override
+    {
+        log_.push_back("GetPhysicalMemory");
+        m_nTotalMemoryMB = results_.totalMb;
+        m_nAvailableMemoryMB = results_.availableMb;
+        m_strTotalMemory = results_.totalMemory;
+        m_strAvailableMemory = results_.availableMemory;
+    }
+    void GetProcessorSpeed(double* speedGhz) override
+    {
+        log_.push_back("GetProcessorSpeed");
+        speedOnEntry = *speedGhz;
+        *speedGhz = results_.speedGhz;
+        m_strProcessor = results_.processor;
+    }
+    void GetLocaleLanguage() override
+    {
+        log_.push_back("GetLocaleLanguage");
+        m_strLocale = results_.locale;
+    }
+
+    SystemRecord seenSystem;
+    VersionRecord seenVersion;
+    double speedOnEntry = -1.0;
+
+private:
+    EventLog& log_;
+    const ProbeResults& results_;
+};
+
+bool IsProbe(const std::string& event)
+{
+    return event.rfind("Get", 0) == 0 && event.find("Record") == std::string::npos;
+}
+
+// Splits a report into its lines; fails the test when the bytes are not CR LF terminated UTF-16LE.
+std::vector<CString> ReportLines(const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<CString> lines;
+    EXPECT_EQ(bytes.size() % 2, 0u);
+    CString text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(u"\r\n", start)) != CString::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+    return lines;
+}
+
+class CheckRunTest : public ::testing::Test {
+protected:
+    CheckRunTest() : platform(log), surface(log)
+    {
+        platform.version.osVersionInfoSize = 284;
+        platform.version.majorVersion = 6;
+        platform.version.minorVersion = 1;
+        platform.version.buildNumber = 7601;
+        platform.version.platformId = 2;
+        platform.version.csdVersion = u"Service Pack 1";
+        platform.nativeSystem.numberOfProcessors = 2;
+        platform.nativeSystem.processorArchitecture = 0;
+        platform.nativeSystem.pageSize = 4096;
+        platform.system = platform.nativeSystem;
+        platform.system.numberOfProcessors = 1;
+    }
+
+    void Run()
+    {
+        ScriptedCheckRun run(platform, surface, log, results);
+        run.RunChecks();
+        seenSystem = run.seenSystem;
+        speedOnEntry = run.speedOnEntry;
+        strOsVersion = run.m_strOsVersion;
+        strSerialPorts = run.m_strSerialPorts;
+    }
+
+    CString Text(ResultItem item) const
+    {
+        auto found = surface.texts.find(kResultRows[item].valueControl);
+        return found == surface.texts.end() ? u"<unset>" : found->second;
+    }
+    ImageHandle Mark(ResultItem item) const
+    {
+        auto found = surface.marks.find(kResultRows[item].markControl);
+        return found == surface.marks.end() ? 0 : found->second;
+    }
+    std::vector<std::string> Probes() const
+    {
+        std::vector<std::string> probes;
+        std::copy_if(log.begin(), log.end(), std::back_inserter(probes), IsProbe);
+        return probes;
+    }
+    std::ptrdiff_t Position(const std::string& event) const
+    {
+        return std::find(log.begin(), log.end(), event) - log.begin();
+    }
+
+    EventLog log;
+    FakePlatform platform;
+    FakeSurface surface;
+    ProbeResults results;
+    SystemRecord seenSystem;
+    double speedOnEntry = -1.0;
+    CString strOsVersion;
+    CString strSerialPorts;
+};
+
+TEST_F(CheckRunTest, CallsTheProbesInTheirOrder)
+{
+    Run();
+    const std::vector<std::string> expected = {
+        "GetOperatingSystemName", "GetHardDriveInfo",  "GetComputerSystemInfo",
+        "GetBiosReleaseDate",     "GetSerialPortCount", "GetPhysicalMemory",
+        "GetProcessorSpeed",      "GetLocaleLanguage",
+    };
+    EXPECT_EQ(Probes(), expected);
+    // The report is created and the images loaded before the version record is read.
+    EXPECT_LT(Position("CreateReportFile"), Position("LoadMarkImages"));
+    EXPECT_LT(Position("LoadMarkImages"), Position("GetVersionRecord"));
+    // The processor is probed once items 1 to 3 are shown, the locale once item 5 is.
+    EXPECT_GT(Position("GetProcessorSpeed"), Position("SetMarkImage 1030"));
+    EXPECT_LT(Position("GetProcessorSpeed"), Position("SetControlText 1019"));
+    EXPECT_GT(Position("GetLocaleLanguage"), Position("SetMarkImage 1028"));
+    EXPECT_LT(Position("GetLocaleLanguage"), Position("SetControlText 1021"));
+    EXPECT_EQ(speedOnEntry, 0.0);
+    EXPECT_EQ(log.back(), "CloseReportFile");
+}
+
+TEST_F(CheckRunTest, ListsTwentyEightEntriesSortedAndWithoutVerdicts)
+{
+    Run();
+    ASSERT_EQ(surface.list.size(), 28u);
+    EXPECT_TRUE(std::is_sorted(surface.list.begin(), surface.list.end()));
+    for (const CString& entry : surface.list) {
+        const CString tail = entry.substr(entry.size() - 2);
+        EXPECT_TRUE(tail != u":1" && tail != u":0") << ToUtf8(entry);
+    }
+    const auto listing = SystemInformationLines(seenSystem, platform.version);
+    for (const CString& line : listing)
+        EXPECT_NE(std::find(surface.list.begin(), surface.list.end(), line), surface.list.end());
+    EXPECT_NE(std::find(surface.list.begin(), surface.list.end(),
+                        u"System Manufacturer: Dell Inc. OptiPlex 780"),
+              surface.list.end());
+}
+
+TEST_F(CheckRunTest, WritesTwentyEightLinesInRunOrder)
+{
+    Run();
+    const std::vector<CString> lines = ReportLines(platform.report.bytes);
+    ASSERT_EQ(lines.size(), 28u);
+    EXPECT_EQ(platform.report.writeCalls, 28);
+    EXPECT_EQ(platform.reportName, u"Quor-kelvra.vkh");
+    EXPECT_TRUE(platform.report.closed);
+    const auto listing = SystemInformationLines(seenSystem, platform.version);
+    for (std::size_t i = 0; i < listing.size(); ++i)
+        EXPECT_EQ(lines[i], listing[i]);
+    const std::vector<CString> expected = {
+        u"Operating System: Microsoft Windows 7 Professional, 32-bit:1",
+        u"Operating System Version: 6.1.7601 Service Pack 1:1",
+        u"System Manufacturer: Dell Inc. OptiPlex 780:1",
+        u"Processor Speed: 2.394 GHz:1",
+        u"BIOS Version: 2010/05/24:1",
+        u"Locale: English:1",
+        u"Username: PC\\BRQ7:1",
+        u"Total Physical Memory: 4,096 MB:1",
+        u"Available Physical Memory: 2,048 MB:1",
+        u"Hard Drive Size: 150 GB:1",
+        u"Serial Ports Detected: 3:1",
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[17 + i], expected[i]) << ToUtf8(lines[17 + i]);
+}
+
+TEST_F(CheckRunTest, ShowsEachValueAndMark)
+{
+    results.model = u"";
+    results.manufacturer = u"Acme 100%";
+    Run();
+    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
+    EXPECT_EQ(Text(kItemOsVersion), u"6.1.7601 Service Pack 1");
+    EXPECT_EQ(strOsVersion, u"6.1.7601 Service Pack 1");
+    EXPECT_EQ(Text(kItemManufacturer), u"Acme 100% ");
+    EXPECT_EQ(Text(kItemSerialPorts), u"3");
+    EXPECT_EQ(strSerialPorts, u"3");
+    EXPECT_EQ(Text(kItemLocale), u"English");
+    EXPECT_EQ(Mark(kItemManufacturer), FakeSurface::kFail);
+    for (ResultItem item : {kItemOperatingSystem, kItemOsVersion, kItemProcessor, kItemBios,
+                            kItemLocale, kItemUserName, kItemTotalMemory, kItemAvailableMemory,
+                            kItemHardDrive, kItemSerialPorts})
+        EXPECT_EQ(Mark(item), FakeSurface::kPass) << ToUtf8(kResultRows[item].label);
+}
+
+TEST_F(CheckRunTest, EmptyServicePackLeavesOneBlankAfterTheBuild)
+{
+    platform.version.csdVersion.clear();
+    Run();
+    EXPECT_EQ(Text(kItemOsVersion), u"6.1.7601 ");
+    EXPECT_EQ(ReportLines(platform.report.bytes)[16], u"CSD Version:  ");
+}
+
+TEST_F(CheckRunTest, BothOperatingSystemRowsFollowOneVerdict)
+{
+    results.supportedOs = false;
+    Run();
+    EXPECT_EQ(Mark(kItemOperatingSystem), FakeSurface::kFail);
+    EXPECT_EQ(Mark(kItemOsVersion), FakeSurface::kFail);
+}
+
+TEST_F(CheckRunTest, FallsBackToTheSystemRecordWithoutNativeInfo)
+{
+    results.speedGhz = 1.7;  // passes with two processors, fails with one
+    Run();
+    EXPECT_EQ(seenSystem.numberOfProcessors, 2u);
+    EXPECT_EQ(Position("GetSystemRecord"), static_cast<std::ptrdiff_t>(log.size()));
+    EXPECT_EQ(Mark(kItemProcessor), FakeSurface::kPass);
+
+    log.clear();
+    surface.marks.clear();
+    platform.hasNativeSystemInfo = false;
+    Run();
+    EXPECT_EQ(seenSystem.numberOfProcessors, 1u);
+    EXPECT_LT(Position("GetNativeSystemRecord"), Position("GetSystemRecord"));
+    EXPECT_EQ(Mark(kItemProcessor), FakeSurface::kFail);
+}
+
+TEST_F(CheckRunTest, FailedVersionQueryListsOneLineAndWritesNothing)
+{
+    platform.versionSucceeds = false;
+    Run();
+    EXPECT_EQ(surface.list, std::vector<CString>{kVersionErrorText});
+    EXPECT_TRUE(Probes().empty());
+    EXPECT_TRUE(platform.report.bytes.empty());
+    EXPECT_EQ(platform.report.writeCalls, 0);
+    EXPECT_TRUE(platform.report.closed);
+    EXPECT_TRUE(surface.marks.empty());
+    // Only the report path display was touched, and it was emptied before the query.
+    EXPECT_EQ(surface.texts.size(), 1u);
+    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
+}
+
+TEST_F(CheckRunTest, ReportThatCannotBeCreatedStillShowsEverything)
+{
+    platform.reportCanBeCreated = false;
+    Run();
+    EXPECT_EQ(surface.list.size(), 28u);
+    EXPECT_EQ(surface.marks.size(), 11u);
+    EXPECT_EQ(platform.report.writeCalls, 0);
+    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
+}
+
+TEST_F(CheckRunTest, FailedWriteGoesOnAndSaysTheReportIsIncomplete)
+{
+    platform.failWritesFrom = 20;
+    Run();
+    EXPECT_EQ(platform.report.writeCalls, 28);
+    EXPECT_EQ(ReportLines(platform.report.bytes).size(), 20u);
+    EXPECT_EQ(surface.list.size(), 28u);
+    EXPECT_EQ(surface.marks.size(), 11u);
+    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), kReportIncompleteText);
+    // The message comes once the file is closed, as the run's last act.
+    EXPECT_EQ(log.back(), "SetControlText " + std::to_string(IDC_REPORT_PATH));
+}
+
+TEST_F(CheckRunTest, MarkImagesThatDoNotLoadLeaveTheirMarks)
+{
+    surface.images.pass = 0;
+    results.locale = u"German";
+    Run();
+    EXPECT_EQ(surface.marks.size(), 1u);
+    EXPECT_EQ(Mark(kItemLocale), FakeSurface::kFail);
+    const std::vector<CString> lines = ReportLines(platform.report.bytes);
+    EXPECT_EQ(lines[22], u"Locale: German:0");
+    EXPECT_EQ(lines[23], u"Username: PC\\BRQ7:1");
+
+    surface.marks.clear();
+    surface.images = MarkImages{};
+    Run();
+    EXPECT_TRUE(surface.marks.empty());
+}
+
+TEST_F(CheckRunTest, UnrecognisedSystemSkipsHardwareAndSerialProbes)
+{
+    results.recognisedOs = false;
+    results.supportedOs = false;
+    results.operatingSystem = u"";
+    Run();
+    const std::vector<std::string> expected = {"GetOperatingSystemName", "GetPhysicalMemory",
+                                               "GetProcessorSpeed", "GetLocaleLanguage"};
+    EXPECT_EQ(Probes(), expected);
+    EXPECT_EQ(Text(kItemManufacturer), u"? ");
+    EXPECT_EQ(Text(kItemBios), u"?");
+    EXPECT_EQ(Text(kItemUserName), u"?");
+    EXPECT_EQ(Text(kItemHardDrive), u"?");
+    EXPECT_EQ(Text(kItemSerialPorts), u"0");
+    for (ResultItem item : {kItemOperatingSystem, kItemOsVersion, kItemManufacturer, kItemBios,
+                            kItemUserName, kItemHardDrive, kItemSerialPorts})
+        EXPECT_EQ(Mark(item), FakeSurface::kFail) << ToUtf8(kResultRows[item].label);
+    for (ResultItem item : {kItemProcessor, kItemLocale, kItemTotalMemory, kItemAvailableMemory})
+        EXPECT_EQ(Mark(item), FakeSurface::kPass) << ToUtf8(kResultRows[item].label);
+    const std::vector<CString> lines = ReportLines(platform.report.bytes);
+    EXPECT_EQ(lines[17], u"Operating System: :0");
+    EXPECT_EQ(lines[19], u"System Manufacturer: ? :0");
+    EXPECT_EQ(lines[27], u"Serial Ports Detected: 0:0");
+}
+
+}  // namespace
