@@ -1,0 +1,197 @@
+#include "tests/e2e/wine_session.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::string ShellQuote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char next = text[++i];
+            out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Win32Dir()
+{
+    const char* dir = std::getenv("QK_WIN32_DIR");
+    return dir ? dir : "build/win32";
+}
+
+TempFolder::TempFolder()
+{
+    const char* base = std::getenv("QK_TEST_TMP");
+    std::string pattern = std::string(base ? base : "/tmp") + "/qk-e2e-XXXXXX";
+    if (mkdtemp(&pattern[0]) != nullptr)
+        path_ = pattern;
+}
+
+TempFolder::~TempFolder()
+{
+    if (readOnly_)
+        std::system(("chattr -i " + ShellQuote(path_)).c_str());
+    if (!path_.empty())
+        std::system(("rm -rf " + ShellQuote(path_)).c_str());
+}
+
+bool TempFolder::MakeReadOnly()
+{
+    // Root may write anywhere, so permissions cannot make the folder read-only, but the immutable
+    // attribute can. Wine's server creates files itself, so it must hold for every process.
+    readOnly_ = std::system(("chattr +i " + ShellQuote(path_) + " 2>/dev/null").c_str()) == 0;
+    return readOnly_;
+}
+
+RunningProgram::RunningProgram(const std::string& folder)
+{
+    const std::string exe = Win32Dir() + "/Quor-kelvra.exe";
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (chdir(folder.c_str()) != 0)
+            _exit(127);
+        execlp("wine", "wine", exe.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (pid_ > 0 && status_ == -1) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool RunningProgram::WaitForExit(int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+std::string RunDriver(const std::string& arguments, int* exitCode)
+{
+    const std::string command =
+        "wine " + ShellQuote(Win32Dir() + "/qk-driver.exe") + " " + arguments + " 2>/dev/null";
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t count;
+        while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, count);
+        const int status = pclose(pipe);
+        if (exitCode)
+            *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string clean;
+    for (char c : output) {
+        if (c != '\r')
+            clean += c;
+    }
+    return clean;
+}
+
+DialogDump DumpDialog(int timeoutMs)
+{
+    DialogDump dump;
+    std::istringstream lines(RunDriver("dump " + std::to_string(timeoutMs)));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string kind;
+        fields >> kind;
+        if (kind == "dialog") {
+            dump.found = true;
+            const std::size_t title = line.find("title=");
+            dump.title = title == std::string::npos ? "" : line.substr(title + 6);
+        } else if (kind == "control") {
+            int id = 0;
+            std::string className, visible, style, rect;
+            fields >> id >> className >> visible >> style >> rect;
+            ControlInfo& control = dump.controls[id];
+            control.className = className.substr(6);
+            control.visible = visible == "visible=1";
+            control.style = std::stoul(style.substr(6), nullptr, 16);
+            std::sscanf(rect.c_str(), "rect=%d,%d,%d,%d", &control.left, &control.top,
+                        &control.right, &control.bottom);
+        } else if (kind == "text" || kind == "mark") {
+            int id = 0;
+            fields >> id;
+            const std::size_t start = line.find(' ', line.find(' ') + 1);
+            const std::string rest = start == std::string::npos ? "" : line.substr(start + 1);
+            if (kind == "text")
+                dump.controls[id].text = Unescape(rest);
+            else
+                dump.controls[id].mark = rest;
+        } else if (kind == "list") {
+            dump.list.push_back(Unescape(line.size() > 5 ? line.substr(5) : ""));
+        } else if (kind == "sorted") {
+            dump.sorted = line == "sorted 1";
+        }
+    }
+    return dump;
+}
+
+std::map<std::string, std::string> PlatformRecords()
+{
+    std::map<std::string, std::string> records;
+    std::istringstream lines(RunDriver("sysinfo"));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t space = line.find(' ');
+        if (space != std::string::npos)
+            records[line.substr(0, space)] = Unescape(line.substr(space + 1));
+        else
+            records[line] = "";
+    }
+    return records;
+}
+
+std::vector<unsigned char> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}

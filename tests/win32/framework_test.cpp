@@ -1,0 +1,146 @@
+// Our window-framework layer on real Win32 (Wine in the test run).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/res/resource.h"
+#include "framework/dialog.h"
+#include "framework/file.h"
+#include "framework/gdi.h"
+#include "framework/wide.h"
+
+namespace {
+
+// A dialog on the program's own template, driven by a script of steps run from a timer, so a
+// modal loop (and a message box inside it) can be tested on one thread.
+class ScriptedDialog : public CDialog {
+public:
+    ScriptedDialog() : CDialog(IDD_QUORKELVRA_DIALOG) {}
+
+    CString m_strValue = u"?";
+    CTabCtrl m_tab;
+    int importClicks = 0;
+    std::vector<CString> messageBoxes;
+    std::vector<CString> shownOnInit;
+    int step = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        DDX_Control(pDX, IDC_TAB, m_tab);
+        DDX_Text(pDX, IDC_VALUE_OS, m_strValue);
+        DDV_MaxChars(pDX, m_strValue, 128);
+    }
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        shownOnInit.push_back(GetDlgItemText(IDC_VALUE_OS));
+        SetTimer(m_hWnd, 1, 50, &ScriptedDialog::OnTimer);
+        return TRUE;
+    }
+
+    MessageMap GetMessageMap() const override
+    {
+        static const MessageMapEntry entries[] = {
+            {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
+             [](CDialog& dialog, WPARAM, LPARAM, LRESULT&) {
+                 ++static_cast<ScriptedDialog&>(dialog).importClicks;
+                 return true;
+             }},
+        };
+        return {entries, std::size(entries)};
+    }
+
+private:
+    static BOOL CALLBACK CloseMessageBox(HWND window, LPARAM param)
+    {
+        auto* self = reinterpret_cast<ScriptedDialog*>(param);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (window != self->m_hWnd && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+            self->messageBoxes.push_back(GetWindowTextOf(::GetDlgItem(window, 0xFFFF)));
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+    }
+
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        auto* self = reinterpret_cast<ScriptedDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+        switch (self->step++) {
+        case 0:
+            SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
+            self->SetDlgItemText(IDC_VALUE_OS, CString(129, u'x'));
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            break;
+        case 1:  // inside the message box's own loop
+            EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, reinterpret_cast<LPARAM>(self));
+            break;
+        case 2:
+            self->SetDlgItemText(IDC_VALUE_OS, CString(128, u'y'));
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            break;
+        default:
+            KillTimer(window, 1);
+            self->EndDialog(IDABORT);  // only reached when OK failed to close the dialog
+            break;
+        }
+    }
+};
+
+}  // namespace
+
+TEST(Dialog, ExchangesValidatesAndDispatchesThroughItsMessageMap)
+{
+    ScriptedDialog dialog;
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.shownOnInit, std::vector<CString>{u"?"});
+    EXPECT_EQ(dialog.importClicks, 1);
+    EXPECT_NE(dialog.m_tab.m_hWnd, nullptr);
+    EXPECT_EQ(dialog.messageBoxes, std::vector<CString>{u"Enter no more than 128 characters."});
+    EXPECT_EQ(dialog.m_strValue, CString(128, u'y'));
+}
+
+TEST(File, ReadsWhatWasWrittenAndRefusesMissingFiles)
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    const CString path = FromWide(base) + u"qk-file-test.bin";
+    {
+        CFile out;
+        ASSERT_TRUE(out.Open(path, CFile::modeCreate | CFile::modeWrite));
+        EXPECT_TRUE(out.Write("abcde", 5));
+        EXPECT_EQ(out.GetLength(), 5);
+    }
+    CFile in;
+    ASSERT_TRUE(in.Open(path, CFile::modeRead));
+    char buffer[8] = {};
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 5);
+    EXPECT_EQ(std::string(buffer), "abcde");
+    EXPECT_FALSE(in.Write("x", 1));
+    in.Close();
+    DeleteFileW(AsWide(path));
+
+    CFile missing;
+    EXPECT_FALSE(missing.Open(path, CFile::modeRead));
+    EXPECT_EQ(missing.GetLength(), -1);
+    EXPECT_EQ(missing.Read(buffer, 1), -1);
+}
+
+TEST(Bitmap, LoadsTheProgramsImages)
+{
+    for (UINT id : {IDB_PASS, IDB_FAIL, IDB_BLANK, IDB_LOGO}) {
+        CBitmap bitmap;
+        ASSERT_TRUE(bitmap.LoadBitmap(id)) << id;
+        BITMAP info = {};
+        GetObjectW(bitmap.GetSafeHandle(), sizeof info, &info);
+        EXPECT_EQ(info.bmWidth, id == IDB_LOGO ? 195 : 24);
+        EXPECT_EQ(info.bmHeight, id == IDB_LOGO ? 59 : 24);
+    }
+    CBitmap missing;
+    EXPECT_FALSE(missing.LoadBitmap(999));
+}

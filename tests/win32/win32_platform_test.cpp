@@ -1,0 +1,128 @@
+// The Win32 platform layer against the real system (Wine in the test run).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "check/listing.h"
+#include "framework/file.h"
+#include "framework/wide.h"
+#include "platform/win32_platform.h"
+#include "report/report_writer.h"
+#include "tests/fakes/fake_surface.h"
+
+namespace {
+
+// A fresh folder under the system's temporary folder, made the current directory while it lives.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        path_ = FromWide(base) + u"qk-" + DecimalText(GetCurrentProcessId()) + u"-" +
+                DecimalText(counter_++);
+        CreateDirectoryW(AsWide(path_), nullptr);
+        wchar_t previous[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        previous_ = FromWide(previous);
+        SetCurrentDirectoryW(AsWide(path_));
+    }
+    ~ScratchFolder()
+    {
+        SetCurrentDirectoryW(AsWide(previous_));
+        DeleteFileW(AsWide(path_ + u"\\Quor-kelvra.vkh"));
+        RemoveDirectoryW(AsWide(path_));
+    }
+    CString File(const CString& name) const { return path_ + u"\\" + name; }
+
+private:
+    static inline int counter_ = 0;
+    CString path_;
+    CString previous_;
+};
+
+std::vector<std::uint8_t> ReadAll(const CString& path)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.GetLength()));
+    if (!bytes.empty())
+        file.Read(bytes.data(), static_cast<DWORD>(bytes.size()));
+    return bytes;
+}
+
+}  // namespace
+
+TEST(Win32Platform, ReadsTheVersionRecordInItsFullLayout)
+{
+    VersionRecord version;
+    ASSERT_TRUE(SystemPlatform().GetVersionRecord(version));
+    EXPECT_EQ(version.osVersionInfoSize, 284u);
+    EXPECT_EQ(version.platformId, 2u);
+    EXPECT_GE(version.majorVersion, 5u);
+    EXPECT_LT(version.csdVersion.size(), 128u);
+}
+
+TEST(Win32Platform, FindsNativeSystemInfoAtRunTime)
+{
+    SystemRecord native;
+    SystemRecord emulated;
+    ASSERT_TRUE(SystemPlatform().GetNativeSystemRecord(native));
+    SystemPlatform().GetSystemRecord(emulated);
+    EXPECT_GT(native.numberOfProcessors, 0u);
+    EXPECT_EQ(native.numberOfProcessors, emulated.numberOfProcessors);
+    EXPECT_EQ(native.pageSize, 4096u);
+    EXPECT_EQ(native.allocationGranularity, 65536u);
+    EXPECT_EQ(emulated.minimumApplicationAddress, 0x10000u);
+}
+
+TEST(Win32Platform, ReportFileIsTruncatedAndHeldWithoutSharing)
+{
+    ScratchFolder folder;
+    const CString path = folder.File(u"Quor-kelvra.vkh");
+    {
+        CFile old;
+        ASSERT_TRUE(old.Open(path, CFile::modeCreate | CFile::modeWrite));
+        ASSERT_TRUE(old.Write("an older and longer report", 26));
+    }
+    {
+        auto report = SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh");
+        ASSERT_NE(report, nullptr);
+        EXPECT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
+        CFile reader;
+        EXPECT_FALSE(reader.Open(path, CFile::modeRead));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        // A second writer, as a second instance of the program would be, is refused too.
+        EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh"), nullptr);
+    }
+    EXPECT_EQ(ReadAll(path), EncodeReportLine(u"Locale: English:1"));
+}
+
+TEST(Win32Platform, ReportFileInAMissingFolderIsNotCreated)
+{
+    EXPECT_EQ(SystemPlatform().CreateReportFile(u"Z:\\no\\such\\folder\\Quor-kelvra.vkh"), nullptr);
+}
+
+TEST(Win32Platform, CheckRunWritesTheReportThePlatformDescribes)
+{
+    ScratchFolder folder;
+    EventLog log;
+    FakeSurface surface(log);
+    CheckRun run(SystemPlatform(), surface);
+    run.RunChecks();
+
+    VersionRecord version;
+    SystemRecord system;
+    ASSERT_TRUE(SystemPlatform().GetVersionRecord(version));
+    ASSERT_TRUE(SystemPlatform().GetNativeSystemRecord(system));
+    std::vector<std::uint8_t> expected;
+    for (const CString& line : SystemInformationLines(system, version)) {
+        const auto bytes = EncodeReportLine(line);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+    }
+    const std::vector<std::uint8_t> written = ReadAll(folder.File(u"Quor-kelvra.vkh"));
+    ASSERT_GT(written.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), written.begin()));
+    EXPECT_EQ(surface.list.size(), 28u);
+}

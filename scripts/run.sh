@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs the program once in build/run, saves a screenshot of its dialog and prints its report.
+# On the user's display the dialog stays until the user closes it; on Xvfb it is closed for them.
+set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
+cd "$root"
+
+[ -d "$WINEPREFIX" ] || new_prefix
+rm -rf build/run && mkdir -p build/run
+driver="build/win32/qk-driver.exe"
+(cd build/run && wine ../win32/Quor-kelvra.exe) &
+program=$!
+wine "$driver" dump 60000 >/dev/null
+wine "$driver" screenshot build/screenshot.bmp
+convert build/screenshot.bmp build/screenshot.png && rm -f build/screenshot.bmp
+echo "Screenshot: build/screenshot.png"
+if [ "${QK_HEADLESS:-0}" = 1 ]; then
+    wine "$driver" press 1 >/dev/null
+else
+    echo "Close the Quor-kelvra dialog (OK) to see its report."
+fi
+wait "$program" || true
+# Xvfb must outlive every Wine process.
+wineserver -w
+echo "Report build/run/Quor-kelvra.vkh:"
+iconv -f UTF-16LE -t UTF-8 build/run/Quor-kelvra.vkh | tr -d '\r'

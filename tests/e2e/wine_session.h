@@ -1,0 +1,72 @@
+// Runs the real program and its test driver under Wine, from the Linux side of the tests.
+//
+// The Makefile provides the environment: WINEPREFIX (a ready prefix), DISPLAY (Xvfb or the user's
+// display) and QK_WIN32_DIR (the folder holding Quor-kelvra.exe and qk-driver.exe).
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct ControlInfo {
+    std::string className;
+    bool visible = false;
+    unsigned long style = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;
+    std::string text;
+    std::string mark;  // pass, fail, blank or other; empty for a control that is not a mark
+};
+
+// What the driver saw of the dialog.
+struct DialogDump {
+    bool found = false;
+    std::string title;
+    std::map<int, ControlInfo> controls;
+    std::vector<std::string> list;
+    bool sorted = false;
+};
+
+// A fresh empty folder under the build tree, removed with the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // Nothing can be created in the folder any more, by any process, until it is removed.
+    bool MakeReadOnly();
+
+private:
+    std::string path_;
+    bool readOnly_ = false;
+};
+
+class RunningProgram {
+public:
+    // Starts Quor-kelvra.exe with `folder` as its current directory.
+    explicit RunningProgram(const std::string& folder);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // True when the process ended within the time; its exit status is then in exitStatus().
+    bool WaitForExit(int timeoutMs);
+    int exitStatus() const { return status_; }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+std::string Win32Dir();
+// Runs the driver with the arguments and returns its standard output, without carriage returns.
+std::string RunDriver(const std::string& arguments, int* exitCode = nullptr);
+DialogDump DumpDialog(int timeoutMs = 30000);
+// The platform's own records as name -> decimal text, read by the driver.
+std::map<std::string, std::string> PlatformRecords();
+std::vector<unsigned char> ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
