@@ -31,7 +31,8 @@ win32-tests:
 test: build test-native test-wine
 
 test-native:
-	@ctest --test-dir $(NATIVE) --output-on-failure
+	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine
+	@scripts/check-exe.sh $(WIN32)/Quor-kelvra.exe
 
 test-wine:
 	@$(XVFB) scripts/test-wine.sh

@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
-#include "app/res/resource.h"
+#include <iterator>
+
 #include "framework/app.h"
 #include "framework/wide.h"
 #include "platform/win32_platform.h"
@@ -72,6 +73,8 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_strVersionCaption = Format(u"Kelvra version %s", {kVersion});
     SetDlgItemText(IDC_VERSION_CAPTION, m_strVersionCaption);
 
+    AddAboutItemToSystemMenu();
+
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -84,6 +87,38 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_pListBox = GetDlgItem(IDC_LIST_RESULTS);
     RunChecks();
     return TRUE;
+}
+
+void CQuorkelvraDlg::AddAboutItemToSystemMenu()
+{
+    HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+    if (systemMenu == nullptr)
+        return;
+    wchar_t text[128] = {};
+    if (LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, text, 128) <= 0)
+        return;
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+bool CQuorkelvraDlg::OnSysCommand(UINT commandId)
+{
+    if ((commandId & 0xFFF0) != IDM_ABOUTBOX)
+        return false;
+    CAboutDlg about;
+    about.DoModal();
+    return true;
+}
+
+MessageMap CQuorkelvraDlg::GetMessageMap() const
+{
+    static const MessageMapEntry entries[] = {
+        {WM_SYSCOMMAND, 0, 0,
+         [](CDialog& dialog, WPARAM wParam, LPARAM, LRESULT&) {
+             return static_cast<CQuorkelvraDlg&>(dialog).OnSysCommand(static_cast<UINT>(wParam));
+         }},
+    };
+    return {entries, std::size(entries)};
 }
 
 void CQuorkelvraDlg::SetControlText(int controlId, const CString& text)

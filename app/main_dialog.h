@@ -2,20 +2,31 @@
 // and bitmap for its whole life.
 #pragma once
 
+#include "app/res/resource.h"
 #include "check/check_run.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+};
 
 class CQuorkelvraDlg : public CDialog, private DialogSurface, public CheckRun {
 public:
     explicit CQuorkelvraDlg(HWND parent = nullptr);
     ~CQuorkelvraDlg() override;
 
+    // The system menu's About item; commands differ from it only in their low four bits.
+    bool OnSysCommand(UINT commandId);
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    MessageMap GetMessageMap() const override;
 
 private:
+    void AddAboutItemToSystemMenu();
     void SetControlText(int controlId, const CString& text) override;
     void AddListString(const CString& text) override;
     void SetMarkImage(int controlId, ImageHandle image) override;

@@ -10,6 +10,6 @@ new_prefix
 chattr -R -i "$QK_TEST_TMP" 2>/dev/null; rm -rf "$QK_TEST_TMP"/*
 status=0
 ctest --test-dir build/win32-tests --output-on-failure || status=1
-build/native/e2e_tests --gtest_color=no || status=1
+ctest --test-dir build/native --output-on-failure -L wine || status=1
 wineserver -w
 exit $status

@@ -52,3 +52,4 @@
 #define IDC_LABEL_SERIAL_PORTS 1042
 
 #define IDC_IMPORT 3
+#define IDC_STATIC -1

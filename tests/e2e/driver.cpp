@@ -2,10 +2,11 @@
 // dialog, reads its controls, presses its buttons and looks at its pixels. Output is UTF-8, one
 // fact per line, for the Linux side of the tests to parse.
 //
-//   qk-driver dump [timeout-ms]        controls, list entries and mark colours of the dialog
-//   qk-driver press <control-id>       clicks a button
+//   qk-driver dump [timeout-ms [title]] controls, list entries and mark colours of a dialog
+//   qk-driver press <control-id> [title] clicks a button
+//   qk-driver syscommand <code>        sends a system-menu command to the main dialog
 //   qk-driver key escape               sends Escape to the dialog's focused control
-//   qk-driver wait-closed [timeout-ms] waits until the dialog has gone
+//   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
 //   qk-driver screenshot <file.bmp>    saves what the dialog shows on screen
 //   qk-driver sysinfo                  the platform's own system and version records
 #include <windows.h>
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr const wchar_t* kTitle = L"Quor-kelvra";
+constexpr const wchar_t* kMainTitle = L"Quor-kelvra";
 
 std::string Utf8(const std::wstring& text)
 {
@@ -44,11 +45,11 @@ std::string Escaped(const std::wstring& text)
     return out;
 }
 
-HWND FindDialog(DWORD timeoutMs)
+HWND FindDialog(DWORD timeoutMs, const wchar_t* title = kMainTitle)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindWindowW(L"#32770", kTitle);
+        HWND window = FindWindowW(L"#32770", title);
         if (window != nullptr && IsWindowVisible(window))
             return window;
         if (GetTickCount() - start > timeoutMs)
@@ -132,9 +133,9 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
     return TRUE;
 }
 
-int Dump(DWORD timeoutMs)
+int Dump(DWORD timeoutMs, const wchar_t* title)
 {
-    HWND dialog = FindDialog(timeoutMs);
+    HWND dialog = FindDialog(timeoutMs, title);
     if (dialog == nullptr) {
         std::printf("error no dialog\n");
         return 2;
@@ -152,6 +153,8 @@ int Dump(DWORD timeoutMs)
     EnumChildWindows(dialog, DumpChild, reinterpret_cast<LPARAM>(&context));
 
     HWND list = GetDlgItem(dialog, 1001);
+    if (list == nullptr)
+        return 0;
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     std::vector<std::wstring> entries;
     for (LRESULT i = 0; i < count; ++i) {
@@ -174,15 +177,24 @@ int Dump(DWORD timeoutMs)
     return 0;
 }
 
-int Press(int controlId)
+int Press(int controlId, const wchar_t* title)
 {
-    HWND dialog = FindDialog(10000);
+    HWND dialog = FindDialog(10000, title);
     if (dialog == nullptr)
         return 2;
     HWND button = GetDlgItem(dialog, controlId);
     if (button == nullptr)
         return 3;
     PostMessageW(button, BM_CLICK, 0, 0);
+    return 0;
+}
+
+int SysCommand(WPARAM code)
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    PostMessageW(dialog, WM_SYSCOMMAND, code, 0);
     return 0;
 }
 
@@ -200,10 +212,10 @@ int Escape()
     return 0;
 }
 
-int WaitClosed(DWORD timeoutMs)
+int WaitClosed(DWORD timeoutMs, const wchar_t* title)
 {
     const DWORD start = GetTickCount();
-    while (FindWindowW(L"#32770", kTitle) != nullptr) {
+    while (FindWindowW(L"#32770", title) != nullptr) {
         if (GetTickCount() - start > timeoutMs) {
             std::printf("still open\n");
             return 1;
@@ -301,14 +313,17 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring command = argv[1];
     const DWORD timeout = argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 20000;
     int result = 64;
+    const wchar_t* title = argc > 3 ? argv[3] : kMainTitle;
     if (command == L"dump")
-        result = Dump(timeout);
+        result = Dump(timeout, title);
     else if (command == L"press" && argc > 2)
-        result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
+        result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), title);
+    else if (command == L"syscommand" && argc > 2)
+        result = SysCommand(std::wcstoul(argv[2], nullptr, 0));
     else if (command == L"key" && argc > 2 && std::wstring(argv[2]) == L"escape")
         result = Escape();
     else if (command == L"wait-closed")
-        result = WaitClosed(timeout);
+        result = WaitClosed(timeout, title);
     else if (command == L"screenshot" && argc > 2)
         result = Screenshot(argv[2]);
     else if (command == L"sysinfo")

@@ -187,6 +187,25 @@ TEST_F(ProgramTest, EscapeEndsTheProgramAsOkDoes)
     EXPECT_EQ(RunDriver("wait-closed 1000"), "closed\n");
 }
 
+TEST_F(ProgramTest, SystemMenuCommandsOpenTheAboutBox)
+{
+    StartAndDump();
+    for (const char* command : {"0x10", "0x1F"}) {
+        RunDriver(std::string("syscommand ") + command);
+        DialogDump about = DumpDialog(10000, "About Quor-kelvra");
+        ASSERT_TRUE(about.found) << command;
+        EXPECT_NE(std::find(about.texts.begin(), about.texts.end(), "Quor-kelvra Version 1.04"),
+                  about.texts.end())
+            << command;
+        RunDriver("press 1 'About Quor-kelvra'");
+        EXPECT_EQ(RunDriver("wait-closed 5000 'About Quor-kelvra'"), "closed\n") << command;
+    }
+    // Another system command, such as 0x20, is not the About box's.
+    RunDriver("syscommand 0x20");
+    EXPECT_FALSE(DumpDialog(1500, "About Quor-kelvra").found);
+    Close();
+}
+
 TEST_F(ProgramTest, ReadOnlyFolderShowsEverythingAndWritesNoReport)
 {
     ASSERT_TRUE(folder_.MakeReadOnly());

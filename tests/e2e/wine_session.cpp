@@ -130,10 +130,10 @@ std::string RunDriver(const std::string& arguments, int* exitCode)
     return clean;
 }
 
-DialogDump DumpDialog(int timeoutMs)
+DialogDump DumpDialog(int timeoutMs, const std::string& title)
 {
     DialogDump dump;
-    std::istringstream lines(RunDriver("dump " + std::to_string(timeoutMs)));
+    std::istringstream lines(RunDriver("dump " + std::to_string(timeoutMs) + " " + ShellQuote(title)));
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::string kind;
@@ -157,8 +157,10 @@ DialogDump DumpDialog(int timeoutMs)
             fields >> id;
             const std::size_t start = line.find(' ', line.find(' ') + 1);
             const std::string rest = start == std::string::npos ? "" : line.substr(start + 1);
-            if (kind == "text")
+            if (kind == "text") {
                 dump.controls[id].text = Unescape(rest);
+                dump.texts.push_back(Unescape(rest));
+            }
             else
                 dump.controls[id].mark = rest;
         } else if (kind == "list") {

@@ -24,6 +24,7 @@ struct DialogDump {
     bool found = false;
     std::string title;
     std::map<int, ControlInfo> controls;
+    std::vector<std::string> texts;  // every control's text, also of controls that share an id
     std::vector<std::string> list;
     bool sorted = false;
 };
@@ -65,7 +66,7 @@ private:
 std::string Win32Dir();
 // Runs the driver with the arguments and returns its standard output, without carriage returns.
 std::string RunDriver(const std::string& arguments, int* exitCode = nullptr);
-DialogDump DumpDialog(int timeoutMs = 30000);
+DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-kelvra");
 // The platform's own records as name -> decimal text, read by the driver.
 std::map<std::string, std::string> PlatformRecords();
 std::vector<unsigned char> ReadBytes(const std::string& path);

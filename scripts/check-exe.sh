@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks the built program as a Windows loader and a user would meet it: a 32-bit GUI PE that
+# imports only system DLLs (so it starts on a bare PC), nothing newer than Windows XP by import,
+# and every resource compiled in.
+set -uo pipefail
+exe="${1:-build/win32/Quor-kelvra.exe}"
+passed=0
+failed=0
+check() {  # check "what" command...
+    local what="$1"; shift
+    if "$@" >/dev/null 2>&1; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+    fi
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+i686-w64-mingw32-objdump -p "$exe" >"$work/headers"
+grep 'DLL Name:' "$work/headers" | awk '{print tolower($3)}' >"$work/imports"
+i686-w64-mingw32-windres -i "$exe" -O rc >"$work/resources"
+grep -A40 'RT_MANIFEST' "$work/resources" >"$work/manifest"
+resources=$(cat "$work/resources")
+manifest=$(cat "$work/manifest")
+
+check "PE32 GUI program for i386" grep -q 'PE32 executable (GUI) Intel 80386' <<<"$(file "$exe")"
+allowed='^(kernel32|user32|gdi32|comctl32|comdlg32|advapi32|ole32|oleaut32|shell32|msvcrt)\.dll$'
+check "imports only system DLLs (got: $(echo $(cat "$work/imports")))" \
+    bash -c '! grep -qvE "$1" "$2"' _ "$allowed" "$work/imports"
+for name in GetNativeSystemInfo GetProductInfo; do
+    check "$name is looked up at run time, not imported" bash -c '! grep -qw "$1" "$2"' _ "$name" "$work/headers"
+done
+check "not large-address-aware" bash -c '! grep -q "large address aware" "$1"' _ "$work/headers"
+check "main dialog template 102" grep -q '^102 DIALOGEX 0, 0, 334, 329' <<<"$resources"
+check "About box template 100" grep -q '^100 DIALOGEX 0, 0, 235, 55' <<<"$resources"
+for id in 131 132 138 139; do
+    check "bitmap $id" grep -q "^$id 2 /\* RT_BITMAP \*/" <<<"$resources"
+done
+check "icon 153" grep -q '^153 14 /\* RT_GROUP_ICON \*/' <<<"$resources"
+check "string 101" grep -q '101, "&About Quor-kelvra..."' <<<"$resources"
+check "file version 1.7.0.0" grep -q 'FILEVERSION 1, 7, 0, 0' <<<"$resources"
+check "version strings 1.07.0.0" grep -q 'VALUE "FileVersion", "1.07.0.0"' <<<"$resources"
+check "manifest asks for common controls 6" grep -q 'Microsoft.Windows.Common-Controls"" version=""6.0.0.0' <<<"$manifest"
+check "manifest runs as invoker" grep -q 'level=""asInvoker""' <<<"$manifest"
+# Windows 8.1 and 10 ids: declaring them would change what GetVersionExW reports.
+check "manifest declares no Windows 8.1 or later" \
+    bash -c '! grep -qiE "1f676c76-80e1-4239-95bb-83d0f6d0da78|8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a" "$1"' _ "$work/manifest"
+
+echo "exe checks: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
