@@ -17,6 +17,15 @@ public:
     virtual bool Write(const std::uint8_t* bytes, std::size_t count) = 0;
 };
 
+// An open registry key whose value names can be enumerated. Closed when the object is destroyed.
+class RegistryValueNames {
+public:
+    virtual ~RegistryValueNames() = default;
+    // RegEnumValueW asking for the name only: `capacity` is the buffer's size in characters on
+    // entry and the name's length on success. Returns the Win32 status (0 on success).
+    virtual std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -29,4 +38,17 @@ public:
 
     // Created or truncated, write-only, not shared. Null when it cannot be created.
     virtual std::unique_ptr<OutputFile> CreateReportFile(const CString& name) = 0;
+
+    virtual int GetSystemMetric(int index) = 0;
+    // GetProductInfo when kernel32 exports it (Vista and later); false when it does not.
+    virtual bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) = 0;
+    virtual void WriteStandardOutput(const CString& text) = 0;
+
+    // HKEY_LOCAL_MACHINE\subkey opened for KEY_QUERY_VALUE; null when it cannot be opened.
+    virtual std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) = 0;
+
+    // GlobalMemoryStatusEx's total and available physical bytes; both 0 when it fails.
+    virtual void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) = 0;
+    // GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE) into 40 characters; empty on failure.
+    virtual CString GetSystemLocaleLanguage() = 0;
 };

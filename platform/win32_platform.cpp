@@ -32,6 +32,32 @@ SystemRecord FromSystemInfo(const SYSTEM_INFO& info)
     return record;
 }
 
+// Looks up a kernel32 export that older Windows versions lack, so it is never imported.
+template <typename Function>
+Function Kernel32Export(const char* name)
+{
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name)))
+                  : nullptr;
+}
+
+class Win32RegistryValueNames : public RegistryValueNames {
+public:
+    explicit Win32RegistryValueNames(HKEY key) : key_(key) {}
+    ~Win32RegistryValueNames() override { RegCloseKey(key_); }
+    std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) override
+    {
+        DWORD length = *capacity;
+        const LONG status = RegEnumValueW(key_, index, reinterpret_cast<wchar_t*>(name), &length,
+                                          nullptr, nullptr, nullptr, nullptr);
+        *capacity = length;
+        return status;
+    }
+
+private:
+    HKEY key_;
+};
+
 class Win32OutputFile : public OutputFile {
 public:
     bool Open(const CString& name) { return file_.Open(name, CFile::modeCreate | CFile::modeWrite); }
@@ -68,12 +94,8 @@ bool Win32Platform::GetVersionRecord(VersionRecord& record)
 
 bool Win32Platform::GetNativeSystemRecord(SystemRecord& record)
 {
-    // Missing before Windows XP, so it is looked up at run time rather than imported.
-    using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto getNativeSystemInfo = kernel ? reinterpret_cast<GetNativeSystemInfoFn>(reinterpret_cast<void*>(
-                                            GetProcAddress(kernel, "GetNativeSystemInfo")))
-                                      : nullptr;
+    // Missing before Windows XP.
+    auto getNativeSystemInfo = Kernel32Export<void(WINAPI*)(LPSYSTEM_INFO)>("GetNativeSystemInfo");
     if (getNativeSystemInfo == nullptr)
         return false;
     SYSTEM_INFO info = {};
@@ -95,6 +117,62 @@ std::unique_ptr<OutputFile> Win32Platform::CreateReportFile(const CString& name)
     if (!file->Open(name))
         return nullptr;
     return file;
+}
+
+int Win32Platform::GetSystemMetric(int index)
+{
+    return GetSystemMetrics(index);
+}
+
+bool Win32Platform::GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType)
+{
+    // Missing before Vista.
+    auto getProductInfo = Kernel32Export<BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD)>(
+        "GetProductInfo");
+    if (getProductInfo == nullptr)
+        return false;
+    DWORD type = 0;
+    getProductInfo(major, minor, 0, 0, &type);
+    productType = type;
+    return true;
+}
+
+void Win32Platform::WriteStandardOutput(const CString& text)
+{
+    // A windowed process usually has no standard output; then the text goes nowhere.
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return;
+    std::string bytes;
+    for (char16_t c : text)
+        bytes.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    DWORD written = 0;
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::unique_ptr<RegistryValueNames> Win32Platform::OpenLocalMachineKey(const CString& subkey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return std::make_unique<Win32RegistryValueNames>(key);
+}
+
+void Win32Platform::GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes)
+{
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    static_assert(sizeof(MEMORYSTATUSEX) == 64, "the memory status record is 64 bytes");
+    GlobalMemoryStatusEx(&status);
+    totalBytes = status.ullTotalPhys;
+    availableBytes = status.ullAvailPhys;
+}
+
+CString Win32Platform::GetSystemLocaleLanguage()
+{
+    wchar_t name[40] = {};
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE, name, 40);
+    return FromWide(name, wcsnlen(name, 40));
 }
 
 Win32Platform& SystemPlatform()

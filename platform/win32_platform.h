@@ -9,6 +9,12 @@ public:
     bool GetNativeSystemRecord(SystemRecord& record) override;
     void GetSystemRecord(SystemRecord& record) override;
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name) override;
+    int GetSystemMetric(int index) override;
+    bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) override;
+    void WriteStandardOutput(const CString& text) override;
+    std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override;
+    void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;
+    CString GetSystemLocaleLanguage() override;
 };
 
 // The one instance the program uses.

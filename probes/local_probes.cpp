@@ -1,20 +1,56 @@
-// Operating-system identification, serial ports, memory and locale.
-//
-// These probes do not read the platform yet: each leaves its fields as the dialog created them, so
-// the operating system counts as unrecognised and the hardware and serial probes are skipped.
+// The probes that read the local system: operating system, serial ports, memory and locale. Each
+// collects raw facts through the platform and leaves every decision to a pure function.
 #include "check/check_run.h"
+#include "probes/memory_text.h"
+#include "probes/os_identification.h"
+#include "probes/serial_ports.h"
 
-bool CheckRun::GetOperatingSystemName(SystemRecord, VersionRecord, bool* recognisedOs)
+namespace {
+constexpr int kSmServerR2 = 89;
+}
+
+bool CheckRun::GetOperatingSystemName(SystemRecord system, VersionRecord version, bool* recognisedOs)
 {
     *recognisedOs = false;
-    return false;
+    OsFacts facts;
+    facts.platformId = version.platformId;
+    facts.majorVersion = version.majorVersion;
+    facts.minorVersion = version.minorVersion;
+    facts.productType = version.productType;
+    facts.suiteMask = version.suiteMask;
+    facts.processorArchitecture = system.processorArchitecture;
+    if (NeedsServerR2Metric(facts.majorVersion, facts.minorVersion))
+        facts.serverR2Metric = m_platform.GetSystemMetric(kSmServerR2);
+    std::uint32_t productType = 0;
+    if (NeedsProductInfo(facts.majorVersion) &&
+        m_platform.GetProductInfo(facts.majorVersion, facts.minorVersion, productType))
+        facts.productInfo = productType;
+
+    const OsIdentification identified = IdentifyOperatingSystem(facts);
+    m_strOperatingSystem = identified.name;
+    if (identified.unknown)
+        m_platform.WriteStandardOutput(u"Unknown Operating System");
+    *recognisedOs = identified.recognised;
+    return identified.supported;
 }
 
 void CheckRun::GetSerialPortCount(std::int32_t* count)
 {
-    *count = 0;
+    *count = CountSerialPorts(m_platform.OpenLocalMachineKey(kSerialCommKey).get());
 }
 
-void CheckRun::GetPhysicalMemory() {}
+void CheckRun::GetPhysicalMemory()
+{
+    std::uint64_t totalBytes = 0;
+    std::uint64_t availableBytes = 0;
+    m_platform.GetPhysicalMemoryStatus(totalBytes, availableBytes);
+    m_nTotalMemoryMB = MebibytesFromBytes(totalBytes);
+    m_nAvailableMemoryMB = MebibytesFromBytes(availableBytes);
+    m_strTotalMemory = MemoryText(m_nTotalMemoryMB);
+    m_strAvailableMemory = MemoryText(m_nAvailableMemoryMB);
+}
 
-void CheckRun::GetLocaleLanguage() {}
+void CheckRun::GetLocaleLanguage()
+{
+    m_strLocale = m_platform.GetSystemLocaleLanguage();
+}

@@ -5,7 +5,8 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
 
-[ -d "$WINEPREFIX" ] || new_prefix
+[ -f "$root/build/wine/win7-64/system.reg" ] || make_profile win7-64
+use_profile win7-64
 rm -rf build/run && mkdir -p build/run
 driver="build/win32/qk-driver.exe"
 (cd build/run && wine ../win32/Quor-kelvra.exe) &

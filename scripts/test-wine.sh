@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# The suites that need Windows: the unit tests cross-compiled, then the real program end to end.
-# Runs inside Xvfb (started by the Makefile) with a fresh Wine prefix.
+# The suites that need Windows: the unit tests cross-compiled, then the real program end to end on
+# each machine profile. Runs inside Xvfb (started by the Makefile) with fresh Wine prefixes.
 set -uo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
 
-new_prefix
 # Folders a crashed run left read-only would block their removal.
-chattr -R -i "$QK_TEST_TMP" 2>/dev/null; rm -rf "$QK_TEST_TMP"/*
+chattr -R -i "$QK_TEST_TMP" 2>/dev/null
+rm -rf "${QK_TEST_TMP:?}"/*
+
+make_profile win7-64 & first=$!
+make_profile xp-32 & second=$!
+wait $first && wait $second || { echo "could not create the Wine prefixes"; exit 1; }
+
 status=0
+use_profile win7-64
 ctest --test-dir build/win32-tests --output-on-failure || status=1
-ctest --test-dir build/native --output-on-failure -L wine || status=1
-wineserver -w
+for profile in win7-64 xp-32; do
+    echo "== end to end on $profile"
+    use_profile "$profile"
+    ctest --test-dir build/native --output-on-failure -L wine || status=1
+    wineserver -w
+done
 exit $status

@@ -1,7 +1,6 @@
-# Sourced: the environment the program and its tests run in under Wine.
+# Sourced: the environment the program and its tests run in under Wine, and the machine profiles
+# the tests shape Wine prefixes into.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export WINEARCH=win32
-export WINEPREFIX="${WINEPREFIX:-$root/build/wine/default}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Pins Wine's locale to English, whatever the host says.
@@ -10,9 +9,39 @@ export QK_WIN32_DIR="$root/build/win32"
 export QK_TEST_TMP="$root/build/tmp"
 mkdir -p "$QK_TEST_TMP"
 
-# A fresh 32-bit prefix; wineboot takes its time only here.
-new_prefix() {
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1
+# make_profile NAME: a fresh prefix in build/wine/NAME. wineboot takes its time only here.
+#   win7-64  Windows 7 on 64-bit Windows (the program runs as a 32-bit process under WoW64)
+#   xp-32    32-bit Windows XP with serial ports COM5 to COM7
+make_profile() {
+    local name="$1" dir="$root/build/wine/$1"
+    rm -rf "$dir"
+    mkdir -p "$root/build/wine"
+    case "$name" in
+    win7-64)
+        # Wine 8's own default is Windows 7. Naming it in HKCU\Software\Wine would turn the
+        # product type into a server's, so the default is left alone.
+        WINEPREFIX="$dir" WINEARCH=win64 wineboot -i >/dev/null 2>&1
+        ;;
+    xp-32)
+        WINEPREFIX="$dir" WINEARCH=win32 wineboot -i >/dev/null 2>&1
+        WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+        # Ports listed here last across restarts and appear as \Device\Serial4 to 6.
+        for port in 5 6 7; do
+            WINEPREFIX="$dir" wine reg add 'HKLM\Software\Wine\Ports' /v "COM$port" /d /dev/null /f \
+                >/dev/null 2>&1
+        done
+        ;;
+    *)
+        echo "unknown profile $name" >&2
+        return 1
+        ;;
+    esac
+    WINEPREFIX="$dir" wineserver -w
+    [ -f "$dir/system.reg" ]
+}
+
+use_profile() {
+    export WINEPREFIX="$root/build/wine/$1"
+    export QK_PROFILE="$1"
+    unset WINEARCH
 }

@@ -8,7 +8,7 @@
 //   qk-driver key escape               sends Escape to the dialog's focused control
 //   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
 //   qk-driver screenshot <file.bmp>    saves what the dialog shows on screen
-//   qk-driver sysinfo                  the platform's own system and version records
+//   qk-driver sysinfo                  the platform's own records, memory, locale and serial map
 #include <windows.h>
 
 #include <cstdio>
@@ -301,6 +301,35 @@ int SysInfo()
     std::printf("OSVersionInfoSize %lu\n", version.dwOSVersionInfoSize);
     std::printf("PlatformId %lu\n", version.dwPlatformId);
     std::printf("CSDVersion %s\n", Escaped(version.szCSDVersion).c_str());
+    std::printf("SuiteMask %u\n", version.wSuiteMask);
+    std::printf("ProductType %u\n", version.wProductType);
+    using ProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+    auto productInfo = reinterpret_cast<ProductInfoFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetProductInfo")));
+    DWORD product = 0;
+    if (productInfo && productInfo(version.dwMajorVersion, version.dwMinorVersion, 0, 0, &product))
+        std::printf("ProductInfo %lu\n", product);
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    GlobalMemoryStatusEx(&memory);
+    std::printf("TotalPhys %llu\n", static_cast<unsigned long long>(memory.ullTotalPhys));
+    std::printf("AvailPhys %llu\n", static_cast<unsigned long long>(memory.ullAvailPhys));
+    wchar_t language[80] = {};
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE, language, 80);
+    std::printf("Locale %s\n", Escaped(language).c_str());
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Hardware\\DeviceMap\\SerialComm", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[1024];
+            DWORD length = 1024;
+            if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            std::printf("SerialDevice%lu %s\n", index, Escaped(name).c_str());
+        }
+        RegCloseKey(key);
+    }
     return 0;
 }
 

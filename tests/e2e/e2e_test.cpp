@@ -17,30 +17,6 @@ const char* const kResultLabels[] = {
     "Hard Drive Size",  "Serial Ports Detected",
 };
 
-// The report as UTF-8 lines; fails the test when its bytes break the format.
-std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes)
-{
-    EXPECT_EQ(bytes.size() % 2, 0u) << "odd byte count";
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    EXPECT_TRUE(text.empty() || text[0] != 0xFEFF) << "byte-order mark";
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(u"\r\n", start)) != std::u16string::npos; start = end + 2) {
-        std::string line;
-        for (std::size_t i = start; i < end; ++i) {
-            const char16_t c = text[i];
-            EXPECT_NE(c, u'\r');
-            EXPECT_NE(c, u'\n');
-            line += c < 0x80 ? static_cast<char>(c) : '?';
-        }
-        lines.push_back(line);
-    }
-    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
-    return lines;
-}
-
 // "%d" of a 32-bit field as the platform reports it unsigned.
 std::string Signed(const std::string& unsignedText)
 {

@@ -1,5 +1,7 @@
 #include "tests/e2e/wine_session.h"
 
+#include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +14,8 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
+
+#include "framework/text.h"
 
 namespace {
 
@@ -196,4 +200,27 @@ bool FileExists(const std::string& path)
 {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes)
+{
+    EXPECT_EQ(bytes.size() % 2, 0u) << "odd byte count";
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    EXPECT_TRUE(text.empty() || text[0] != 0xFEFF) << "byte-order mark";
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(u"\r\n", start)) != std::u16string::npos; start = end + 2) {
+        const std::u16string line = text.substr(start, end - start);
+        EXPECT_EQ(line.find_first_of(u"\r\n"), std::u16string::npos) << "stray line break";
+        lines.push_back(ToUtf8(line));
+    }
+    EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+    return lines;
+}
+
+std::vector<std::string> ReportLinesOf(const std::string& path)
+{
+    return ReportLines(ReadBytes(path));
 }

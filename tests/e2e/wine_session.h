@@ -70,4 +70,8 @@ DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-ke
 // The platform's own records as name -> decimal text, read by the driver.
 std::map<std::string, std::string> PlatformRecords();
 std::vector<unsigned char> ReadBytes(const std::string& path);
+// A report's lines in UTF-8; fails the calling test when the bytes break the report format
+// (odd byte count, byte-order mark, a line end other than CR LF, text after the last line end).
+std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes);
+std::vector<std::string> ReportLinesOf(const std::string& path);
 bool FileExists(const std::string& path);

@@ -53,6 +53,45 @@ public:
         return std::make_unique<File>(report, log_, failWritesFrom);
     }
 
+    int GetSystemMetric(int index) override
+    {
+        log_.push_back("GetSystemMetric " + std::to_string(index));
+        return index == 89 ? serverR2Metric : 0;
+    }
+
+    bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& type) override
+    {
+        log_.push_back("GetProductInfo " + std::to_string(major) + "." + std::to_string(minor));
+        if (!hasProductInfo)
+            return false;
+        type = productType;
+        return true;
+    }
+
+    void WriteStandardOutput(const CString& text) override { standardOutput += text; }
+
+    std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override
+    {
+        log_.push_back("OpenLocalMachineKey");
+        openedKey = subkey;
+        if (!registryKeyExists)
+            return nullptr;
+        return std::make_unique<Key>(*this);
+    }
+
+    void GetPhysicalMemoryStatus(std::uint64_t& total, std::uint64_t& available) override
+    {
+        log_.push_back("GetPhysicalMemoryStatus");
+        total = totalPhysicalBytes;
+        available = availablePhysicalBytes;
+    }
+
+    CString GetSystemLocaleLanguage() override
+    {
+        log_.push_back("GetSystemLocaleLanguage");
+        return localeLanguage;
+    }
+
     VersionRecord version;
     SystemRecord system;
     SystemRecord nativeSystem;
@@ -65,7 +104,46 @@ public:
     CString reportName;
     FakeFileContents report;
 
+    int serverR2Metric = 0;
+    bool hasProductInfo = true;
+    std::uint32_t productType = 0x30;
+    CString standardOutput;
+
+    // The serial-device map: value names in enumeration order. A name that does not fit the
+    // caller's buffer gets ERROR_MORE_DATA, as Windows gives it.
+    bool registryKeyExists = true;
+    std::vector<CString> registryNames;
+    CString openedKey;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> enumCalls;  // index, capacity given
+    bool registryKeyClosed = false;
+
+    std::uint64_t totalPhysicalBytes = 4294967296ull;
+    std::uint64_t availablePhysicalBytes = 2147483648ull;
+    CString localeLanguage = u"English";
+
 private:
+    class Key : public RegistryValueNames {
+    public:
+        explicit Key(FakePlatform& platform) : platform_(platform) {}
+        ~Key() override { platform_.registryKeyClosed = true; }
+        std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) override
+        {
+            platform_.enumCalls.emplace_back(index, *capacity);
+            if (index >= platform_.registryNames.size())
+                return 259;  // ERROR_NO_MORE_ITEMS
+            const CString& value = platform_.registryNames[index];
+            if (value.size() + 1 > *capacity)
+                return 234;  // ERROR_MORE_DATA
+            value.copy(name, value.size());
+            name[value.size()] = u'\0';
+            *capacity = static_cast<std::uint32_t>(value.size());
+            return 0;
+        }
+
+    private:
+        FakePlatform& platform_;
+    };
+
     class File : public OutputFile {
     public:
         File(FakeFileContents& contents, EventLog& log, int failFrom)

@@ -1,0 +1,33 @@
+// Names the operating system and decides whether it is a supported one, from numbers alone.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "framework/text.h"
+
+struct OsFacts {
+    std::uint32_t platformId = 0;
+    std::uint32_t majorVersion = 0;
+    std::uint32_t minorVersion = 0;
+    std::uint8_t productType = 0;  // 1 is a workstation, anything else a server
+    std::uint16_t suiteMask = 0;
+    std::uint16_t processorArchitecture = 0;
+    // GetSystemMetrics(SM_SERVERR2); only read for version 5.2.
+    int serverR2Metric = 0;
+    // GetProductInfo's type; only read for major version 6, and absent before Vista.
+    std::optional<std::uint32_t> productInfo;
+};
+
+struct OsIdentification {
+    CString name;          // empty for a platform older than the NT family version 5
+    bool recognised = false;  // the hardware and serial probes run only for a recognised family
+    bool supported = false;   // Windows 7 or XP, Ultimate or Professional, 32-bit x86
+    bool unknown = false;     // older than NT 5: the probe says so on standard output
+};
+
+// Which extra facts the decision will look at, so the probe asks the platform for no more.
+bool NeedsServerR2Metric(std::uint32_t majorVersion, std::uint32_t minorVersion);
+bool NeedsProductInfo(std::uint32_t majorVersion);
+
+OsIdentification IdentifyOperatingSystem(const OsFacts& facts);
