@@ -8,6 +8,7 @@
 
 #include "framework/text.h"
 #include "platform/records.h"
+#include "platform/wmi_api.h"
 
 // A file opened for writing. Closed when the object is destroyed.
 class OutputFile {
@@ -51,4 +52,6 @@ public:
     virtual void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) = 0;
     // GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE) into 40 characters; empty on failure.
     virtual CString GetSystemLocaleLanguage() = 0;
+
+    virtual WmiApi& Wmi() = 0;
 };

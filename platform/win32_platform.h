@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/win32_wmi.h"
 
 class Win32Platform : public Platform {
 public:
@@ -15,6 +16,10 @@ public:
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override;
     void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;
     CString GetSystemLocaleLanguage() override;
+    WmiApi& Wmi() override { return wmi_; }
+
+private:
+    Win32WmiApi wmi_;
 };
 
 // The one instance the program uses.

@@ -77,13 +77,15 @@ bool TempFolder::MakeReadOnly()
     return readOnly_;
 }
 
-RunningProgram::RunningProgram(const std::string& folder)
+RunningProgram::RunningProgram(const std::string& folder, const std::vector<std::string>& environment)
 {
     const std::string exe = Win32Dir() + "/Quor-kelvra.exe";
     pid_ = fork();
     if (pid_ == 0) {
         if (chdir(folder.c_str()) != 0)
             _exit(127);
+        for (const std::string& setting : environment)
+            putenv(const_cast<char*>(setting.c_str()));
         execlp("wine", "wine", exe.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -223,4 +225,36 @@ std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes)
 std::vector<std::string> ReportLinesOf(const std::string& path)
 {
     return ReportLines(ReadBytes(path));
+}
+
+std::string WmicValue(const std::string& alias, const std::string& property)
+{
+    const std::string command = "wine wmic " + alias + " get " + property + " 2>/dev/null";
+    std::vector<unsigned char> bytes;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        int c;
+        while ((c = fgetc(pipe)) != EOF)
+            bytes.push_back(static_cast<unsigned char>(c));
+        pclose(pipe);
+    }
+    // wmic writes UTF-16 with a byte-order mark: a header line, then one line per instance.
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    std::vector<std::string> lines;
+    std::string line;
+    for (char16_t c : text) {
+        if (c == u'\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != u'\r' && c != 0xFEFF) {
+            line += ToUtf8(std::u16string(1, c));
+        }
+    }
+    lines.push_back(line);
+    if (lines.size() < 2)
+        return "<no answer>";
+    std::string value = lines[1];
+    value.erase(value.find_last_not_of(' ') + 1);
+    return value;
 }

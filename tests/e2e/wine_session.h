@@ -48,8 +48,9 @@ private:
 
 class RunningProgram {
 public:
-    // Starts Quor-kelvra.exe with `folder` as its current directory.
-    explicit RunningProgram(const std::string& folder);
+    // Starts Quor-kelvra.exe with `folder` as its current directory and the given environment
+    // settings ("NAME=value") on top of the test's own.
+    explicit RunningProgram(const std::string& folder, const std::vector<std::string>& environment = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -74,4 +75,6 @@ std::vector<unsigned char> ReadBytes(const std::string& path);
 // (odd byte count, byte-order mark, a line end other than CR LF, text after the last line end).
 std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes);
 std::vector<std::string> ReportLinesOf(const std::string& path);
+// The first instance's property as Wine's own wmic reports it, trimmed.
+std::string WmicValue(const std::string& alias, const std::string& property);
 bool FileExists(const std::string& path);

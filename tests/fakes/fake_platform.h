@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/fakes/fake_wmi.h"
 
 using EventLog = std::vector<std::string>;
 
@@ -92,6 +93,9 @@ public:
         return localeLanguage;
     }
 
+    WmiApi& Wmi() override { return wmi; }
+
+    FakeWmi wmi;
     VersionRecord version;
     SystemRecord system;
     SystemRecord nativeSystem;

@@ -1,0 +1,50 @@
+// The COM and WMI calls of one query sequence, one function per platform call, so the sequence's
+// order and every failure path can be driven by a fake. Interface pointers cross the seam as
+// opaque handles; each one handed out must be given back to Release exactly once.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/text.h"
+
+using HResult = std::int32_t;
+using ComHandle = std::uintptr_t;
+
+inline bool Failed(HResult status)
+{
+    return status < 0;
+}
+
+// A property value, copied out of its VARIANT (which the platform clears at once).
+struct WmiValue {
+    // The VARIANT type codes the program tells apart; others keep their own code.
+    enum : std::uint16_t { kEmpty = 0, kNull = 1, kI4 = 3, kBstr = 8, kI8 = 20 };
+    std::uint16_t variantType = kEmpty;
+    CString text;              // kBstr
+    std::int64_t integer = 0;  // integer and boolean types
+    double real = 0.0;         // floating-point types
+};
+
+class WmiApi {
+public:
+    virtual ~WmiApi() = default;
+    // CoInitializeEx(nullptr, COINIT_MULTITHREADED).
+    virtual HResult InitializeCom() = 0;
+    // CoInitializeSecurity with default access, packet authentication and impersonation.
+    virtual HResult InitializeSecurity() = 0;
+    virtual void UninitializeCom() = 0;
+    // CoCreateInstance of the administrative WMI locator, in-process or local server.
+    virtual HResult CreateLocator(ComHandle& locator) = 0;
+    // IWbemLocator::ConnectServer to the namespace as the current user.
+    virtual HResult ConnectServer(ComHandle locator, const CString& path, ComHandle& services) = 0;
+    virtual HResult ExecQuery(ComHandle services, const CString& language, const CString& query,
+                              std::int32_t flags, ComHandle& enumerator) = 0;
+    virtual HResult Reset(ComHandle enumerator) = 0;
+    virtual HResult Next(ComHandle enumerator, std::uint32_t timeout, ComHandle& object,
+                         std::uint32_t& returned) = 0;
+    // IWbemClassObject::Get of one property, its name passed as a BSTR.
+    virtual HResult Get(ComHandle object, const CString& property, WmiValue& value) = 0;
+    // VariantChangeTypeEx to VT_I8 with locale 1033 and no flags.
+    virtual HResult ChangeTypeToInt64(const WmiValue& value, std::int64_t& result) = 0;
+    virtual void Release(ComHandle handle) = 0;
+};

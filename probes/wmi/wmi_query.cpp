@@ -1,0 +1,107 @@
+#include "probes/wmi/wmi_query.h"
+
+namespace {
+
+constexpr std::int32_t kWbemFlagReturnImmediately = 0x10;
+constexpr std::uint32_t kWbemInfinite = 0xFFFFFFFF;
+// A call that succeeded without handing out its interface is reported as E_POINTER.
+constexpr HResult kEPointer = static_cast<HResult>(0x80004003);
+
+// Holds one interface handle and gives it back to the platform exactly once.
+class ComRef {
+public:
+    explicit ComRef(WmiApi& api) : api_(api) {}
+    ~ComRef() { Release(); }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+
+    ComHandle& Out() { return handle_; }
+    ComHandle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != 0; }
+    void Release()
+    {
+        if (handle_ != 0)
+            api_.Release(handle_);
+        handle_ = 0;
+    }
+
+private:
+    WmiApi& api_;
+    ComHandle handle_ = 0;
+};
+
+// Uninitialises COM when the sequence ends, whichever way it ends.
+class ComScope {
+public:
+    explicit ComScope(WmiApi& api) : api_(api) { api_.InitializeCom(); }
+    ~ComScope() { api_.UninitializeCom(); }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    WmiApi& api_;
+};
+
+// The four interfaces of one sequence. Members are destroyed in reverse order, so they are
+// released as locator, services, enumerator, object.
+struct Interfaces {
+    explicit Interfaces(WmiApi& api) : object(api), enumerator(api), services(api), locator(api) {}
+    ComRef object;
+    ComRef enumerator;
+    ComRef services;
+    ComRef locator;
+};
+
+WmiOutcome Failure(HResult status)
+{
+    return {WmiOutcome::Kind::Failed, status};
+}
+
+}  // namespace
+
+CString WmiErrorText(HResult status)
+{
+    return Format(u"Error 0x%x", {static_cast<std::uint32_t>(status)});
+}
+
+WmiOutcome RunWmiQuery(WmiApi& api, const CString& query,
+                       std::initializer_list<const char16_t*> properties,
+                       const std::function<void(std::size_t index, const WmiValue& value)>& onProperty)
+{
+    ComScope com(api);
+    // A process may set its COM security only once: from the second probe on Windows answers
+    // RPC_E_TOO_LATE, which means the security is already in place.
+    HResult status = api.InitializeSecurity();
+    if (Failed(status) && status != kRpcETooLate)
+        return Failure(status);
+
+    Interfaces interfaces(api);
+    status = api.CreateLocator(interfaces.locator.Out());
+    if (Failed(status) || !interfaces.locator)
+        return Failure(Failed(status) ? status : kEPointer);
+    status = api.ConnectServer(interfaces.locator.get(), u"root\\cimv2", interfaces.services.Out());
+    if (Failed(status) || !interfaces.services)
+        return Failure(Failed(status) ? status : kEPointer);
+    status = api.ExecQuery(interfaces.services.get(), u"WQL", query, kWbemFlagReturnImmediately,
+                           interfaces.enumerator.Out());
+    if (Failed(status) || !interfaces.enumerator)
+        return Failure(Failed(status) ? status : kEPointer);
+    status = api.Reset(interfaces.enumerator.get());
+    if (Failed(status))
+        return Failure(status);
+    std::uint32_t returned = 0;
+    status = api.Next(interfaces.enumerator.get(), kWbemInfinite, interfaces.object.Out(), returned);
+    if (Failed(status))
+        return Failure(status);
+    if (returned == 0 || !interfaces.object)
+        return {WmiOutcome::Kind::NoInstance, status};
+
+    std::size_t index = 0;
+    for (const char16_t* property : properties) {
+        WmiValue value;
+        if (!Failed(api.Get(interfaces.object.get(), property, value)))
+            onProperty(index, value);
+        ++index;
+    }
+    return {WmiOutcome::Kind::Read, 0};
+}

@@ -1,0 +1,353 @@
+// The WMI query sequence and the four hardware probes against a fake WMI service.
+#include <gtest/gtest.h>
+
+#include "check/check_run.h"
+#include "probes/wmi/hardware_text.h"
+#include "probes/wmi/wmi_query.h"
+#include "tests/fakes/fake_platform.h"
+#include "tests/fakes/fake_surface.h"
+
+namespace {
+
+using Step = FakeWmi::Step;
+
+constexpr HResult kStepFailure = static_cast<HResult>(0x8004100E);
+
+enum class Probe { Drive, ComputerSystem, Bios, Processor };
+
+// A check run on a fake WMI service that knows one machine.
+struct ProbeBench {
+    ProbeBench() : platform(log), surface(log), run(platform, surface)
+    {
+        wmi().instances[u"Select * from Win32_ComputerSystem"] = {
+            {{u"Manufacturer", FakeWmi::Text(u"Dell Inc.")},
+             {u"Model", FakeWmi::Text(u"OptiPlex 780")},
+             {u"UserName", FakeWmi::Text(u"PC\\BRQ7")}},
+            {{u"Manufacturer", FakeWmi::Text(u"Second")}}};
+        wmi().instances[u"Select * from Win32_BIOS"] = {
+            {{u"ReleaseDate", FakeWmi::Text(u"20100524000000.000000+000")}}};
+        wmi().instances[u"Select * from Win32_Processor"] = {
+            {{u"MaxClockSpeed", FakeWmi::Int32(2394)}}, {{u"MaxClockSpeed", FakeWmi::Int32(800)}}};
+        wmi().instances[u"Select * from Win32_DiskDrive"] = {
+            {{u"Model", FakeWmi::Text(u"Samsung SSD 850")}, {u"Size", FakeWmi::Text(u"256052966400")}},
+            {{u"Model", FakeWmi::Text(u"Second")}, {u"Size", FakeWmi::Text(u"1")}}};
+    }
+
+    FakeWmi& wmi() { return platform.wmi; }
+
+    // Runs one probe; returns the drive probe's result (false for the others).
+    bool RunProbe(Probe probe)
+    {
+        switch (probe) {
+        case Probe::Drive: return run.GetHardDriveInfo();
+        case Probe::ComputerSystem: run.GetComputerSystemInfo(); return false;
+        case Probe::Bios: run.GetBiosReleaseDate(); return false;
+        case Probe::Processor: run.GetProcessorSpeed(&speed); return false;
+        }
+        return false;
+    }
+
+    // Every interface obtained was released once and nothing else was called or released.
+    void ExpectBalanced(const std::string& context)
+    {
+        EXPECT_TRUE(wmi().live.empty()) << context << ": an interface was never released";
+        EXPECT_TRUE(wmi().faults.empty()) << context << ": " << wmi().faults.front();
+        EXPECT_EQ(wmi().uninitializeCount, wmi().initializeCount) << context;
+    }
+
+    EventLog log;
+    FakePlatform platform;
+    FakeSurface surface;
+    CheckRun run;
+    double speed = -1.0;
+};
+
+class HardwareProbeTest : public ::testing::Test, public ProbeBench {};
+
+}  // namespace
+
+TEST_F(HardwareProbeTest, SequenceRunsItsStepsInOrderAndReadsOnlyTheFirstInstance)
+{
+    run.GetComputerSystemInfo();
+    const std::vector<std::string> expected = {
+        "CoInitializeEx",
+        "CoInitializeSecurity",
+        "CreateLocator",
+        "ConnectServer root\\cimv2",
+        "ExecQuery WQL Select * from Win32_ComputerSystem 16",
+        "Reset",
+        "Next 4294967295",
+        "Get Manufacturer",
+        "Get Model",
+        "Get UserName",
+        "Release locator",
+        "Release services",
+        "Release enumerator",
+        "Release object",
+        "CoUninitialize",
+    };
+    EXPECT_EQ(wmi().calls, expected);
+    EXPECT_EQ(run.m_strManufacturer, u"Dell Inc.");
+    EXPECT_EQ(run.m_strModel, u"OptiPlex 780");
+    EXPECT_EQ(run.m_strUserName, u"PC\\BRQ7");
+    ExpectBalanced("success");
+}
+
+TEST_F(HardwareProbeTest, EachProbeConvertsItsProperties)
+{
+    EXPECT_TRUE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_nHardDriveSizeGB, 238u);
+    EXPECT_EQ(run.m_strHardDrive, u"238 GB SSD");
+
+    run.GetBiosReleaseDate();
+    EXPECT_EQ(run.m_nBiosYear, 2010);
+    EXPECT_EQ(run.m_strBiosVersion, u"2010/05/24");
+
+    run.GetProcessorSpeed(&speed);
+    EXPECT_EQ(speed, 2.394);
+    EXPECT_EQ(run.m_strProcessor, u"2.394 GHz");
+    ExpectBalanced("four probes");
+    EXPECT_EQ(wmi().initializeCount, 3);
+}
+
+TEST_F(HardwareProbeTest, AFailingStepShowsItsStatusAndReleasesWhatWasObtained)
+{
+    const Step steps[] = {Step::Security, Step::CreateLocator, Step::Connect, Step::ExecQuery,
+                          Step::Reset, Step::Next};
+    const Probe probes[] = {Probe::Drive, Probe::ComputerSystem, Probe::Bios, Probe::Processor};
+    for (Step step : steps) {
+        for (Probe probe : probes) {
+            const std::string context =
+                "step " + std::to_string(static_cast<int>(step)) + " probe " + std::to_string(static_cast<int>(probe));
+            ProbeBench fresh;  // the probe's fields as the dialog created them
+            fresh.run.m_nHardDriveSizeGB = 7;
+            fresh.run.m_nBiosYear = 1999;
+            fresh.wmi().failures = {{0, step, kStepFailure}};
+            const bool result = fresh.RunProbe(probe);
+            const CString error = u"Error 0x8004100e";
+            EXPECT_FALSE(result) << context;
+            switch (probe) {
+            case Probe::Drive:
+                EXPECT_EQ(fresh.run.m_strHardDrive, error) << context;
+                EXPECT_EQ(fresh.run.m_nHardDriveSizeGB, 0u) << context;
+                break;
+            case Probe::ComputerSystem:
+                EXPECT_EQ(fresh.run.m_strManufacturer, error) << context;
+                EXPECT_EQ(fresh.run.m_strModel, error) << context;
+                EXPECT_EQ(fresh.run.m_strUserName, error) << context;
+                break;
+            case Probe::Bios:
+                EXPECT_EQ(fresh.run.m_strBiosVersion, error) << context;
+                EXPECT_EQ(fresh.run.m_nBiosYear, 0) << context;
+                break;
+            case Probe::Processor:
+                EXPECT_EQ(fresh.run.m_strProcessor, error) << context;
+                EXPECT_EQ(fresh.speed, -1.0) << context << ": the caller's speed must stay untouched";
+                break;
+            }
+            fresh.ExpectBalanced(context);
+            EXPECT_EQ(fresh.wmi().initializeCount, 1) << context;
+            if (step == Step::Security) {
+                // Nothing was created, so nothing is called after the security setup.
+                EXPECT_EQ(fresh.wmi().calls,
+                          (std::vector<std::string>{"CoInitializeEx", "CoInitializeSecurity", "CoUninitialize"}))
+                    << context;
+            }
+        }
+    }
+}
+
+TEST_F(HardwareProbeTest, AStepThatHandsOutNoInterfaceIsAFailureNotACrash)
+{
+    for (Step step : {Step::CreateLocator, Step::Connect, Step::ExecQuery}) {
+        ProbeBench fresh;
+        fresh.wmi().failures = {{0, step, 0, /*withoutHandle=*/true}};
+        fresh.run.GetBiosReleaseDate();
+        EXPECT_EQ(fresh.run.m_strBiosVersion, u"Error 0x80004003");
+        fresh.ExpectBalanced("no handle");
+    }
+}
+
+TEST_F(HardwareProbeTest, FailedComInitialisationIsNotExaminedButStillBalanced)
+{
+    wmi().failures = {{0, Step::InitializeCom, static_cast<HResult>(0x80010106)}};
+    run.GetProcessorSpeed(&speed);
+    EXPECT_EQ(run.m_strProcessor, u"2.394 GHz");
+    ExpectBalanced("CoInitializeEx failed");
+}
+
+TEST_F(HardwareProbeTest, SecurityAlreadySetCountsAsSuccessOnLaterProbes)
+{
+    wmi().laterSecurityStatus = kRpcETooLate;
+    EXPECT_TRUE(run.GetHardDriveInfo());
+    run.GetComputerSystemInfo();
+    run.GetBiosReleaseDate();
+    run.GetProcessorSpeed(&speed);
+    EXPECT_EQ(run.m_strHardDrive, u"238 GB SSD");
+    EXPECT_EQ(run.m_strManufacturer, u"Dell Inc.");
+    EXPECT_EQ(run.m_strBiosVersion, u"2010/05/24");
+    EXPECT_EQ(run.m_strProcessor, u"2.394 GHz");
+    ExpectBalanced("RPC_E_TOO_LATE");
+
+    // Any other failure of a later security call is still an error.
+    ProbeBench other;
+    other.wmi().laterSecurityStatus = static_cast<HResult>(0x80070005);
+    other.run.GetHardDriveInfo();
+    other.run.GetComputerSystemInfo();
+    EXPECT_EQ(other.run.m_strHardDrive, u"238 GB SSD");
+    EXPECT_EQ(other.run.m_strUserName, u"Error 0x80070005");
+}
+
+TEST_F(HardwareProbeTest, NoInstanceLeavesTheFieldsAsTheyWere)
+{
+    wmi().instances.clear();
+    EXPECT_FALSE(run.GetHardDriveInfo());
+    run.GetComputerSystemInfo();
+    run.GetBiosReleaseDate();
+    run.GetProcessorSpeed(&speed);
+    EXPECT_EQ(run.m_strHardDrive, u"?");
+    EXPECT_EQ(run.m_strManufacturer, u"?");
+    EXPECT_EQ(run.m_strModel, u"");
+    EXPECT_EQ(run.m_strBiosVersion, u"?");
+    EXPECT_EQ(run.m_nBiosYear, 0);
+    EXPECT_EQ(run.m_strProcessor, u"?");
+    EXPECT_EQ(speed, -1.0);
+    ExpectBalanced("no instance");
+}
+
+TEST_F(HardwareProbeTest, APropertyThatCannotBeReadKeepsItsField)
+{
+    wmi().failingGets[u"Model"] = static_cast<HResult>(0x80041002);
+    run.GetComputerSystemInfo();
+    EXPECT_EQ(run.m_strManufacturer, u"Dell Inc.");
+    EXPECT_EQ(run.m_strModel, u"");
+    EXPECT_EQ(run.m_strUserName, u"PC\\BRQ7");
+
+    // The drive's model unread: not solid state, and the size is still read.
+    EXPECT_FALSE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"238 GB");
+
+    wmi().failingGets = {{u"Size", static_cast<HResult>(0x80041002)}};
+    run.m_strHardDrive = u"?";
+    EXPECT_TRUE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"?");
+    EXPECT_EQ(run.m_nHardDriveSizeGB, 0u);
+    ExpectBalanced("failed reads");
+}
+
+TEST_F(HardwareProbeTest, NullOrMistypedPropertiesKeepTheirFields)
+{
+    auto& system = wmi().instances[u"Select * from Win32_ComputerSystem"][0];
+    system[u"Manufacturer"] = FakeWmi::Null();
+    system[u"UserName"] = FakeWmi::Int32(5);
+    wmi().instances[u"Select * from Win32_Processor"][0][u"MaxClockSpeed"] = FakeWmi::Text(u"2394");
+    wmi().instances[u"Select * from Win32_BIOS"][0][u"ReleaseDate"] = FakeWmi::Null();
+    run.GetComputerSystemInfo();
+    run.GetProcessorSpeed(&speed);
+    run.GetBiosReleaseDate();
+    EXPECT_EQ(run.m_strManufacturer, u"?");
+    EXPECT_EQ(run.m_strModel, u"OptiPlex 780");
+    EXPECT_EQ(run.m_strUserName, u"?");
+    EXPECT_EQ(run.m_strProcessor, u"?");
+    EXPECT_EQ(speed, -1.0);
+    EXPECT_EQ(run.m_strBiosVersion, u"?");
+    EXPECT_EQ(run.m_nBiosYear, 0);
+}
+
+TEST_F(HardwareProbeTest, DriveSizeThatCannotBeConvertedSaysSo)
+{
+    auto& drive = wmi().instances[u"Select * from Win32_DiskDrive"][0];
+    drive[u"Size"] = FakeWmi::Text(u"lots");
+    EXPECT_TRUE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"Read Failed [-2147352571]");
+    EXPECT_EQ(run.m_nHardDriveSizeGB, 0u);
+
+    drive[u"Size"] = FakeWmi::Null();
+    EXPECT_TRUE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"Read Failed [-2147352571]");
+
+    drive[u"Size"] = FakeWmi::Text(u"99999999999999999999");
+    drive[u"Model"] = FakeWmi::Text(u"Plain disk");
+    EXPECT_FALSE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"Read Failed [-2147352566]");
+}
+
+TEST_F(HardwareProbeTest, PercentSignsAndBackslashesStayAsWmiGivesThem)
+{
+    auto& system = wmi().instances[u"Select * from Win32_ComputerSystem"][0];
+    system[u"Manufacturer"] = FakeWmi::Text(u"100% Acme %s%d");
+    system[u"Model"] = FakeWmi::Text(u" Box\\ ");
+    run.GetComputerSystemInfo();
+    EXPECT_EQ(run.m_strManufacturer, u"100% Acme %s%d");
+    EXPECT_EQ(run.m_strModel, u" Box\\ ");
+}
+
+TEST(HardwareText, DriveSizesCountWholeUnitsOf2To30Bytes)
+{
+    const struct {
+        std::int64_t bytes;
+        bool ssd;
+        std::uint64_t units;
+        const char16_t* text;
+    } cases[] = {
+        {500107862016, false, 465, u"465 GB"},  {150037204480, false, 139, u"139 GB"},
+        {256052966400, true, 238, u"238 GB SSD"}, {0, false, 0, u"< 1 GB"},
+        {1073741823, false, 0, u"< 1 GB"},      {1073741823, true, 0, u"< 1 GB SSD"},
+        {1073741824, false, 1, u"1 GB"},        {1073741824, true, 1, u"1 GB SSD"},
+        {-5368709120, false, 0, u"< 1 GB"},
+    };
+    for (const auto& c : cases) {
+        const DriveSize size = DriveSizeFromBytes(c.bytes, c.ssd);
+        EXPECT_EQ(size.gigabytes, c.units) << c.bytes;
+        EXPECT_EQ(ToUtf8(size.text), ToUtf8(c.text)) << c.bytes;
+    }
+    EXPECT_EQ(DriveReadFailedText(static_cast<HResult>(0x80020005)), u"Read Failed [-2147352571]");
+}
+
+TEST(HardwareText, SolidStateNeedsTheCapitalLetters)
+{
+    EXPECT_TRUE(IsSolidStateModel(u"SSD 850"));
+    EXPECT_TRUE(IsSolidStateModel(u"Samsung SSD 850"));
+    EXPECT_TRUE(IsSolidStateModel(u"FastSSD"));
+    EXPECT_FALSE(IsSolidStateModel(u"Fast ssd"));
+    EXPECT_FALSE(IsSolidStateModel(u"S S D"));
+}
+
+TEST(HardwareText, ReleaseDatesGiveYearAndText)
+{
+    auto date = ParseReleaseDate(u"20100524000000.000000+000");
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->year, 2010);
+    EXPECT_EQ(date->text, u"2010/05/24");
+    date = ParseReleaseDate(u"19991231000000.000000+000");
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->year, 1999);
+    EXPECT_EQ(date->text, u"1999/12/31");
+    date = ParseReleaseDate(u"20100524");
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->text, u"2010/05/24");
+    EXPECT_FALSE(ParseReleaseDate(u"2010052"));
+    EXPECT_FALSE(ParseReleaseDate(u""));
+    // The year follows wcstol: white space, a sign, digits up to the first other character.
+    EXPECT_EQ(ParseReleaseDate(u" 201xxxxx")->year, 201);
+    EXPECT_EQ(ParseReleaseDate(u"ab123456")->year, 0);
+    EXPECT_EQ(ParseReleaseDate(u"-200xxxxx")->year, -200);
+}
+
+TEST(HardwareText, LeadingNumberFollowsWcstol)
+{
+    EXPECT_EQ(LeadingNumber(u"\t +42z"), 42);
+    EXPECT_EQ(LeadingNumber(u"-"), 0);
+    EXPECT_EQ(LeadingNumber(u"99999999999"), 2147483647);
+    EXPECT_EQ(LeadingNumber(u"-99999999999"), -2147483647 - 1);
+}
+
+TEST(HardwareText, SpeedsInGigahertzWithThreeDecimals)
+{
+    EXPECT_EQ(GigahertzText(GigahertzFromMegahertz(2394)), u"2.394 GHz");
+    EXPECT_EQ(GigahertzText(GigahertzFromMegahertz(800)), u"0.800 GHz");
+    EXPECT_EQ(GigahertzText(GigahertzFromMegahertz(3000)), u"3.000 GHz");
+    EXPECT_EQ(GigahertzFromMegahertz(1), 0.001);
+    EXPECT_EQ(GigahertzText(GigahertzFromMegahertz(1)), u"0.001 GHz");
+    EXPECT_EQ(WmiErrorText(static_cast<HResult>(0x8000FFFF)), u"Error 0x8000ffff");
+}
