@@ -1,13 +1,14 @@
 # Builds the Windows program and the native tests, runs the program and every suite.
 # `make run` and `make test` install what is missing first (Debian 12, through sudo when not root).
 
+SHELL := /bin/bash
 NATIVE := build/native
 WIN32 := build/win32
 WIN32_TESTS := build/win32-tests
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native win32 win32-tests test test-native test-wine run clean
+.PHONY: all deps build native win32 win32-tests fuzz test test-native test-wine run clean
 
 all: build
 
@@ -28,7 +29,19 @@ win32-tests:
 	@cmake -S . -B $(WIN32_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32_TESTS) -j$(JOBS) --target win32_tests
 
-test: build test-native test-wine
+test: build test-native fuzz test-wine
+
+FUZZ := build/fuzz
+FUZZ_SECONDS ?= 30
+
+# A short libFuzzer run on the report import; FUZZ_SECONDS=600 make fuzz for a longer one.
+fuzz:
+	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer
+	@mkdir -p $(FUZZ)/corpus
+	@cp tests/fuzz/seeds/* $(FUZZ)/corpus/
+	@$(FUZZ)/report_import_fuzzer $(FUZZ)/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 2>&1 | \
+		grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine

@@ -1,10 +1,13 @@
 #include "app/main_dialog.h"
 
+#include <commdlg.h>
+
 #include <iterator>
 
 #include "framework/app.h"
 #include "framework/wide.h"
 #include "platform/win32_platform.h"
+#include "report/report_import.h"
 
 namespace {
 
@@ -110,12 +113,49 @@ bool CQuorkelvraDlg::OnSysCommand(UINT commandId)
     return true;
 }
 
+void CQuorkelvraDlg::OnBnClickedImport()
+{
+    static_assert(sizeof(OPENFILENAMEW) == 88, "the open-file record is the full layout");
+    wchar_t path[256] = {};
+    wchar_t folder[256] = {};
+    // A current folder that does not fit is not passed: the dialog then opens at its default.
+    const DWORD folderLength = GetCurrentDirectoryW(256, folder);
+    OPENFILENAMEW choice = {};
+    choice.lStructSize = sizeof choice;
+    choice.hwndOwner = m_hWnd;
+    choice.lpstrFilter = L"Quor-KELVRA files\0*.vkh\0";
+    choice.nFilterIndex = 1;
+    choice.lpstrFile = path;
+    choice.nMaxFile = 256;
+    choice.lpstrInitialDir = folderLength > 0 && folderLength < 256 ? folder : nullptr;
+    choice.lpstrTitle = L"Import Kelvra File";
+    choice.Flags = OFN_PATHMUSTEXIST;
+    choice.lpstrDefExt = L"vkh";
+    GetOpenFileNameW(&choice);
+    if (path[0] == L'\0')
+        return;
+
+    const CString chosen = FromWide(path);
+    const ImportOutcome outcome =
+        ImportReport(SystemPlatform(), *this, m_markImages, chosen, m_pListBox != nullptr);
+    if (outcome == ImportOutcome::Shown)
+        return;
+    const CWinApp* app = AfxGetApp();
+    MessageBoxW(m_hWnd, AsWide(ImportMessage(outcome, chosen)), app ? AsWide(app->m_strAppName) : L"",
+                MB_OK | MB_ICONWARNING);
+}
+
 MessageMap CQuorkelvraDlg::GetMessageMap() const
 {
     static const MessageMapEntry entries[] = {
         {WM_SYSCOMMAND, 0, 0,
          [](CDialog& dialog, WPARAM wParam, LPARAM, LRESULT&) {
              return static_cast<CQuorkelvraDlg&>(dialog).OnSysCommand(static_cast<UINT>(wParam));
+         }},
+        {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
+         [](CDialog& dialog, WPARAM, LPARAM, LRESULT&) {
+             static_cast<CQuorkelvraDlg&>(dialog).OnBnClickedImport();
+             return true;
          }},
     };
     return {entries, std::size(entries)};
@@ -131,6 +171,11 @@ void CQuorkelvraDlg::AddListString(const CString& text)
     SendMessageW(m_pListBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
 }
 
+void CQuorkelvraDlg::ClearList()
+{
+    SendMessageW(m_pListBox, LB_RESETCONTENT, 0, 0);
+}
+
 void CQuorkelvraDlg::SetMarkImage(int controlId, ImageHandle image)
 {
     SendDlgItemMessageW(m_hWnd, controlId, STM_SETIMAGE, IMAGE_BITMAP, static_cast<LPARAM>(image));
@@ -144,5 +189,6 @@ MarkImages CQuorkelvraDlg::LoadMarkImages()
     auto handle = [](const CBitmap& bitmap) {
         return reinterpret_cast<ImageHandle>(bitmap.GetSafeHandle());
     };
-    return {handle(m_bmpPass), handle(m_bmpFail), handle(m_bmpBlank)};
+    m_markImages = {handle(m_bmpPass), handle(m_bmpFail), handle(m_bmpBlank)};
+    return m_markImages;
 }

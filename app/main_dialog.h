@@ -19,6 +19,8 @@ public:
 
     // The system menu's About item; commands differ from it only in their low four bits.
     bool OnSysCommand(UINT commandId);
+    // Shows a report chosen by the user in place of the local results.
+    void OnBnClickedImport();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -29,6 +31,7 @@ private:
     void AddAboutItemToSystemMenu();
     void SetControlText(int controlId, const CString& text) override;
     void AddListString(const CString& text) override;
+    void ClearList() override;
     void SetMarkImage(int controlId, ImageHandle image) override;
     MarkImages LoadMarkImages() override;
 
@@ -43,4 +46,5 @@ private:
     CBitmap m_bmpBlank;
     CTabCtrl m_tabCtrl;
     CString m_strVersionCaption;
+    MarkImages m_markImages;
 };

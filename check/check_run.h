@@ -28,6 +28,7 @@ public:
     virtual void SetControlText(int controlId, const CString& text) = 0;
     // The list keeps its entries sorted itself.
     virtual void AddListString(const CString& text) = 0;
+    virtual void ClearList() = 0;
     virtual void SetMarkImage(int controlId, ImageHandle image) = 0;
     // Loads the pass, fail and blank images into the dialog, which keeps them for its life.
     virtual MarkImages LoadMarkImages() = 0;

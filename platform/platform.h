@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "framework/text.h"
 #include "platform/records.h"
@@ -16,6 +17,16 @@ public:
     virtual ~OutputFile() = default;
     // One write call; true only when every byte was written.
     virtual bool Write(const std::uint8_t* bytes, std::size_t count) = 0;
+};
+
+// A file opened for reading only, not shared. Closed when the object is destroyed.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // The length in bytes, or -1 when it cannot be read.
+    virtual std::int64_t Length() = 0;
+    // Reads `count` bytes in one read; false when the read failed or came up short.
+    virtual bool ReadAll(std::size_t count, std::vector<std::uint8_t>& bytes) = 0;
 };
 
 // An open registry key whose value names can be enumerated. Closed when the object is destroyed.
@@ -39,6 +50,9 @@ public:
 
     // Created or truncated, write-only, not shared. Null when it cannot be created.
     virtual std::unique_ptr<OutputFile> CreateReportFile(const CString& name) = 0;
+
+    // An existing file, read-only and not shared. Null when it cannot be opened.
+    virtual std::unique_ptr<InputFile> OpenFileForReading(const CString& path) = 0;
 
     virtual int GetSystemMetric(int index) = 0;
     // GetProductInfo when kernel32 exports it (Vista and later); false when it does not.

@@ -70,6 +70,23 @@ private:
     CFile file_;
 };
 
+class Win32InputFile : public InputFile {
+public:
+    bool Open(const CString& path) { return file_.Open(path, CFile::modeRead); }
+    std::int64_t Length() override { return file_.GetLength(); }
+    bool ReadAll(std::size_t count, std::vector<std::uint8_t>& bytes) override
+    {
+        if (count > MAXDWORD)
+            return false;
+        bytes.resize(count);
+        return count == 0 || file_.Read(bytes.data(), static_cast<DWORD>(count)) ==
+                                 static_cast<std::int64_t>(count);
+    }
+
+private:
+    CFile file_;
+};
+
 }  // namespace
 
 bool Win32Platform::GetVersionRecord(VersionRecord& record)
@@ -115,6 +132,14 @@ std::unique_ptr<OutputFile> Win32Platform::CreateReportFile(const CString& name)
 {
     auto file = std::make_unique<Win32OutputFile>();
     if (!file->Open(name))
+        return nullptr;
+    return file;
+}
+
+std::unique_ptr<InputFile> Win32Platform::OpenFileForReading(const CString& path)
+{
+    auto file = std::make_unique<Win32InputFile>();
+    if (!file->Open(path))
         return nullptr;
     return file;
 }

@@ -10,6 +10,7 @@ public:
     bool GetNativeSystemRecord(SystemRecord& record) override;
     void GetSystemRecord(SystemRecord& record) override;
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name) override;
+    std::unique_ptr<InputFile> OpenFileForReading(const CString& path) override;
     int GetSystemMetric(int index) override;
     bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) override;
     void WriteStandardOutput(const CString& text) override;

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest libgtest-dev g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
-          imagemagick)
+          imagemagick clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

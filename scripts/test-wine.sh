@@ -19,6 +19,8 @@ ctest --test-dir build/win32-tests --output-on-failure || status=1
 for profile in win7-64 xp-32; do
     echo "== end to end on $profile"
     use_profile "$profile"
+    # The import does not depend on the machine: it runs on the default profile only.
+    [ "$profile" = xp-32 ] && export GTEST_FILTER='-ImportTest.*' || unset GTEST_FILTER
     ctest --test-dir build/native --output-on-failure -L wine || status=1
     wineserver -w
 done

@@ -5,6 +5,8 @@
 //   qk-driver dump [timeout-ms [title]] controls, list entries and mark colours of a dialog
 //   qk-driver press <control-id> [title] clicks a button
 //   qk-driver syscommand <code>        sends a system-menu command to the main dialog
+//   qk-driver choose-file <path>       types a path into the open-file dialog and confirms it
+//   qk-driver messagebox [timeout-ms]  prints the message box's caption, text and icon, then OK
 //   qk-driver key escape               sends Escape to the dialog's focused control
 //   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
 //   qk-driver screenshot <file.bmp>    saves what the dialog shows on screen
@@ -45,13 +47,36 @@ std::string Escaped(const std::wstring& text)
     return out;
 }
 
-HWND FindDialog(DWORD timeoutMs, const wchar_t* title = kMainTitle)
+struct DialogSearch {
+    const wchar_t* title;
+    bool messageBox;  // a message box shares the program's title; its text has the id 0xFFFF
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    wchar_t className[16] = {};
+    wchar_t title[256] = {};
+    GetClassNameW(window, className, 16);
+    GetWindowTextW(window, title, 256);
+    if (std::wstring(className) != L"#32770" || std::wstring(title) != search->title ||
+        !IsWindowVisible(window))
+        return TRUE;
+    if ((GetDlgItem(window, 0xFFFF) != nullptr) != search->messageBox)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindDialog(DWORD timeoutMs, const wchar_t* title = kMainTitle, bool messageBox = false)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindWindowW(L"#32770", title);
-        if (window != nullptr && IsWindowVisible(window))
-            return window;
+        DialogSearch search{title, messageBox, nullptr};
+        EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
         if (GetTickCount() - start > timeoutMs)
             return nullptr;
         Sleep(100);
@@ -76,17 +101,71 @@ std::wstring ClassOf(HWND window)
     return name;
 }
 
+// What the dialog shows on screen, captured once so marks can be classified from memory.
+class ScreenCapture {
+public:
+    explicit ScreenCapture(HWND window)
+    {
+        GetWindowRect(window, &rect_);
+        width_ = rect_.right - rect_.left;
+        height_ = rect_.bottom - rect_.top;
+        HDC screen = GetDC(nullptr);
+        memory_ = CreateCompatibleDC(screen);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width_;
+        info.bmiHeader.biHeight = -height_;  // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        bitmap_ = CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(memory_, bitmap_);
+        BitBlt(memory_, 0, 0, width_, height_, screen, rect_.left, rect_.top, SRCCOPY);
+        GdiFlush();
+        ReleaseDC(nullptr, screen);
+    }
+    ~ScreenCapture()
+    {
+        SelectObject(memory_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(memory_);
+    }
+    ScreenCapture(const ScreenCapture&) = delete;
+    ScreenCapture& operator=(const ScreenCapture&) = delete;
+
+    // The pixel at screen coordinates, as red, green and blue.
+    bool Pixel(int x, int y, int& r, int& g, int& b) const
+    {
+        x -= rect_.left;
+        y -= rect_.top;
+        if (bits_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_)
+            return false;
+        const DWORD value = bits_[y * width_ + x];
+        r = (value >> 16) & 0xFF;
+        g = (value >> 8) & 0xFF;
+        b = value & 0xFF;
+        return true;
+    }
+
+private:
+    RECT rect_ = {};
+    int width_ = 0, height_ = 0;
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD* bits_ = nullptr;
+};
+
 // Colour of a mark by its pixels: mostly green, mostly red, or all white.
-const char* MarkColour(HWND control)
+const char* MarkColour(HWND control, const ScreenCapture& capture)
 {
     RECT rect;
     GetWindowRect(control, &rect);
-    HDC screen = GetDC(nullptr);
     int green = 0, red = 0, white = 0, total = 0;
     for (int y = rect.top; y < rect.bottom; ++y) {
         for (int x = rect.left; x < rect.right; ++x) {
-            const COLORREF c = GetPixel(screen, x, y);
-            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            int r, g, b;
+            if (!capture.Pixel(x, y, r, g, b))
+                continue;
             ++total;
             if (g > 110 && g > r + 50 && g > b + 50)
                 ++green;
@@ -96,7 +175,6 @@ const char* MarkColour(HWND control)
                 ++white;
         }
     }
-    ReleaseDC(nullptr, screen);
     if (total == 0)
         return "none";
     if (green > total / 20 && red == 0)
@@ -110,6 +188,7 @@ const char* MarkColour(HWND control)
 
 struct DumpContext {
     HWND dialog;
+    const ScreenCapture* capture;
 };
 
 BOOL CALLBACK DumpChild(HWND child, LPARAM param)
@@ -127,7 +206,7 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
                 static_cast<unsigned long>(style), rect.left, rect.top, rect.right, rect.bottom);
     // A bitmap static's text is its image's resource id, not something a user reads.
     if ((style & SS_TYPEMASK) == SS_BITMAP && ClassOf(child) == L"Static")
-        std::printf("mark %d %s\n", id, MarkColour(child));
+        std::printf("mark %d %s\n", id, MarkColour(child, *context->capture));
     else
         std::printf("text %d %s\n", id, Escaped(WindowText(child)).c_str());
     return TRUE;
@@ -149,7 +228,8 @@ int Dump(DWORD timeoutMs, const wchar_t* title)
     GetWindowThreadProcessId(dialog, &processId);
     std::printf("dialog pid=%lu title=%s\n", static_cast<unsigned long>(processId),
                 Utf8(WindowText(dialog)).c_str());
-    DumpContext context{dialog};
+    ScreenCapture capture(dialog);
+    DumpContext context{dialog, &capture};
     EnumChildWindows(dialog, DumpChild, reinterpret_cast<LPARAM>(&context));
 
     HWND list = GetDlgItem(dialog, 1001);
@@ -198,6 +278,39 @@ int SysCommand(WPARAM code)
     return 0;
 }
 
+int ChooseFile(const wchar_t* path)
+{
+    HWND dialog = FindDialog(10000, L"Import Kelvra File");
+    if (dialog == nullptr)
+        return 2;
+    Sleep(300);  // the dialog fills its folder view after it appears
+    SendMessageW(GetDlgItem(dialog, 1148), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return 0;
+}
+
+int ReadMessageBox(DWORD timeoutMs)
+{
+    HWND box = FindDialog(timeoutMs, kMainTitle, true);
+    if (box == nullptr) {
+        std::printf("none\n");
+        return 1;
+    }
+    std::printf("caption %s\n", Utf8(WindowText(box)).c_str());
+    std::printf("text %s\n", Escaped(WindowText(GetDlgItem(box, 0xFFFF))).c_str());
+    // A warning box shows its icon in a static icon control.
+    bool icon = false;
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassOf(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            IsWindowVisible(child))
+            icon = true;
+    }
+    std::printf("icon %d\n", icon ? 1 : 0);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return 0;
+}
+
 int Escape()
 {
     HWND dialog = FindDialog(10000);
@@ -215,7 +328,7 @@ int Escape()
 int WaitClosed(DWORD timeoutMs, const wchar_t* title)
 {
     const DWORD start = GetTickCount();
-    while (FindWindowW(L"#32770", title) != nullptr) {
+    while (FindDialog(0, title) != nullptr) {
         if (GetTickCount() - start > timeoutMs) {
             std::printf("still open\n");
             return 1;
@@ -347,6 +460,10 @@ int wmain(int argc, wchar_t** argv)
         result = Dump(timeout, title);
     else if (command == L"press" && argc > 2)
         result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), title);
+    else if (command == L"choose-file" && argc > 2)
+        result = ChooseFile(argv[2]);
+    else if (command == L"messagebox")
+        result = ReadMessageBox(timeout);
     else if (command == L"syscommand" && argc > 2)
         result = SysCommand(std::wcstoul(argv[2], nullptr, 0));
     else if (command == L"key" && argc > 2 && std::wstring(argv[2]) == L"escape")

@@ -258,3 +258,20 @@ std::string WmicValue(const std::string& alias, const std::string& property)
     value.erase(value.find_last_not_of(' ') + 1);
     return value;
 }
+
+MessageBoxInfo ReadMessageBox(int timeoutMs)
+{
+    MessageBoxInfo box;
+    std::istringstream lines(RunDriver("messagebox " + std::to_string(timeoutMs)));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("caption ", 0) == 0) {
+            box.found = true;
+            box.caption = line.substr(8);
+        } else if (line.rfind("text ", 0) == 0) {
+            box.text = Unescape(line.substr(5));
+        } else if (line == "icon 1") {
+            box.icon = true;
+        }
+    }
+    return box;
+}

@@ -75,6 +75,15 @@ std::vector<unsigned char> ReadBytes(const std::string& path);
 // (odd byte count, byte-order mark, a line end other than CR LF, text after the last line end).
 std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes);
 std::vector<std::string> ReportLinesOf(const std::string& path);
+struct MessageBoxInfo {
+    bool found = false;
+    std::string caption;
+    std::string text;
+    bool icon = false;
+};
+// Reads the program's message box and closes it with OK.
+MessageBoxInfo ReadMessageBox(int timeoutMs = 10000);
+
 // The first instance's property as Wine's own wmic reports it, trimmed.
 std::string WmicValue(const std::string& alias, const std::string& property);
 bool FileExists(const std::string& path);

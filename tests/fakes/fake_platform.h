@@ -2,6 +2,7 @@
 // order, into a log it may share with the other fakes.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,15 @@ public:
         if (!reportCanBeCreated)
             return nullptr;
         return std::make_unique<File>(report, log_, failWritesFrom);
+    }
+
+    std::unique_ptr<InputFile> OpenFileForReading(const CString& path) override
+    {
+        log_.push_back("OpenFileForReading " + ToUtf8(path));
+        auto found = files.find(path);
+        if (found == files.end())
+            return nullptr;
+        return std::make_unique<Input>(found->second);
     }
 
     int GetSystemMetric(int index) override
@@ -108,6 +118,14 @@ public:
     CString reportName;
     FakeFileContents report;
 
+    // Files that can be opened for reading, by path.
+    struct StoredFile {
+        std::vector<std::uint8_t> bytes;
+        std::int64_t reportedLength = -2;  // -2: the real length
+        bool readFails = false;
+    };
+    std::map<CString, StoredFile> files;
+
     int serverR2Metric = 0;
     bool hasProductInfo = true;
     std::uint32_t productType = 0x30;
@@ -126,6 +144,26 @@ public:
     CString localeLanguage = u"English";
 
 private:
+    class Input : public InputFile {
+    public:
+        explicit Input(const StoredFile& file) : file_(file) {}
+        std::int64_t Length() override
+        {
+            return file_.reportedLength == -2 ? static_cast<std::int64_t>(file_.bytes.size())
+                                              : file_.reportedLength;
+        }
+        bool ReadAll(std::size_t count, std::vector<std::uint8_t>& bytes) override
+        {
+            if (file_.readFails || count > file_.bytes.size())
+                return false;
+            bytes.assign(file_.bytes.begin(), file_.bytes.begin() + static_cast<std::ptrdiff_t>(count));
+            return true;
+        }
+
+    private:
+        const StoredFile& file_;
+    };
+
     class Key : public RegistryValueNames {
     public:
         explicit Key(FakePlatform& platform) : platform_(platform) {}

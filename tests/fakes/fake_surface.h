@@ -27,6 +27,12 @@ public:
         added.push_back(text);
     }
 
+    void ClearList() override
+    {
+        log_.push_back("ClearList");
+        list.clear();
+    }
+
     void SetMarkImage(int controlId, ImageHandle image) override
     {
         log_.push_back("SetMarkImage " + std::to_string(controlId));

@@ -1,0 +1,54 @@
+// Reading a report back: the text of its bytes, its lines and tokens, and what the dialog shows
+// of it. Reports come from other PCs, so nothing here trusts the file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "check/check_run.h"
+#include "framework/text.h"
+#include "report/labels.h"
+
+// Anything larger cannot be a report (a complete one is about 2 KB); refusing it keeps a wrong
+// choice of file from exhausting memory or freezing the dialog.
+inline constexpr std::int64_t kMaxReportBytes = 1024 * 1024;
+
+// The UTF-16LE text of a file's bytes: a final odd byte is ignored and the text ends at the first
+// NUL code unit.
+CString ReportTextFromBytes(const std::vector<std::uint8_t>& bytes);
+
+// Lines are separated by runs of CR and LF, so no line is empty.
+std::vector<CString> SplitReportLines(const CString& text);
+
+// Tokens are maximal runs of characters other than the colon: label, value, verdict, ignored rest.
+std::vector<CString> SplitReportTokens(const CString& line);
+
+struct ImportedRow {
+    bool present = false;
+    CString value;  // with the blank that follows the label's colon
+    bool pass = false;
+};
+
+struct ImportedReport {
+    std::vector<CString> listLines;  // label, colon and value of every line, in file order
+    std::array<ImportedRow, kResultItemCount> rows;
+};
+
+// A line with a known label but no value sets no row: such a line is never written by the check
+// run, and a row without a value is shown as missing.
+ImportedReport ParseReport(const CString& text);
+
+// Shows an imported report: the list refilled, every value emptied and every mark blank, then the
+// rows the report holds.
+void ShowImportedReport(const ImportedReport& report, DialogSurface& surface, const MarkImages& images);
+
+enum class ImportOutcome { Shown, CannotOpen, TooLarge, ReadFailed };
+
+// Reads the chosen file and shows it; on any failure the dialog is left exactly as it was.
+// `listReady` is false when the result list was never set up, so there is nothing to refill.
+ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const MarkImages& images,
+                           const CString& path, bool listReady);
+
+// The message box text for an import that failed; empty for one that was shown.
+CString ImportMessage(ImportOutcome outcome, const CString& path);

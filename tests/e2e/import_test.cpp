@@ -1,0 +1,200 @@
+// Import File on the real program: the open-file dialog driven by hand, what the dialog shows
+// afterwards, and the messages for files that cannot be shown.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "tests/e2e/wine_session.h"
+
+namespace {
+
+const int kValueControls[] = {1006, 1016, 1017, 1019, 1020, 1021, 1022, 1023, 1024, 1033, 1037};
+const int kMarkControls[] = {1004, 1005, 1030, 1029, 1028, 1026, 1027, 1025, 1018, 1034, 1038};
+
+// Writes text (ASCII, with its own line ends) as UTF-16LE, optionally behind a byte-order mark.
+void WriteUtf16(const std::string& path, const std::string& text, bool byteOrderMark = false)
+{
+    std::ofstream out(path, std::ios::binary);
+    if (byteOrderMark)
+        out.write("\xFF\xFE", 2);
+    for (char c : text) {
+        out.put(c);
+        out.put('\0');
+    }
+}
+
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string Quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+class ImportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        program_ = std::make_unique<RunningProgram>(folder_.path());
+        before_ = DumpDialog();
+        ASSERT_TRUE(before_.found);
+    }
+
+    void TearDown() override
+    {
+        RunDriver("press 1");
+        EXPECT_TRUE(program_->WaitForExit(15000));
+    }
+
+    // Presses Import File, types the path and confirms it; returns the dialog as it then is.
+    DialogDump Import(const std::string& unixPath)
+    {
+        RunDriver("press 3");
+        RunDriver("choose-file " + Quoted(WindowsPath(unixPath)));
+        RunDriver("wait-closed 10000 'Import Kelvra File'");
+        return DumpDialog();
+    }
+
+    static void ExpectSameShown(const DialogDump& a, const DialogDump& b)
+    {
+        EXPECT_EQ(a.list, b.list);
+        for (int id : kValueControls)
+            EXPECT_EQ(a.controls.at(id).text, b.controls.at(id).text) << id;
+        for (int id : kMarkControls)
+            EXPECT_EQ(a.controls.at(id).mark, b.controls.at(id).mark) << id;
+        EXPECT_EQ(a.controls.at(1031).text, b.controls.at(1031).text);
+    }
+
+    TempFolder folder_;
+    std::unique_ptr<RunningProgram> program_;
+    DialogDump before_;
+};
+
+TEST_F(ImportTest, ShowsTheChosenReportInPlaceOfTheLocalResults)
+{
+    const std::string path = folder_.File("crafted.vkh");
+    WriteUtf16(path,
+               "Locale: German:0\r\n"
+               "Page Size:  4096\r\n"
+               "Username: CORP\\TSX-1:1\r\n"
+               "Locale: English:1\r\n"
+               "Hard Drive Size: 465 GB:1\r\n"
+               "Processor Speed: 10:30 GHz:1\r\n"
+               "no colon here\r\n");
+    const DialogDump after = Import(path);
+    EXPECT_EQ(after.controls.at(1031).text, WindowsPath(path));
+    std::vector<std::string> listed = after.list;
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"Hard Drive Size: 465 GB", "Locale: English",
+                                                "Locale: German", "Page Size:  4096",
+                                                "Processor Speed: 10", "Username: CORP\\TSX-1",
+                                                "no colon here:"}));
+    EXPECT_EQ(after.controls.at(1021).text, " English");
+    EXPECT_EQ(after.controls.at(1026).mark, "pass");
+    EXPECT_EQ(after.controls.at(1022).text, " CORP\\TSX-1");
+    EXPECT_EQ(after.controls.at(1033).text, " 465 GB");
+    // The value's colon cut it, and "30 GHz" is no pass.
+    EXPECT_EQ(after.controls.at(1019).text, " 10");
+    EXPECT_EQ(after.controls.at(1029).mark, "fail");
+    for (int missing : {1006, 1016, 1017, 1020, 1023, 1024, 1037})
+        EXPECT_EQ(after.controls.at(missing).text, "") << missing;
+    for (int blank : {1004, 1005, 1030, 1028, 1025, 1018, 1038})
+        EXPECT_EQ(after.controls.at(blank).mark, "blank") << blank;
+}
+
+TEST_F(ImportTest, CancelChangesNothing)
+{
+    RunDriver("press 3");
+    ASSERT_TRUE(DumpDialog(10000, "Import Kelvra File").found);
+    RunDriver("press 2 'Import Kelvra File'");
+    RunDriver("wait-closed 10000 'Import Kelvra File'");
+    ExpectSameShown(DumpDialog(), before_);
+}
+
+TEST_F(ImportTest, MissingFileGivesItsMessageAndChangesNothing)
+{
+    const std::string path = folder_.File("no-such-report.vkh");
+    RunDriver("press 3");
+    RunDriver("choose-file " + Quoted(WindowsPath(path)));
+    const MessageBoxInfo box = ReadMessageBox();
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.caption, "Quor-kelvra");
+    EXPECT_EQ(box.text, "ERROR: Failed to Import File " + WindowsPath(path));
+    EXPECT_TRUE(box.icon);
+    ExpectSameShown(DumpDialog(), before_);
+}
+
+TEST_F(ImportTest, OwnReportShowsTheSameAndASecondImportReplacesIt)
+{
+    const DialogDump own = Import(folder_.File("Quor-kelvra.vkh"));
+    EXPECT_EQ(own.list, before_.list);
+    for (int id : kValueControls)
+        EXPECT_EQ(own.controls.at(id).text, " " + before_.controls.at(id).text) << id;
+    for (int id : kMarkControls)
+        EXPECT_EQ(own.controls.at(id).mark, before_.controls.at(id).mark) << id;
+
+    const std::string other = folder_.File("other.vkh");
+    WriteUtf16(other, "Serial Ports Detected: 4:1\n");
+    const DialogDump second = Import(other);
+    EXPECT_EQ(second.list, std::vector<std::string>{"Serial Ports Detected: 4"});
+    EXPECT_EQ(second.controls.at(1037).text, " 4");
+    EXPECT_EQ(second.controls.at(1038).mark, "pass");
+    EXPECT_EQ(second.controls.at(1021).text, "");
+    EXPECT_EQ(second.controls.at(1026).mark, "blank");
+    EXPECT_EQ(second.controls.at(1031).text, WindowsPath(other));
+}
+
+TEST_F(ImportTest, FileOverTheLimitIsRefusedWithAMessage)
+{
+    const std::string path = folder_.File("big.vkh");
+    WriteUtf16(path, std::string(512 * 1024 + 1, 'A'));
+    RunDriver("press 3");
+    RunDriver("choose-file " + Quoted(WindowsPath(path)));
+    const MessageBoxInfo box = ReadMessageBox();
+    EXPECT_EQ(box.text.rfind("ERROR: " + WindowsPath(path) + " is too large", 0), 0u) << box.text;
+    EXPECT_TRUE(box.icon);
+    ExpectSameShown(DumpDialog(), before_);
+}
+
+TEST_F(ImportTest, OddFilesAreShownAsTheirLinesSplit)
+{
+    struct OddFile {
+        const char* name;
+        std::string text;
+        bool byteOrderMark;
+        std::vector<std::string> list;
+        std::string locale;
+    };
+    const OddFile files[] = {
+        {"lf.vkh", "Locale: English:1\nUsername: PC\\BRQ7:1\n", false,
+         {"Locale: English", "Username: PC\\BRQ7"}, " English"},
+        {"cr-bom.vkh", "Page Size:  4096\rLocale: English:0\r", true,
+         {"Locale: English", "\xEF\xBB\xBFPage Size:  4096"}, " English"},
+        {"empty.vkh", "", false, {}, ""},
+        {"colons.vkh", "::::\r\n", false, {"::::"}, ""},
+    };
+    for (const OddFile& file : files) {
+        const std::string path = folder_.File(file.name);
+        WriteUtf16(path, file.text, file.byteOrderMark);
+        const DialogDump after = Import(path);
+        std::vector<std::string> listed = after.list;
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(listed, file.list) << file.name;
+        EXPECT_EQ(after.controls.at(1021).text, file.locale) << file.name;
+        EXPECT_EQ(after.controls.at(1031).text, WindowsPath(path)) << file.name;
+    }
+    // Eight-bit text is no UTF-16 report: its bytes pair up into characters that match no label.
+    const std::string narrow = folder_.File("narrow.vkh");
+    std::ofstream(narrow, std::ios::binary) << "Locale: English:1\r\n";
+    const DialogDump after = Import(narrow);
+    EXPECT_EQ(after.controls.at(1021).text, "");
+    EXPECT_EQ(after.controls.at(1026).mark, "blank");
+    EXPECT_EQ(after.list.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+// Feeds any bytes to the report import as a chosen file would: text, lines, tokens, rows, and what
+// the dialog would be told to show.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "report/report_import.h"
+
+namespace {
+
+class NullSurface : public DialogSurface {
+public:
+    void SetControlText(int, const CString& text) override { total_ += text.size(); }
+    void AddListString(const CString& text) override { total_ += text.size(); }
+    void ClearList() override {}
+    void SetMarkImage(int, ImageHandle image) override { total_ += image; }
+    MarkImages LoadMarkImages() override { return {}; }
+
+private:
+    std::size_t total_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::vector<std::uint8_t> bytes(data, data + size);
+    const CString text = ReportTextFromBytes(bytes);
+    const ImportedReport report = ParseReport(text);
+    // Every listed line comes from the text, so together they can never outgrow it by more than
+    // the colon each one may gain.
+    std::size_t listed = 0;
+    for (const CString& line : report.listLines)
+        listed += line.size();
+    if (listed > text.size() + report.listLines.size())
+        __builtin_trap();
+    NullSurface surface;
+    ShowImportedReport(report, surface, MarkImages{1, 2, 3});
+    return 0;
+}
