@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "app/appearance.h"
 #include "framework/app.h"
 #include "framework/wide.h"
 #include "platform/win32_platform.h"
@@ -145,16 +146,64 @@ void CQuorkelvraDlg::OnBnClickedImport()
                 MB_OK | MB_ICONWARNING);
 }
 
+bool CQuorkelvraDlg::OnPaint()
+{
+    if (!IsIconic(m_hWnd))
+        return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    const IconPosition at = CentredIconPosition(client.right - client.left, client.bottom - client.top,
+                                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    DrawIcon(dc, at.x, at.y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+    return true;
+}
+
+HBRUSH CQuorkelvraDlg::OnCtlColor(HDC dc, HWND control, UINT message)
+{
+    static const ColourKind kinds[] = {ColourKind::MessageBox, ColourKind::Edit, ColourKind::ListBox,
+                                       ColourKind::Button, ColourKind::Dialog, ColourKind::ScrollBar,
+                                       ColourKind::Static};
+    const ColourChoice choice = ChooseControlColour(kinds[message - WM_CTLCOLORMSGBOX], GetDlgCtrlID(control));
+    if (choice.setTextBackground)
+        SetBkColor(dc, m_crBackground);
+    return choice.listBrush ? m_brList.GetSafeHandle() : m_brBackground.GetSafeHandle();
+}
+
 MessageMap CQuorkelvraDlg::GetMessageMap() const
 {
+    using Dialog = CQuorkelvraDlg;
+    // Every WM_CTLCOLOR message, from WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC, goes to one handler.
+    constexpr auto colour = [](CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        result = reinterpret_cast<LRESULT>(static_cast<Dialog&>(dialog).OnCtlColor(
+            reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message));
+        return true;
+    };
     static const MessageMapEntry entries[] = {
         {WM_SYSCOMMAND, 0, 0,
-         [](CDialog& dialog, WPARAM wParam, LPARAM, LRESULT&) {
-             return static_cast<CQuorkelvraDlg&>(dialog).OnSysCommand(static_cast<UINT>(wParam));
+         [](CDialog& dialog, UINT, WPARAM wParam, LPARAM, LRESULT&) {
+             return static_cast<Dialog&>(dialog).OnSysCommand(static_cast<UINT>(wParam));
          }},
+        {WM_PAINT, 0, 0,
+         [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) { return static_cast<Dialog&>(dialog).OnPaint(); }},
+        {WM_QUERYDRAGICON, 0, 0,
+         [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT& result) {
+             result = reinterpret_cast<LRESULT>(static_cast<Dialog&>(dialog).OnQueryDragIcon());
+             return true;
+         }},
+        {WM_CTLCOLORMSGBOX, 0, 0, colour},
+        {WM_CTLCOLOREDIT, 0, 0, colour},
+        {WM_CTLCOLORLISTBOX, 0, 0, colour},
+        {WM_CTLCOLORBTN, 0, 0, colour},
+        {WM_CTLCOLORDLG, 0, 0, colour},
+        {WM_CTLCOLORSCROLLBAR, 0, 0, colour},
+        {WM_CTLCOLORSTATIC, 0, 0, colour},
         {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
-         [](CDialog& dialog, WPARAM, LPARAM, LRESULT&) {
-             static_cast<CQuorkelvraDlg&>(dialog).OnBnClickedImport();
+         [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
+             static_cast<Dialog&>(dialog).OnBnClickedImport();
              return true;
          }},
     };

@@ -21,6 +21,10 @@ public:
     bool OnSysCommand(UINT commandId);
     // Shows a report chosen by the user in place of the local results.
     void OnBnClickedImport();
+    // Draws the icon while minimised; otherwise the dialog paints as usual.
+    bool OnPaint();
+    HICON OnQueryDragIcon() const { return m_hIcon; }
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT message);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

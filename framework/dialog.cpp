@@ -95,7 +95,7 @@ bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
         if (message == WM_COMMAND &&
             (LOWORD(wParam) != entry.controlId || HIWORD(wParam) != entry.notifyCode))
             continue;
-        if (entry.handler(*this, wParam, lParam, result))
+        if (entry.handler(*this, message, wParam, lParam, result))
             return true;
     }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {

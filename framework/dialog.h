@@ -17,7 +17,7 @@ struct MessageMapEntry {
     UINT message;
     UINT controlId;
     UINT notifyCode;
-    bool (*handler)(CDialog& dialog, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool (*handler)(CDialog& dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 };
 
 struct MessageMap {

@@ -5,16 +5,18 @@
 //   qk-driver dump [timeout-ms [title]] controls, list entries and mark colours of a dialog
 //   qk-driver press <control-id> [title] clicks a button
 //   qk-driver syscommand <code>        sends a system-menu command to the main dialog
+//   qk-driver minimise                 minimises the main dialog and restores it
 //   qk-driver choose-file <path>       types a path into the open-file dialog and confirms it
 //   qk-driver messagebox [timeout-ms]  prints the message box's caption, text and icon, then OK
 //   qk-driver key escape               sends Escape to the dialog's focused control
 //   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
-//   qk-driver screenshot <file.bmp>    saves what the dialog shows on screen
+//   qk-driver screenshot <file.bmp> [title] saves what a dialog shows on screen
 //   qk-driver sysinfo                  the platform's own records, memory, locale and serial map
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -146,6 +148,45 @@ public:
         return true;
     }
 
+    // The most frequent colour within a screen rectangle, as "r,g,b".
+    std::string ModeColour(const RECT& area) const
+    {
+        std::map<DWORD, int> counts;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) {
+                int r, g, b;
+                if (Pixel(x, y, r, g, b))
+                    ++counts[static_cast<DWORD>((r << 16) | (g << 8) | b)];
+            }
+        }
+        DWORD best = 0;
+        int most = -1;
+        for (const auto& [colour, count] : counts) {
+            if (count > most) {
+                most = count;
+                best = colour;
+            }
+        }
+        char text[32];
+        std::snprintf(text, sizeof text, "%lu,%lu,%lu", (best >> 16) & 0xFF, (best >> 8) & 0xFF, best & 0xFF);
+        return most < 0 ? "none" : text;
+    }
+
+    // How many pixels within a screen rectangle are close to a colour.
+    int CountNear(const RECT& area, int red, int green, int blue) const
+    {
+        int count = 0;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) {
+                int r, g, b;
+                if (Pixel(x, y, r, g, b) && std::abs(r - red) < 24 && std::abs(g - green) < 24 &&
+                    std::abs(b - blue) < 24)
+                    ++count;
+            }
+        }
+        return count;
+    }
+
 private:
     RECT rect_ = {};
     int width_ = 0, height_ = 0;
@@ -201,6 +242,9 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
     RECT rect;
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, context->dialog, reinterpret_cast<POINT*>(&rect), 2);
+    RECT screenRect;
+    GetWindowRect(child, &screenRect);
+    std::printf("colour %d %s\n", id, context->capture->ModeColour(screenRect).c_str());
     std::printf("control %d class=%s visible=%d style=%08lx rect=%ld,%ld,%ld,%ld\n", id,
                 Utf8(ClassOf(child)).c_str(), IsWindowVisible(child) ? 1 : 0,
                 static_cast<unsigned long>(style), rect.left, rect.top, rect.right, rect.bottom);
@@ -229,6 +273,10 @@ int Dump(DWORD timeoutMs, const wchar_t* title)
     std::printf("dialog pid=%lu title=%s\n", static_cast<unsigned long>(processId),
                 Utf8(WindowText(dialog)).c_str());
     ScreenCapture capture(dialog);
+    RECT client;
+    GetClientRect(dialog, &client);
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    std::printf("background %s\n", capture.ModeColour(client).c_str());
     DumpContext context{dialog, &capture};
     EnumChildWindows(dialog, DumpChild, reinterpret_cast<LPARAM>(&context));
 
@@ -275,6 +323,18 @@ int SysCommand(WPARAM code)
     if (dialog == nullptr)
         return 2;
     PostMessageW(dialog, WM_SYSCOMMAND, code, 0);
+    return 0;
+}
+
+int Minimise()
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    SendMessageW(dialog, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    std::printf("iconic %d\n", IsIconic(dialog) ? 1 : 0);
+    SendMessageW(dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+    std::printf("restored %d\n", IsIconic(dialog) ? 0 : 1);
     return 0;
 }
 
@@ -339,9 +399,9 @@ int WaitClosed(DWORD timeoutMs, const wchar_t* title)
     return 0;
 }
 
-int Screenshot(const wchar_t* path)
+int Screenshot(const wchar_t* path, const wchar_t* title)
 {
-    HWND dialog = FindDialog(10000);
+    HWND dialog = FindDialog(10000, title);
     if (dialog == nullptr)
         return 2;
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -460,6 +520,8 @@ int wmain(int argc, wchar_t** argv)
         result = Dump(timeout, title);
     else if (command == L"press" && argc > 2)
         result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), title);
+    else if (command == L"minimise")
+        result = Minimise();
     else if (command == L"choose-file" && argc > 2)
         result = ChooseFile(argv[2]);
     else if (command == L"messagebox")
@@ -471,7 +533,7 @@ int wmain(int argc, wchar_t** argv)
     else if (command == L"wait-closed")
         result = WaitClosed(timeout, title);
     else if (command == L"screenshot" && argc > 2)
-        result = Screenshot(argv[2]);
+        result = Screenshot(argv[2], title);
     else if (command == L"sysinfo")
         result = SysInfo();
     std::fflush(stdout);

@@ -155,6 +155,22 @@ TEST_F(ProgramTest, ShowsEachItemsValueListAndMark)
     }
 }
 
+TEST_F(ProgramTest, PaintsItsBackgroundAndWhiteList)
+{
+    StartAndDump();
+    SaveScreenshot("dialog");
+    const std::string background = "153,186,190";
+    EXPECT_EQ(dump_.background, background);
+    for (int label : {1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 1015, 1032, 1042})
+        EXPECT_EQ(dump_.controls[label].colour, background) << label;
+    for (int value : kValueControls)
+        EXPECT_EQ(dump_.controls[value].colour, background) << value;
+    EXPECT_EQ(dump_.controls[1001].colour, "255,255,255");
+    EXPECT_EQ(RunDriver("minimise"), "iconic 1\nrestored 1\n");
+    EXPECT_EQ(DumpDialog().list, dump_.list);
+    Close();
+}
+
 TEST_F(ProgramTest, EscapeEndsTheProgramAsOkDoes)
 {
     StartAndDump();
@@ -170,6 +186,7 @@ TEST_F(ProgramTest, SystemMenuCommandsOpenTheAboutBox)
         RunDriver(std::string("syscommand ") + command);
         DialogDump about = DumpDialog(10000, "About Quor-kelvra");
         ASSERT_TRUE(about.found) << command;
+        SaveScreenshot(std::string("about-") + command, "About Quor-kelvra");
         EXPECT_NE(std::find(about.texts.begin(), about.texts.end(), "Quor-kelvra Version 1.04"),
                   about.texts.end())
             << command;

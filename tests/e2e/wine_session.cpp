@@ -171,6 +171,13 @@ DialogDump DumpDialog(int timeoutMs, const std::string& title)
                 dump.controls[id].mark = rest;
         } else if (kind == "list") {
             dump.list.push_back(Unescape(line.size() > 5 ? line.substr(5) : ""));
+        } else if (kind == "colour") {
+            int id = 0;
+            std::string colour;
+            fields >> id >> colour;
+            dump.controls[id].colour = colour;
+        } else if (kind == "background") {
+            fields >> dump.background;
         } else if (kind == "sorted") {
             dump.sorted = line == "sorted 1";
         }
@@ -274,4 +281,20 @@ MessageBoxInfo ReadMessageBox(int timeoutMs)
         }
     }
     return box;
+}
+
+void SaveScreenshot(const std::string& name, const std::string& title)
+{
+    const char* root = std::getenv("QK_ARTEFACTS");
+    const char* profile = std::getenv("QK_PROFILE");
+    const std::string folder = root ? root : "build/artefacts";
+    std::system(("mkdir -p " + ShellQuote(folder)).c_str());
+    const std::string base = folder + "/" + (profile ? std::string(profile) + "-" : "") + name;
+    std::string windowsPath = "Z:" + base;
+    for (char& c : windowsPath)
+        c = c == '/' ? '\\' : c;
+    RunDriver("screenshot " + ShellQuote(windowsPath + ".bmp") + " " + ShellQuote(title));
+    std::system(("convert " + ShellQuote(base + ".bmp") + " " + ShellQuote(base + ".png") + " && rm -f " +
+                 ShellQuote(base + ".bmp"))
+                    .c_str());
 }

@@ -17,6 +17,7 @@ struct ControlInfo {
     int left = 0, top = 0, right = 0, bottom = 0;
     std::string text;
     std::string mark;  // pass, fail, blank or other; empty for a control that is not a mark
+    std::string colour;  // the most frequent colour on screen within the control, "r,g,b"
 };
 
 // What the driver saw of the dialog.
@@ -27,6 +28,7 @@ struct DialogDump {
     std::vector<std::string> texts;  // every control's text, also of controls that share an id
     std::vector<std::string> list;
     bool sorted = false;
+    std::string background;  // the most frequent colour of the client area, "r,g,b"
 };
 
 // A fresh empty folder under the build tree, removed with the object.
@@ -71,6 +73,8 @@ DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-ke
 // The platform's own records as name -> decimal text, read by the driver.
 std::map<std::string, std::string> PlatformRecords();
 std::vector<unsigned char> ReadBytes(const std::string& path);
+// Saves what a dialog shows as build/artefacts/<profile>-<name>.png, for a person to look at.
+void SaveScreenshot(const std::string& name, const std::string& title = "Quor-kelvra");
 // A report's lines in UTF-8; fails the calling test when the bytes break the report format
 // (odd byte count, byte-order mark, a line end other than CR LF, text after the last line end).
 std::vector<std::string> ReportLines(const std::vector<unsigned char>& bytes);

@@ -47,7 +47,7 @@ protected:
     {
         static const MessageMapEntry entries[] = {
             {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
-             [](CDialog& dialog, WPARAM, LPARAM, LRESULT&) {
+             [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
                  ++static_cast<ScriptedDialog&>(dialog).importClicks;
                  return true;
              }},

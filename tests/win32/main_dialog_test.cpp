@@ -1,0 +1,100 @@
+// The main dialog in this process, on the real system (Wine in the test run): its colours, its
+// icon and how it paints while minimised. Driven by a timer from inside its own modal loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/main_dialog.h"
+#include "app/res/resource.h"
+
+namespace {
+
+COLORREF BrushColour(HBRUSH brush)
+{
+    LOGBRUSH info = {};
+    GetObjectW(brush, sizeof info, &info);
+    return info.lbColor;
+}
+
+class ObservedDialog : public CQuorkelvraDlg {
+public:
+    HBRUSH staticBrush = nullptr;
+    COLORREF staticTextBackground = 0;
+    HBRUSH listBrush = nullptr;
+    HBRUSH dialogBrush = nullptr;
+    HICON dragIcon = nullptr;
+    bool iconic = false;
+    int iconBackgroundErasures = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        const BOOL result = CQuorkelvraDlg::OnInitDialog();
+        SetTimer(m_hWnd, 1, 10, &ObservedDialog::OnTimer);
+        return result;
+    }
+
+private:
+    static ObservedDialog* self_;
+    static WNDPROC original_;
+
+    // Sees the messages the dialog sends itself while painting.
+    static LRESULT CALLBACK Spy(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_ICONERASEBKGND && wParam != 0)
+            ++self_->iconBackgroundErasures;
+        return CallWindowProcW(original_, window, message, wParam, lParam);
+    }
+
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        KillTimer(window, 1);
+        auto* dialog = static_cast<ObservedDialog*>(
+            reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER)));
+        HDC dc = CreateCompatibleDC(nullptr);
+        dialog->staticBrush = reinterpret_cast<HBRUSH>(SendMessageW(
+            window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+            reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_LABEL_OS))));
+        dialog->staticTextBackground = GetBkColor(dc);
+        dialog->listBrush = reinterpret_cast<HBRUSH>(SendMessageW(
+            window, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc),
+            reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_LIST_RESULTS))));
+        dialog->dialogBrush = reinterpret_cast<HBRUSH>(
+            SendMessageW(window, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
+        DeleteDC(dc);
+        dialog->dragIcon = reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0));
+
+        self_ = dialog;
+        original_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Spy)));
+        ShowWindow(window, SW_MINIMIZE);
+        dialog->iconic = IsIconic(window) != FALSE;
+        // Without a window manager a minimised window has no client area to invalidate, so the
+        // paint is asked for directly.
+        SendMessageW(window, WM_PAINT, 0, 0);
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+        ShowWindow(window, SW_RESTORE);
+        dialog->EndDialog(IDCANCEL);
+    }
+};
+
+ObservedDialog* ObservedDialog::self_ = nullptr;
+WNDPROC ObservedDialog::original_ = nullptr;
+
+}  // namespace
+
+TEST(MainDialog, PaintsInItsTwoColoursAndDrawsItsIconWhenMinimised)
+{
+    ObservedDialog dialog;
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    const COLORREF background = RGB(153, 186, 190);
+    ASSERT_NE(dialog.staticBrush, nullptr);
+    EXPECT_EQ(BrushColour(dialog.staticBrush), background);
+    EXPECT_EQ(dialog.staticTextBackground, background);
+    ASSERT_NE(dialog.listBrush, nullptr);
+    EXPECT_EQ(BrushColour(dialog.listBrush), RGB(255, 255, 255));
+    EXPECT_EQ(dialog.dialogBrush, dialog.staticBrush);
+    EXPECT_NE(dialog.dragIcon, nullptr);
+    EXPECT_TRUE(dialog.iconic);
+    EXPECT_GE(dialog.iconBackgroundErasures, 1);
+}
