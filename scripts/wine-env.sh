@@ -36,6 +36,9 @@ make_profile() {
         return 1
         ;;
     esac
+    # Xvfb runs no window manager, and Wine waits two seconds for one at every window it hides
+    # unless its windows are unmanaged.
+    WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     WINEPREFIX="$dir" wineserver -w
     [ -f "$dir/system.reg" ]
 }

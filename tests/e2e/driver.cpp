@@ -6,13 +6,18 @@
 //   qk-driver press <control-id> [title] clicks a button
 //   qk-driver syscommand <code>        sends a system-menu command to the main dialog
 //   qk-driver minimise                 minimises the main dialog and restores it
+//   qk-driver hold <path> <ms>         holds a file open without sharing for a while
+//   qk-driver wait-held <path> <ms>    waits until another process holds the file
 //   qk-driver choose-file <path>       types a path into the open-file dialog and confirms it
+//   qk-driver import-loop <n> <every> <path> imports n times, timing each and printing the
+//                                      process's GDI, USER and handle counts every so many
 //   qk-driver messagebox [timeout-ms]  prints the message box's caption, text and icon, then OK
 //   qk-driver key escape               sends Escape to the dialog's focused control
 //   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
 //   qk-driver screenshot <file.bmp> [title] saves what a dialog shows on screen
 //   qk-driver sysinfo                  the platform's own records, memory, locale and serial map
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +86,7 @@ HWND FindDialog(DWORD timeoutMs, const wchar_t* title = kMainTitle, bool message
             return search.found;
         if (GetTickCount() - start > timeoutMs)
             return nullptr;
-        Sleep(100);
+        Sleep(10);
     }
 }
 
@@ -338,15 +343,178 @@ int Minimise()
     return 0;
 }
 
-int ChooseFile(const wchar_t* path)
+// Waits until the window's thread is idle in its message loop again.
+void WaitIdle(HWND window)
+{
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 60000, &ignored);
+}
+
+// Types a path into the open-file dialog and confirms it; false when the dialog did not appear.
+bool ConfirmPath(const wchar_t* path)
 {
     HWND dialog = FindDialog(10000, L"Import Kelvra File");
     if (dialog == nullptr)
-        return 2;
-    Sleep(300);  // the dialog fills its folder view after it appears
+        return false;
+    WaitIdle(dialog);  // the dialog fills its folder view once it runs its loop
     SendMessageW(GetDlgItem(dialog, 1148), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return true;
+}
+
+// Holds a file open without sharing, as another program might.
+int Hold(const wchar_t* path, DWORD ms)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 2;
+    Sleep(ms);
+    CloseHandle(file);
+    return 0;
+}
+
+int WaitHeld(const wchar_t* path, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start <= timeoutMs) {
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+            std::printf("held\n");
+            return 0;
+        }
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        Sleep(20);
+    }
+    std::printf("not held\n");
+    return 1;
+}
+
+int ChooseFile(const wchar_t* path)
+{
+    return ConfirmPath(path) ? 0 : 2;
+}
+
+// One whole import through the open-file dialog; the time from confirming the path until the
+// program is idle again, in milliseconds, or a negative number when it failed.
+double ImportOnce(HWND main, const wchar_t* path)
+{
+    PostMessageW(GetDlgItem(main, 3), BM_CLICK, 0, 0);
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    HWND dialog = FindDialog(10000, L"Import Kelvra File");
+    if (dialog == nullptr)
+        return -1;
+    WaitIdle(dialog);
+    // A path of "-" cancels the dialog instead, which tells the dialog's own cost from ours.
+    const bool cancel = std::wstring(path) == L"-";
+    if (!cancel)
+        SendMessageW(GetDlgItem(dialog, 1148), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    QueryPerformanceCounter(&start);
+    PostMessageW(GetDlgItem(dialog, cancel ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+    while (IsWindow(dialog))
+        Sleep(1);
+    LARGE_INTEGER closed;
+    QueryPerformanceCounter(&closed);
+    if (std::getenv("QK_DRIVER_TRACE"))
+        std::printf("dialog-closed-ms %.1f\n", 1000.0 * static_cast<double>(closed.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+    WaitIdle(main);
+    QueryPerformanceCounter(&end);
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Handles a process holds, from the system's handle table: registry keys apart from the rest.
+// GetProcessHandleCount and GetGuiResources only answer 0 under Wine, so the table is read instead.
+struct HandleCounts {
+    unsigned long keys = 0;
+    unsigned long others = 0;
+};
+
+HandleCounts CountHandles(DWORD processId)
+{
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    struct Table {
+        ULONG count;
+        Entry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    HandleCounts counts;
+    if (query == nullptr)
+        return counts;
+    // A key of our own tells which object type number stands for registry keys.
+    HKEY probe = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &probe);
+    std::vector<unsigned char> buffer(1 << 16);
+    ULONG needed = 0;
+    LONG status;
+    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
+           static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
+        buffer.resize(buffer.size() * 2);
+    const Table* table = reinterpret_cast<const Table*>(buffer.data());
+    int keyType = -1;
+    for (ULONG i = 0; status == 0 && i < table->count; ++i) {
+        const Entry& entry = table->entries[i];
+        if (entry.ownerPid == GetCurrentProcessId() && entry.value == reinterpret_cast<UINT_PTR>(probe))
+            keyType = entry.objectType;
+    }
+    for (ULONG i = 0; status == 0 && i < table->count; ++i) {
+        const Entry& entry = table->entries[i];
+        if (entry.ownerPid != processId)
+            continue;
+        if (entry.objectType == keyType)
+            ++counts.keys;
+        else
+            ++counts.others;
+    }
+    RegCloseKey(probe);
+    return counts;
+}
+
+void PrintResources(HANDLE process, DWORD processId, int imports)
+{
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, &memory, sizeof memory);
+    const HandleCounts handles = CountHandles(processId);
+    std::printf("resources imports=%d gdi=%lu user=%lu handles=%lu keys=%lu private-kb=%lu\n", imports,
+                GetGuiResources(process, GR_GDIOBJECTS), GetGuiResources(process, GR_USEROBJECTS),
+                handles.others, handles.keys, static_cast<unsigned long>(memory.PagefileUsage / 1024));
+    std::fflush(stdout);
+}
+
+// Imports a file `count` times, printing the process's object counts every `every` imports and the
+// time of each import.
+int ImportLoop(int count, int every, const wchar_t* path)
+{
+    HWND main = FindDialog(10000);
+    if (main == nullptr)
+        return 2;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(main, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    PrintResources(process, processId, 0);
+    for (int i = 1; i <= count; ++i) {
+        const double ms = ImportOnce(main, path);
+        if (ms < 0) {
+            std::printf("error import %d did not complete\n", i);
+            return 3;
+        }
+        std::printf("import-ms %.1f\n", ms);
+        if (every > 0 && i % every == 0)
+            PrintResources(process, processId, i);
+    }
+    CloseHandle(process);
     return 0;
 }
 
@@ -522,6 +690,13 @@ int wmain(int argc, wchar_t** argv)
         result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), title);
     else if (command == L"minimise")
         result = Minimise();
+    else if (command == L"import-loop" && argc > 4)
+        result = ImportLoop(static_cast<int>(std::wcstol(argv[2], nullptr, 10)),
+                            static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4]);
+    else if (command == L"hold" && argc > 3)
+        result = Hold(argv[2], static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)));
+    else if (command == L"wait-held" && argc > 3)
+        result = WaitHeld(argv[2], static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)));
     else if (command == L"choose-file" && argc > 2)
         result = ChooseFile(argv[2]);
     else if (command == L"messagebox")
