@@ -8,7 +8,7 @@ WIN32_TESTS := build/win32-tests
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native win32 win32-tests fuzz test test-native test-wine run clean
+.PHONY: all deps build native win32 win32-tests fuzz bench test test-sanitize test-native test-wine run clean
 
 all: build
 
@@ -29,7 +29,16 @@ win32-tests:
 	@cmake -S . -B $(WIN32_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32_TESTS) -j$(JOBS) --target win32_tests
 
-test: build test-native fuzz test-wine
+test: build test-native test-sanitize fuzz test-wine
+
+SANITIZE := build/sanitize
+
+# The native suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=Debug \
+		-DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
+	@cmake --build $(SANITIZE) -j$(JOBS) --target native_tests
+	@$(SANITIZE)/native_tests --gtest_brief=1
 
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
@@ -49,6 +58,14 @@ test-native:
 
 test-wine:
 	@$(XVFB) scripts/test-wine.sh
+
+BENCH := build/bench
+
+# Benchmarks: native figures, then the program under Wine beside its floor; writes docs/performance.md.
+bench: build
+	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH) -j$(JOBS) --target native_bench wine_bench
+	@$(XVFB) scripts/bench.sh
 
 # On the user's display when there is one, otherwise on Xvfb, closing the dialog itself.
 run: build

@@ -220,9 +220,17 @@ void CQuorkelvraDlg::AddListString(const CString& text)
     SendMessageW(m_pListBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
 }
 
-void CQuorkelvraDlg::ClearList()
+void CQuorkelvraDlg::ReplaceList(const std::vector<CString>& lines)
 {
+    // A report may hold tens of thousands of lines: repainting the list after each one would
+    // take milliseconds a line, so it is repainted once, when it is full.
+    SendMessageW(m_pListBox, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_pListBox, LB_RESETCONTENT, 0, 0);
+    SendMessageW(m_pListBox, LB_INITSTORAGE, lines.size(), 0);
+    for (const CString& line : lines)
+        AddListString(line);
+    SendMessageW(m_pListBox, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(m_pListBox, nullptr, TRUE);
 }
 
 void CQuorkelvraDlg::SetMarkImage(int controlId, ImageHandle image)

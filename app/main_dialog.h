@@ -35,7 +35,7 @@ private:
     void AddAboutItemToSystemMenu();
     void SetControlText(int controlId, const CString& text) override;
     void AddListString(const CString& text) override;
-    void ClearList() override;
+    void ReplaceList(const std::vector<CString>& lines) override;
     void SetMarkImage(int controlId, ImageHandle image) override;
     MarkImages LoadMarkImages() override;
 

@@ -65,9 +65,7 @@ ImportedReport ParseReport(const CString& text)
 
 void ShowImportedReport(const ImportedReport& report, DialogSurface& surface, const MarkImages& images)
 {
-    surface.ClearList();
-    for (const CString& line : report.listLines)
-        surface.AddListString(line);
+    surface.ReplaceList(report.listLines);
     for (const ResultRow& row : kResultRows) {
         surface.SetControlText(row.valueControl, u"");
         surface.SetMarkImage(row.markControl, images.blank);

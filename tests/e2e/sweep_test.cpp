@@ -70,6 +70,9 @@ TEST(LeakSweep, TwoHundredImportsLeaveHandlesAndMemoryFlat)
 
     const auto counts = ParseResources(output);
     ASSERT_EQ(counts.size(), 5u) << output;
+    for (const auto& [imports, r] : counts)
+        std::printf("after %d imports: gdi %ld, user %ld, handles %ld, keys %ld, private %ld KiB\n", imports,
+                    r.gdi, r.user, r.handles, r.keys, r.privateKb);
     // The first imports load the file dialog's libraries; from then on nothing may grow.
     const Resources& warm = counts.at(50);
     const Resources& last = counts.at(200);

@@ -27,10 +27,11 @@ public:
         added.push_back(text);
     }
 
-    void ClearList() override
+    void ReplaceList(const std::vector<CString>& lines) override
     {
-        log_.push_back("ClearList");
-        list.clear();
+        log_.push_back("ReplaceList");
+        list = lines;
+        std::sort(list.begin(), list.end());
     }
 
     void SetMarkImage(int controlId, ImageHandle image) override

@@ -12,7 +12,7 @@ class NullSurface : public DialogSurface {
 public:
     void SetControlText(int, const CString& text) override { total_ += text.size(); }
     void AddListString(const CString& text) override { total_ += text.size(); }
-    void ClearList() override {}
+    void ReplaceList(const std::vector<CString>& lines) override { total_ += lines.size(); }
     void SetMarkImage(int, ImageHandle image) override { total_ += image; }
     MarkImages LoadMarkImages() override { return {}; }
 

@@ -1,0 +1,190 @@
+// The floor of the check run: the same platform calls as the program makes from its start until
+// its report is closed, in the same order, and nothing else: a bare dialog procedure on the same
+// template with constant texts, no framework, no formatting, no decisions. The benchmark runs it
+// beside the program.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <wbemidl.h>
+
+namespace {
+
+const CLSID kLocator = {0xCB8555CC, 0x9128, 0x11D1, {0xAD, 0x9B, 0x00, 0xC0, 0x4F, 0xD8, 0xFD, 0xFF}};
+
+void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertLast)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, EOAC_NONE, nullptr);
+    IWbemLocator* locator = nullptr;
+    IWbemServices* services = nullptr;
+    IEnumWbemClassObject* enumerator = nullptr;
+    IWbemClassObject* object = nullptr;
+    if (SUCCEEDED(CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IWbemLocator,
+                                   reinterpret_cast<void**>(&locator)))) {
+        BSTR path = SysAllocString(L"root\\cimv2");
+        locator->ConnectServer(path, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services);
+        SysFreeString(path);
+    }
+    if (services) {
+        BSTR language = SysAllocString(L"WQL");
+        BSTR text = SysAllocString(query);
+        services->ExecQuery(language, text, 0x10, nullptr, &enumerator);
+        SysFreeString(text);
+        SysFreeString(language);
+    }
+    ULONG returned = 0;
+    if (enumerator) {
+        enumerator->Reset();
+        enumerator->Next(WBEM_INFINITE, 1, &object, &returned);
+    }
+    for (int i = 0; object && i < count; ++i) {
+        BSTR name = SysAllocString(properties[i]);
+        VARIANT value;
+        VariantInit(&value);
+        if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr))) {
+            if (convertLast && i == count - 1)
+                VariantChangeTypeEx(&value, &value, 1033, 0, VT_I8);
+            VariantClear(&value);
+        }
+        SysFreeString(name);
+    }
+    if (locator)
+        locator->Release();
+    if (services)
+        services->Release();
+    if (enumerator)
+        enumerator->Release();
+    if (object)
+        object->Release();
+    CoUninitialize();
+}
+
+void WriteLines(HANDLE file, int count)
+{
+    static const wchar_t kLine[] = L"Floor line of a typical length: 12345\r\n";
+    for (int i = 0; i < count; ++i) {
+        DWORD written;
+        WriteFile(file, kLine, sizeof kLine - sizeof(wchar_t), &written, nullptr);
+    }
+}
+
+void SetText(HWND dialog, int id)
+{
+    SetDlgItemTextW(dialog, id, L"A value of a typical length");
+}
+
+const int kValueControls[] = {1006, 1016, 1017, 1019, 1020, 1021, 1022, 1023, 1024, 1033, 1037};
+const int kMarkControls[] = {1004, 1005, 1030, 1029, 1028, 1026, 1027, 1025, 1018, 1034, 1038};
+
+// What the program does in its dialog's initialisation and check run, as bare platform calls.
+void Initialise(HWND dialog)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (int id : kValueControls)
+        SetText(dialog, id);
+    HBITMAP logo = LoadBitmapW(instance, MAKEINTRESOURCEW(138));
+    HBRUSH brushes[] = {CreateSolidBrush(RGB(153, 186, 190)), CreateSolidBrush(RGB(255, 255, 255))};
+    SetText(dialog, 1039);
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    wchar_t about[128];
+    LoadStringW(instance, 101, about, 128);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, 0x10, about);
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(153));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    HWND tab = GetDlgItem(dialog, 1002);
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(L"#1 - PC Check");
+    SendMessageW(tab, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    item.pszText = const_cast<wchar_t*>(L"#2 - System Information");
+    SendMessageW(tab, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));
+    SendDlgItemMessageW(dialog, 1035, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+
+    // The check run.
+    HWND list = GetDlgItem(dialog, 1001);
+    SetDlgItemTextW(dialog, 1031, L"");
+    HANDLE file = CreateFileW(L"Quor-kelvra.vkh", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    HBITMAP bitmaps[] = {LoadBitmapW(instance, MAKEINTRESOURCEW(131)), LoadBitmapW(instance, MAKEINTRESOURCEW(132)),
+                         LoadBitmapW(instance, MAKEINTRESOURCEW(139))};
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version));
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    SYSTEM_INFO system = {};
+    auto native = reinterpret_cast<void(WINAPI*)(LPSYSTEM_INFO)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetNativeSystemInfo")));
+    native ? native(&system) : GetSystemInfo(&system);
+    auto productInfo = reinterpret_cast<BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetProductInfo")));
+    DWORD product = 0;
+    if (productInfo && version.dwMajorVersion == 6)
+        productInfo(version.dwMajorVersion, version.dwMinorVersion, 0, 0, &product);
+
+    const wchar_t* drive[] = {L"Model", L"Size"};
+    Query(L"Select * from Win32_DiskDrive", drive, 2, true);
+    const wchar_t* computer[] = {L"Manufacturer", L"Model", L"UserName"};
+    Query(L"Select * from Win32_ComputerSystem", computer, 3, false);
+    const wchar_t* bios[] = {L"ReleaseDate"};
+    Query(L"Select * from Win32_BIOS", bios, 1, false);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Hardware\\DeviceMap\\SerialComm", 0, KEY_QUERY_VALUE, &key) == 0) {
+        wchar_t name[510];
+        for (DWORD index = 0; index < 255; ++index) {
+            DWORD length = 510;
+            if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != 0)
+                break;
+        }
+        RegCloseKey(key);
+    }
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    GlobalMemoryStatusEx(&memory);
+    for (int i = 0; i < 17; ++i) {
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Listing line: 12345"));
+        WriteLines(file, 1);
+    }
+    const wchar_t* processor[] = {L"MaxClockSpeed"};
+    for (int i = 0; i < 11; ++i) {
+        if (i == 3)
+            Query(L"Select * from Win32_Processor", processor, 1, false);
+        if (i == 5) {
+            wchar_t language[40];
+            GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE, language, 40);
+        }
+        SetText(dialog, kValueControls[i]);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Result line: value"));
+        SendDlgItemMessageW(dialog, kMarkControls[i], STM_SETIMAGE, IMAGE_BITMAP,
+                            reinterpret_cast<LPARAM>(bitmaps[i % 2]));
+        WriteLines(file, 1);
+    }
+    CloseHandle(file);
+    (void)brushes;
+}
+
+INT_PTR CALLBACK FloorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        Initialise(dialog);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(102), nullptr, FloorProc, 0);
+    return 0;
+}

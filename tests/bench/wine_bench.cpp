@@ -1,0 +1,156 @@
+// Benchmarks of the real program under Wine: the check run beside its floor, and imports of large
+// reports. Prints a Markdown table of medians.
+//
+// The check run is timed from the process start until its report holds all 28 lines (the file is
+// closed right after the last one); the program is then ended. The floor does the same platform
+// calls in the same order and nothing else.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/wine_session.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int CountLineEnds(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    int count = 0;
+    for (std::size_t i = 0; i + 3 < bytes.size(); i += 2) {
+        if (bytes[i] == '\r' && bytes[i + 1] == 0 && bytes[i + 2] == '\n' && bytes[i + 3] == 0)
+            ++count;
+    }
+    return count;
+}
+
+// Milliseconds from starting `exe` in a fresh folder until its report has 28 lines.
+double TimeRun(const std::string& exe)
+{
+    TempFolder folder;
+    const std::string report = folder.File("Quor-kelvra.vkh");
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.path().c_str()) != 0)
+            _exit(127);
+        execlp("wine", "wine", exe.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    double ms = -1;
+    while (Clock::now() - start < std::chrono::seconds(60)) {
+        if (CountLineEnds(report) >= 28) {
+            ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    // The program waits in its dialog; the floor has ended already.
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return ms;
+}
+
+// A report of about `bytes` bytes made of short result lines, as many as fit.
+int WriteReport(const std::string& path, std::size_t bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    std::size_t size = 0;
+    int lines = 0;
+    for (;; ++lines) {
+        // Short result lines, so a 1 MiB file holds about 25,000 of them, each one distinct.
+        char number[16];
+        std::snprintf(number, sizeof number, "%06d", lines);
+        const std::string line = std::string(lines % 2 ? "Username" : "Locale") + ": v" + number +
+                                 (lines % 3 ? ":1" : ":0") + "\r\n";
+        if (size + line.size() * 2 > bytes)
+            break;
+        for (char c : line) {
+            out.put(c);
+            out.put('\0');
+        }
+        size += line.size() * 2;
+    }
+    return lines;
+}
+
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::vector<double> ImportTimes(const std::string& windowsPath, int runs)
+{
+    std::vector<double> times;
+    std::istringstream lines(RunDriver("import-loop " + std::to_string(runs) + " 0 '" + windowsPath + "'"));
+    for (std::string line; std::getline(lines, line);) {
+        double ms;
+        if (std::sscanf(line.c_str(), "import-ms %lf", &ms) == 1)
+            times.push_back(ms);
+    }
+    return times;
+}
+
+}  // namespace
+
+int main()
+{
+    const int runs = std::getenv("QK_BENCH_RUNS") ? std::atoi(std::getenv("QK_BENCH_RUNS")) : 9;
+    const std::string program = Win32Dir() + "/Quor-kelvra.exe";
+    const std::string floor = Win32Dir() + "/qk-floor.exe";
+
+    // Warm up Wine's server and the disk cache for both.
+    TimeRun(floor);
+    TimeRun(program);
+    std::vector<double> programTimes, floorTimes;
+    for (int i = 0; i < runs; ++i) {
+        programTimes.push_back(TimeRun(program));
+        floorTimes.push_back(TimeRun(floor));
+    }
+    const double programMs = Median(programTimes), floorMs = Median(floorTimes);
+
+    TempFolder folder;
+    const std::string large = folder.File("large.vkh"), quarter = folder.File("quarter.vkh");
+    const int largeLines = WriteReport(large, 1024 * 1024);
+    const int quarterLines = WriteReport(quarter, 256 * 1024);
+    RunningProgram running(folder.path());
+    DumpDialog();
+    const double largeMs = Median(ImportTimes(WindowsPath(large), runs));
+    const double quarterMs = Median(ImportTimes(WindowsPath(quarter), runs));
+    const double cancelMs = Median(ImportTimes("-", runs));
+    RunDriver("press 1");
+    running.WaitForExit(15000);
+
+    std::printf("| figure | median of %d | goal |\n|---|---|---|\n", runs);
+    std::printf("| check run under Wine, start to report closed | %.0f ms | |\n", programMs);
+    std::printf("| its floor: the same platform calls alone | %.0f ms | |\n", floorMs);
+    std::printf("| ratio program / floor | %.2f | at most 1.25 |\n", programMs / floorMs);
+    std::printf("| import of a 1 MiB report (%d lines), OK to shown | %.0f ms | under 1000 ms |\n", largeLines,
+                largeMs);
+    std::printf("| import of a 256 KiB report (%d lines) | %.0f ms | |\n", quarterLines, quarterMs);
+    std::printf("| the open-file dialog alone (Cancel) | %.0f ms | |\n", cancelMs);
+    std::printf("| import time per line beyond the dialog: 1 MiB / 256 KiB | %.1f / %.1f us | equal: linear |\n",
+                1000.0 * (largeMs - cancelMs) / largeLines, 1000.0 * (quarterMs - cancelMs) / quarterLines);
+    return 0;
+}
