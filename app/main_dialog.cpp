@@ -69,8 +69,8 @@ BOOL CQuorkelvraDlg::OnInitDialog()
 
     m_pListBox = nullptr;
 
-    m_crBackground = RGB(153, 186, 190);
-    m_crList = RGB(255, 255, 255);
+    m_crBackground = kBackgroundColour;
+    m_crList = kListColour;
     m_brBackground.CreateSolidBrush(m_crBackground);
     m_brList.CreateSolidBrush(m_crList);
 

@@ -12,6 +12,10 @@ public:
     CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 };
 
+// The dialog's background (red 153, green 186, blue 190) and the white of the result list.
+inline constexpr COLORREF kBackgroundColour = RGB(153, 186, 190);
+inline constexpr COLORREF kListColour = RGB(255, 255, 255);
+
 class CQuorkelvraDlg : public CDialog, private DialogSurface, public CheckRun {
 public:
     explicit CQuorkelvraDlg(HWND parent = nullptr);
@@ -42,8 +46,8 @@ private:
     HICON m_hIcon;
     CBrush m_brBackground;
     CBrush m_brList;
-    COLORREF m_crBackground = RGB(153, 186, 190);
-    COLORREF m_crList = RGB(255, 255, 255);
+    COLORREF m_crBackground = kBackgroundColour;
+    COLORREF m_crList = kListColour;
     HWND m_pListBox = nullptr;
     CBitmap m_bmpPass;
     CBitmap m_bmpFail;
