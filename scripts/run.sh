@@ -5,8 +5,10 @@ set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
 
-[ -f "$root/build/wine/win7-64/system.reg" ] || make_profile win7-64
-use_profile win7-64
+profile=desktop
+[ "${QK_HEADLESS:-0}" = 1 ] && profile=win7-64
+[ -f "$root/build/wine/$profile/system.reg" ] || make_profile "$profile"
+use_profile "$profile"
 rm -rf build/run && mkdir -p build/run
 driver="build/win32/qk-driver.exe"
 (cd build/run && wine ../win32/Quor-kelvra.exe) &
