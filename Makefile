@@ -72,5 +72,6 @@ run: build
 	@if [ -n "$$DISPLAY" ]; then scripts/run.sh; else QK_HEADLESS=1 $(XVFB) scripts/run.sh; fi
 
 clean:
+	-grep -o " $(CURDIR)/build/tmp/[^ ]*" /proc/mounts | xargs -r umount 2>/dev/null
 	-chattr -R -i build/tmp 2>/dev/null
 	rm -rf build

@@ -5,7 +5,8 @@ set -uo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
 
-# Folders a crashed run left read-only would block their removal.
+# Folders a crashed run left read-only or mounted would block their removal.
+grep -o " $QK_TEST_TMP/[^ ]*" /proc/mounts | xargs -r umount 2>/dev/null
 chattr -R -i "$QK_TEST_TMP" 2>/dev/null
 rm -rf "${QK_TEST_TMP:?}"/*
 

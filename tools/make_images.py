@@ -118,8 +118,8 @@ def logo():
     paint(pixels, ring, (120, 200, 140))
     paint(pixels, coverage(width, height, stroke([(21, 30), (27, 36.5), (38.5, 22)], 2.4)),
           (120, 200, 140))
-    paint(pixels, coverage(width, height, text_shape("QUOR-", 56, 12, 3)), WHITE)
-    paint(pixels, coverage(width, height, text_shape("KELVRA", 56, 33, 2)), (200, 220, 235))
+    paint(pixels, coverage(width, height, text_shape("QUOR-", 56, 11, 3)), WHITE)
+    paint(pixels, coverage(width, height, text_shape("KELVRA", 57, 37, 2)), (200, 220, 235))
     return pixels
 
 
