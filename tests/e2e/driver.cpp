@@ -17,6 +17,7 @@
 //   qk-driver screenshot <file.bmp> [title] saves what a dialog shows on screen
 //   qk-driver sysinfo                  the platform's own records, memory, locale and serial map
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -253,6 +254,8 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
     std::printf("control %d class=%s visible=%d style=%08lx rect=%ld,%ld,%ld,%ld\n", id,
                 Utf8(ClassOf(child)).c_str(), IsWindowVisible(child) ? 1 : 0,
                 static_cast<unsigned long>(style), rect.left, rect.top, rect.right, rect.bottom);
+    if (ClassOf(child) == L"SysTabControl32")
+        std::printf("tabs %d %d\n", id, static_cast<int>(SendMessageW(child, TCM_GETITEMCOUNT, 0, 0)));
     // A bitmap static's text is its image's resource id, not something a user reads.
     if ((style & SS_TYPEMASK) == SS_BITMAP && ClassOf(child) == L"Static")
         std::printf("mark %d %s\n", id, MarkColour(child, *context->capture));

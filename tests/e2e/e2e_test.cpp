@@ -64,6 +64,7 @@ TEST_F(ProgramTest, ShowsItsDialogWithEveryControl)
         EXPECT_TRUE(dump_.controls[shown].visible) << shown;
     EXPECT_EQ(dump_.controls[1001].className, "ListBox");
     EXPECT_EQ(dump_.controls[1002].className, "SysTabControl32");
+    EXPECT_EQ(dump_.controls[1002].tabs, 2);
     EXPECT_EQ(dump_.controls[1].text, "OK");
     EXPECT_EQ(dump_.controls[3].text, "Import File");
     EXPECT_EQ(dump_.controls[1007].text, "Operating System:");

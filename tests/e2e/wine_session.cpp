@@ -176,6 +176,9 @@ DialogDump DumpDialog(int timeoutMs, const std::string& title)
             std::string colour;
             fields >> id >> colour;
             dump.controls[id].colour = colour;
+        } else if (kind == "tabs") {
+            int id = 0;
+            fields >> id >> dump.controls[id].tabs;
         } else if (kind == "background") {
             fields >> dump.background;
         } else if (kind == "sorted") {

@@ -18,6 +18,7 @@ struct ControlInfo {
     std::string text;
     std::string mark;  // pass, fail, blank or other; empty for a control that is not a mark
     std::string colour;  // the most frequent colour on screen within the control, "r,g,b"
+    int tabs = -1;       // the number of items of a tab control
 };
 
 // What the driver saw of the dialog.
