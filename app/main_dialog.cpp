@@ -132,18 +132,27 @@ void CQuorkelvraDlg::OnBnClickedImport()
     choice.lpstrTitle = L"Import Kelvra File";
     choice.Flags = OFN_PATHMUSTEXIST;
     choice.lpstrDefExt = L"vkh";
-    GetOpenFileNameW(&choice);
+    // A path too long for the buffer also comes back as a failure, with the buffer holding its
+    // required size instead of a path: it must not be taken for a file name.
+    if (!GetOpenFileNameW(&choice)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            ShowImportMessage(ImportMessage(ImportOutcome::PathTooLong, u""));
+        return;
+    }
     if (path[0] == L'\0')
         return;
 
     const CString chosen = FromWide(path);
     const ImportOutcome outcome =
         ImportReport(SystemPlatform(), *this, m_markImages, chosen, m_pListBox != nullptr);
-    if (outcome == ImportOutcome::Shown)
-        return;
+    if (outcome != ImportOutcome::Shown)
+        ShowImportMessage(ImportMessage(outcome, chosen));
+}
+
+void CQuorkelvraDlg::ShowImportMessage(const CString& message)
+{
     const CWinApp* app = AfxGetApp();
-    MessageBoxW(m_hWnd, AsWide(ImportMessage(outcome, chosen)), app ? AsWide(app->m_strAppName) : L"",
-                MB_OK | MB_ICONWARNING);
+    MessageBoxW(m_hWnd, AsWide(message), app ? AsWide(app->m_strAppName) : L"", MB_OK | MB_ICONWARNING);
 }
 
 bool CQuorkelvraDlg::OnPaint()

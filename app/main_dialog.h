@@ -37,6 +37,7 @@ protected:
 
 private:
     void AddAboutItemToSystemMenu();
+    void ShowImportMessage(const CString& message);
     void SetControlText(int controlId, const CString& text) override;
     void AddListString(const CString& text) override;
     void ReplaceList(const std::vector<CString>& lines) override;

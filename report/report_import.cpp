@@ -111,6 +111,8 @@ CString ImportMessage(ImportOutcome outcome, const CString& path)
                       {path});
     case ImportOutcome::ReadFailed:
         return Format(u"ERROR: Failed to read File %s. Nothing was imported.", {path});
+    case ImportOutcome::PathTooLong:
+        return u"ERROR: The chosen file's path is longer than 255 characters. Nothing was imported.";
     }
     return CString();
 }

@@ -43,7 +43,8 @@ ImportedReport ParseReport(const CString& text);
 // rows the report holds.
 void ShowImportedReport(const ImportedReport& report, DialogSurface& surface, const MarkImages& images);
 
-enum class ImportOutcome { Shown, CannotOpen, TooLarge, ReadFailed };
+// PathTooLong: the open-file dialog could not hand over a path longer than its 255 characters.
+enum class ImportOutcome { Shown, CannotOpen, TooLarge, ReadFailed, PathTooLong };
 
 // Reads the chosen file and shows it; on any failure the dialog is left exactly as it was.
 // `listReady` is false when the result list was never set up, so there is nothing to refill.

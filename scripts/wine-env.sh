@@ -41,6 +41,9 @@ make_profile() {
     # unless its windows are unmanaged.
     if [ "$name" != desktop ]; then
         WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        # A crash ends the process at once instead of waiting behind Wine's crash dialog.
+        WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+            >/dev/null 2>&1
     fi
     WINEPREFIX="$dir" wineserver -w
     [ -f "$dir/system.reg" ]

@@ -246,5 +246,6 @@ TEST(ImportMessage, NamesTheFileAndTheProblem)
     EXPECT_NE(ImportMessage(ImportOutcome::TooLarge, u"C:\\big.vkh").find(u"C:\\big.vkh is too large"),
               CString::npos);
     EXPECT_NE(ImportMessage(ImportOutcome::ReadFailed, u"C:\\r.vkh").find(u"C:\\r.vkh"), CString::npos);
+    EXPECT_NE(ImportMessage(ImportOutcome::PathTooLong, u"").find(u"longer than 255"), CString::npos);
     EXPECT_EQ(ImportMessage(ImportOutcome::Shown, u"C:\\r.vkh"), u"");
 }
