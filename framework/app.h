@@ -18,7 +18,6 @@ public:
     // The executable's file name without its extension: the caption of the program's message boxes.
     CString m_strAppName;
     CString m_strRegistryKey;
-    HWND m_pMainWnd = nullptr;
 
 protected:
     // Names the per-user settings key; the program stores nothing there.

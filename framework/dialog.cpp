@@ -28,11 +28,6 @@ bool CTabCtrl::InsertItem(int index, const CString& text)
                         reinterpret_cast<LPARAM>(&item)) != -1;
 }
 
-int CTabCtrl::GetItemCount() const
-{
-    return static_cast<int>(SendMessageW(m_hWnd, TCM_GETITEMCOUNT, 0, 0));
-}
-
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
 
 INT_PTR CDialog::DoModal()

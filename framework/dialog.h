@@ -54,7 +54,6 @@ public:
 class CTabCtrl : public CWndControl {
 public:
     bool InsertItem(int index, const CString& text);
-    int GetItemCount() const;
 };
 
 class CDialog {

@@ -49,7 +49,6 @@ void CheckRunAgainstFakes(benchmark::State& state)
         run.RunChecks();
         log.clear();
         surface.list.clear();
-        surface.added.clear();
         platform.report = FakeFileContents();
         platform.wmi.calls.clear();
     }

@@ -24,7 +24,6 @@ public:
     {
         log_.push_back("AddListString");
         list.insert(std::upper_bound(list.begin(), list.end(), text), text);
-        added.push_back(text);
     }
 
     void ReplaceList(const std::vector<CString>& lines) override
@@ -54,7 +53,6 @@ public:
     std::map<int, CString> texts;
     std::map<int, ImageHandle> marks;
     std::vector<CString> list;   // as the sorted list shows it
-    std::vector<CString> added;  // in the order the run added them
 
 private:
     EventLog& log_;

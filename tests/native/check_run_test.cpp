@@ -44,12 +44,10 @@ public:
     {
     }
 
-    bool GetOperatingSystemName(SystemRecord system, VersionRecord version,
-                                bool* recognisedOs) override
+    bool GetOperatingSystemName(SystemRecord system, VersionRecord, bool* recognisedOs) override
     {
         log_.push_back("GetOperatingSystemName");
         seenSystem = system;
-        seenVersion = version;
         *recognisedOs = results_.recognisedOs;
         m_strOperatingSystem = results_.operatingSystem;
         return results_.supportedOs;
@@ -101,7 +99,6 @@ public:
     }
 
     SystemRecord seenSystem;
-    VersionRecord seenVersion;
     double speedOnEntry = -1.0;
 
 private:
