@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth
-          imagemagick clang libclang-rt-14-dev)
+          fonts-wine imagemagick clang libclang-rt-14-dev file e2fsprogs mount)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -19,4 +19,5 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# With Wine's recommended libraries, as the program is tested with them.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
