@@ -178,21 +178,6 @@ public:
         return most < 0 ? "none" : text;
     }
 
-    // How many pixels within a screen rectangle are close to a colour.
-    int CountNear(const RECT& area, int red, int green, int blue) const
-    {
-        int count = 0;
-        for (int y = area.top; y < area.bottom; ++y) {
-            for (int x = area.left; x < area.right; ++x) {
-                int r, g, b;
-                if (Pixel(x, y, r, g, b) && std::abs(r - red) < 24 && std::abs(g - green) < 24 &&
-                    std::abs(b - blue) < 24)
-                    ++count;
-            }
-        }
-        return count;
-    }
-
 private:
     RECT rect_ = {};
     int width_ = 0, height_ = 0;
@@ -419,10 +404,6 @@ double ImportOnce(HWND main, const wchar_t* path)
     PostMessageW(GetDlgItem(dialog, cancel ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     while (IsWindow(dialog))
         Sleep(1);
-    LARGE_INTEGER closed;
-    QueryPerformanceCounter(&closed);
-    if (std::getenv("QK_DRIVER_TRACE"))
-        std::printf("dialog-closed-ms %.1f\n", 1000.0 * static_cast<double>(closed.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
     WaitIdle(main);
     QueryPerformanceCounter(&end);
     return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
