@@ -1,5 +1,6 @@
 // How the main dialog paints: which brush each control's background gets, and where the icon goes
-// while the dialog is minimised. Pure decisions, kept apart from the window code.
+// while the dialog is minimised, which images suit the display scale. Pure decisions, kept apart
+// from the window code.
 #pragma once
 
 enum class ColourKind { MessageBox, Edit, ListBox, Button, Dialog, ScrollBar, Static };
@@ -18,3 +19,14 @@ struct IconPosition {
 
 // Centred, rounding the offset up by half a pixel before truncating.
 IconPosition CentredIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+// The images are drawn for 100, 125, 150 and 200 % display scale. The program uses the largest set
+// not above the screen's scale at start, so an image never outgrows the box that dialog units give
+// it; below 96 DPI the 100 % set.
+int ImageScaleForDpi(int dpi);
+
+// The resource id of an image (IDB_PASS, IDB_FAIL, IDB_BLANK, IDB_LOGO) drawn for `scale` percent.
+int ScaledImageId(int imageId, int scale);
+
+// The About box's icon, in pixels, at `scale` percent.
+int AboutIconSize(int scale);

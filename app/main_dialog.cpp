@@ -24,6 +24,35 @@ CBitmap& LogoBitmap()
 
 }  // namespace
 
+int StartImageScale()
+{
+    static const int scale = [] {
+        HDC screen = GetDC(nullptr);
+        const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+        return ImageScaleForDpi(dpi);
+    }();
+    return scale;
+}
+
+CAboutDlg::~CAboutDlg()
+{
+    if (m_hIcon != nullptr)
+        DestroyIcon(m_hIcon);
+}
+
+BOOL CAboutDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    const int size = AboutIconSize(StartImageScale());
+    m_hIcon = static_cast<HICON>(
+        LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
+    if (m_hIcon != nullptr)
+        SendDlgItemMessageW(m_hWnd, IDC_ABOUT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(m_hIcon), 0);
+    return TRUE;
+}
+
 CQuorkelvraDlg::CQuorkelvraDlg(HWND parent)
     : CDialog(IDD_QUORKELVRA_DIALOG, parent),
       CheckRun(SystemPlatform(), *this),
@@ -65,7 +94,7 @@ BOOL CQuorkelvraDlg::OnInitDialog()
 
     CBitmap& logo = LogoBitmap();
     if (logo.GetSafeHandle() == nullptr)
-        logo.LoadBitmap(IDB_LOGO);
+        logo.LoadBitmap(ScaledImageId(IDB_LOGO, StartImageScale()));
 
     m_pListBox = nullptr;
 
@@ -249,9 +278,10 @@ void CQuorkelvraDlg::SetMarkImage(int controlId, ImageHandle image)
 
 MarkImages CQuorkelvraDlg::LoadMarkImages()
 {
-    m_bmpPass.LoadBitmap(IDB_PASS);
-    m_bmpFail.LoadBitmap(IDB_FAIL);
-    m_bmpBlank.LoadBitmap(IDB_BLANK);
+    const int scale = StartImageScale();
+    m_bmpPass.LoadBitmap(ScaledImageId(IDB_PASS, scale));
+    m_bmpFail.LoadBitmap(ScaledImageId(IDB_FAIL, scale));
+    m_bmpBlank.LoadBitmap(ScaledImageId(IDB_BLANK, scale));
     auto handle = [](const CBitmap& bitmap) {
         return reinterpret_cast<ImageHandle>(bitmap.GetSafeHandle());
     };

@@ -10,7 +10,19 @@
 class CAboutDlg : public CDialog {
 public:
     CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+    ~CAboutDlg() override;
+
+protected:
+    BOOL OnInitDialog() override;
+
+private:
+    // The icon drawn for the display scale; the template's own would be the system's icon size.
+    HICON m_hIcon = nullptr;
 };
+
+// The display scale, in percent, whose images the program draws with: read once, at the first call,
+// so the scale at start is kept for the program's whole life.
+int StartImageScale();
 
 // The dialog's background (red 153, green 186, blue 190) and the white of the result list.
 inline constexpr COLORREF kBackgroundColour = RGB(153, 186, 190);

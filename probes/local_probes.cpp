@@ -16,13 +16,14 @@ bool CheckRun::GetOperatingSystemName(SystemRecord system, VersionRecord version
     facts.platformId = version.platformId;
     facts.majorVersion = version.majorVersion;
     facts.minorVersion = version.minorVersion;
+    facts.buildNumber = version.buildNumber;
     facts.productType = version.productType;
     facts.suiteMask = version.suiteMask;
     facts.processorArchitecture = system.processorArchitecture;
     if (NeedsServerR2Metric(facts.majorVersion, facts.minorVersion))
         facts.serverR2Metric = m_platform.GetSystemMetric(kSmServerR2);
     std::uint32_t productType = 0;
-    if (NeedsProductInfo(facts.majorVersion) &&
+    if (NeedsProductInfo(facts.majorVersion, facts.minorVersion) &&
         m_platform.GetProductInfo(facts.majorVersion, facts.minorVersion, productType))
         facts.productInfo = productType;
 

@@ -42,6 +42,69 @@ constexpr ProductEdition kProductEditions[] = {
     {0x30, u"Professional", true},
 };
 
+// Editions that came with Windows 8 and later. They are named only for the families that have
+// them, so Vista and 7 read exactly as they always did; none of them is a supported edition.
+constexpr ProductEdition kLaterProductEditions[] = {
+    {0x1B, u"Enterprise N", false},
+    {0x31, u"Professional N", false},
+    {0x48, u"Enterprise Evaluation", false},
+    {0x4F, u"Standard Evaluation", false},
+    {0x50, u"Datacenter Evaluation", false},
+    {0x62, u"Home N", false},
+    {0x63, u"Home China", false},
+    {0x64, u"Home Single Language", false},
+    {0x65, u"Home", false},
+    {0x79, u"Education", false},
+    {0x7A, u"Education N", false},
+    {0x7D, u"Enterprise LTSC", false},
+    {0xA1, u"Pro for Workstations", false},
+    {0xA4, u"Pro Education", false},
+};
+
+const ProductEdition* FindEdition(std::uint32_t type, bool laterFamily)
+{
+    for (const ProductEdition& product : kProductEditions) {
+        if (product.type == type)
+            return &product;
+    }
+    if (laterFamily) {
+        for (const ProductEdition& product : kLaterProductEditions) {
+            if (product.type == type)
+                return &product;
+        }
+    }
+    return nullptr;
+}
+
+// Windows 10, 11 and their servers all report version 10.0: only the build tells them apart.
+constexpr std::uint32_t kFirstWindows11Build = 22000;
+
+const char16_t* Server10Family(std::uint32_t build)
+{
+    if (build >= 26100)
+        return u"Windows Server 2025 ";
+    if (build >= 20348)
+        return u"Windows Server 2022 ";
+    if (build >= 17763)
+        return u"Windows Server 2019 ";
+    return u"Windows Server 2016 ";
+}
+
+// The family name of versions 6.2, 6.3 and 10.0, the ones that know the later editions.
+const char16_t* LaterFamily(const OsFacts& facts, bool workstation)
+{
+    if (facts.majorVersion == 6 && facts.minorVersion == 2)
+        return workstation ? u"Windows 8 " : u"Windows Server 2012 ";
+    if (facts.majorVersion == 6 && facts.minorVersion == 3)
+        return workstation ? u"Windows 8.1 " : u"Windows Server 2012 R2 ";
+    if (facts.majorVersion == 10 && facts.minorVersion == 0) {
+        if (!workstation)
+            return Server10Family(facts.buildNumber);
+        return facts.buildNumber >= kFirstWindows11Build ? u"Windows 11 " : u"Windows 10 ";
+    }
+    return nullptr;
+}
+
 // Windows Server 2003 family editions; the architecture picks the column.
 const char16_t* Server2003Edition(std::uint16_t architecture, std::uint16_t suite)
 {
@@ -77,9 +140,9 @@ bool NeedsServerR2Metric(std::uint32_t majorVersion, std::uint32_t minorVersion)
     return majorVersion == 5 && minorVersion == 2;
 }
 
-bool NeedsProductInfo(std::uint32_t majorVersion)
+bool NeedsProductInfo(std::uint32_t majorVersion, std::uint32_t minorVersion)
 {
-    return majorVersion == 6;
+    return majorVersion == 6 || (majorVersion == 10 && minorVersion == 0);
 }
 
 OsIdentification IdentifyOperatingSystem(const OsFacts& facts)
@@ -96,9 +159,12 @@ OsIdentification IdentifyOperatingSystem(const OsFacts& facts)
     CString& name = result.name;
     name = u"Microsoft ";
 
-    if (facts.majorVersion == 6) {
+    const char16_t* laterFamily = LaterFamily(facts, workstation);
+    if (facts.majorVersion == 6 || laterFamily != nullptr) {
         result.recognised = true;
-        if (facts.minorVersion == 0) {
+        if (laterFamily != nullptr) {
+            name += laterFamily;
+        } else if (facts.minorVersion == 0) {
             name += workstation ? u"Windows Vista " : u"Windows Server 2008 ";
         } else if (facts.minorVersion == 1) {
             if (workstation) {
@@ -109,12 +175,9 @@ OsIdentification IdentifyOperatingSystem(const OsFacts& facts)
             }
         }
         if (facts.productInfo) {
-            for (const ProductEdition& product : kProductEditions) {
-                if (product.type == *facts.productInfo) {
-                    name += product.edition;
-                    editionQualifies = product.qualifies;
-                    break;
-                }
+            if (const ProductEdition* product = FindEdition(*facts.productInfo, laterFamily != nullptr)) {
+                name += product->edition;
+                editionQualifies = product->qualifies;
             }
         }
     } else if (facts.majorVersion == 5 && facts.minorVersion == 2) {

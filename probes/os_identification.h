@@ -10,12 +10,14 @@ struct OsFacts {
     std::uint32_t platformId = 0;
     std::uint32_t majorVersion = 0;
     std::uint32_t minorVersion = 0;
+    // Only read for version 10.0, where it tells Windows 10 from 11 and the servers apart.
+    std::uint32_t buildNumber = 0;
     std::uint8_t productType = 0;  // 1 is a workstation, anything else a server
     std::uint16_t suiteMask = 0;
     std::uint16_t processorArchitecture = 0;
     // GetSystemMetrics(SM_SERVERR2); only read for version 5.2.
     int serverR2Metric = 0;
-    // GetProductInfo's type; only read for major version 6, and absent before Vista.
+    // GetProductInfo's type; only read for major version 6 and version 10.0, and absent before Vista.
     std::optional<std::uint32_t> productInfo;
 };
 
@@ -28,6 +30,6 @@ struct OsIdentification {
 
 // Which extra facts the decision will look at, so the probe asks the platform for no more.
 bool NeedsServerR2Metric(std::uint32_t majorVersion, std::uint32_t minorVersion);
-bool NeedsProductInfo(std::uint32_t majorVersion);
+bool NeedsProductInfo(std::uint32_t majorVersion, std::uint32_t minorVersion);
 
 OsIdentification IdentifyOperatingSystem(const OsFacts& facts);

@@ -35,7 +35,8 @@ done
 check "not large-address-aware" bash -c '! grep -q "large address aware" "$1"' _ "$work/headers"
 check "main dialog template 102" grep -q '^102 DIALOGEX 0, 0, 334, 329' <<<"$resources"
 check "About box template 100" grep -q '^100 DIALOGEX 0, 0, 235, 55' <<<"$resources"
-for id in 131 132 138 139; do
+# Each image at 100 % and in the sets drawn for 125, 150 and 200 % display scale.
+for id in 131 132 138 139 1131 1132 1138 1139 2131 2132 2138 2139 3131 3132 3138 3139; do
     check "bitmap $id" grep -q "^$id 2 /\* RT_BITMAP \*/" <<<"$resources"
 done
 check "icon 153" grep -q '^153 14 /\* RT_GROUP_ICON \*/' <<<"$resources"
@@ -44,9 +45,12 @@ check "file version 1.7.0.0" grep -q 'FILEVERSION 1, 7, 0, 0' <<<"$resources"
 check "version strings 1.07.0.0" grep -q 'VALUE "FileVersion", "1.07.0.0"' <<<"$resources"
 check "manifest asks for common controls 6" grep -q 'Microsoft.Windows.Common-Controls"" version=""6.0.0.0' <<<"$manifest"
 check "manifest runs as invoker" grep -q 'level=""asInvoker""' <<<"$manifest"
-# Windows 8.1 and 10 ids: declaring them would change what GetVersionExW reports.
-check "manifest declares no Windows 8.1 or later" \
-    bash -c '! grep -qiE "1f676c76-80e1-4239-95bb-83d0f6d0da78|8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a" "$1"' _ "$work/manifest"
+# Every system from Vista to Windows 10/11, so that GetVersionExW reports the true version.
+for id in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
+    4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+    check "manifest declares supported OS $id" grep -qi "supportedOS Id=\"\"{$id}" <<<"$manifest"
+done
+check "manifest declares DPI awareness" grep -q 'dpiAware xmlns=""http://schemas.microsoft.com/SMI/2005/WindowsSettings"">true<' <<<"$manifest"
 
 echo "exe checks: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,7 +2,10 @@
 """Draws the program's images: the pass tick, the fail cross, the blank mark, the logo banner and
 the application icon. Run it after changing a drawing; its outputs are committed under app/res/.
 
-Shapes are drawn with 4x4 supersampling so their edges stay smooth at 24 pixels."""
+The dialog grows with the display scale, so every bitmap is drawn for 100, 125, 150 and 200 %
+(pass.bmp, pass-125.bmp, ...), each from the same shapes rather than stretched from the smallest,
+and the icon holds the sizes the About box needs at each scale. Shapes are drawn with 4x4
+supersampling so their edges stay smooth at 24 pixels."""
 
 import math
 import os
@@ -10,6 +13,10 @@ import struct
 import sys
 
 SUPERSAMPLE = 4
+SCALES = (100, 125, 150, 200)
+MARK_SIZE = 24      # pixels at 100 %
+LOGO_SIZE = (195, 59)
+ICON_SIZE = 32      # the About box's icon at 100 %
 WHITE = (255, 255, 255)
 BACKGROUND = (153, 186, 190)  # the dialog's colour, so the banner sits flush on it
 
@@ -92,34 +99,35 @@ GLYPHS = {
 
 
 def text_shape(text, left, top, scale):
-    cells = set()
-    x = left
-    for letter in text:
-        for row, bits in enumerate(GLYPHS[letter]):
-            for column, bit in enumerate(bits):
-                if bit == "1":
-                    cells.add((x + column * scale, top + row * scale))
-        x += 6 * scale
-
+    """The banner's pixel-font letters, `scale` pixels a font cell (any positive number)."""
     def inside(px, py):
-        cx = px - (px - left) % scale
-        cy = py - (py - top) % scale
-        return (cx, cy) in cells
+        row = math.floor((py - top) / scale)
+        if not 0 <= row < 7:
+            return False
+        column = math.floor((px - left) / scale)
+        letter, column = divmod(column, 6)
+        if not 0 <= letter < len(text) or column >= 5:
+            return False
+        return GLYPHS[text[letter]][row][column] == "1"
     return inside
 
 
-def logo():
-    width, height = 195, 59
+def logo(scale=100):
+    f = scale / 100.0
+    width, height = ((side * scale + 50) // 100 for side in LOGO_SIZE)
     pixels = canvas(width, height, BACKGROUND)
-    band = coverage(width, height, lambda x, y: 6 <= y <= 53 and 4 <= x <= 190)
+    band = coverage(width, height, lambda x, y: 6 * f <= y <= 53 * f and 4 * f <= x <= 190 * f)
     paint(pixels, band, (40, 70, 110))
     # A tick in a ring on the left, the name on the right.
-    ring = coverage(width, height, lambda x, y: 14.5 <= math.hypot(x - 29.5, y - 29.5) <= 18.5)
+    ring = coverage(width, height,
+                    lambda x, y: 14.5 * f <= math.hypot(x - 29.5 * f, y - 29.5 * f) <= 18.5 * f)
     paint(pixels, ring, (120, 200, 140))
-    paint(pixels, coverage(width, height, stroke([(21, 30), (27, 36.5), (38.5, 22)], 2.4)),
+    paint(pixels, coverage(width, height, stroke([(21 * f, 30 * f), (27 * f, 36.5 * f),
+                                                  (38.5 * f, 22 * f)], 2.4 * f)),
           (120, 200, 140))
-    paint(pixels, coverage(width, height, text_shape("QUOR-", 56, 11, 3)), WHITE)
-    paint(pixels, coverage(width, height, text_shape("KELVRA", 57, 37, 2)), (200, 220, 235))
+    paint(pixels, coverage(width, height, text_shape("QUOR-", 56 * f, 11 * f, 3 * f)), WHITE)
+    paint(pixels, coverage(width, height, text_shape("KELVRA", 57 * f, 37 * f, 2 * f)),
+          (200, 220, 235))
     return pixels
 
 
@@ -179,16 +187,24 @@ def ico_bytes(sizes):
     return bytes(out)
 
 
+def scaled_name(name, scale):
+    stem, extension = os.path.splitext(name)
+    return name if scale == 100 else "%s-%d%s" % (stem, scale, extension)
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..",
                                                                 "app", "res")
-    outputs = {
-        "pass.bmp": bmp_bytes(tick(24)),
-        "fail.bmp": bmp_bytes(cross(24)),
-        "blank.bmp": bmp_bytes(canvas(24, 24, WHITE)),
-        "logo.bmp": bmp_bytes(logo()),
-        "quorkelvra.ico": ico_bytes([16, 32, 48]),
-    }
+    outputs = {}
+    for scale in SCALES:
+        mark = MARK_SIZE * scale // 100
+        outputs[scaled_name("pass.bmp", scale)] = bmp_bytes(tick(mark))
+        outputs[scaled_name("fail.bmp", scale)] = bmp_bytes(cross(mark))
+        outputs[scaled_name("blank.bmp", scale)] = bmp_bytes(canvas(mark, mark, WHITE))
+        outputs[scaled_name("logo.bmp", scale)] = bmp_bytes(logo(scale))
+    # The small icon sizes for the title bar, the large ones for the About box at each scale.
+    icon_sizes = sorted({16, 20, 24, 48} | {ICON_SIZE * scale // 100 for scale in SCALES})
+    outputs["quorkelvra.ico"] = ico_bytes(icon_sizes)
     for name, data in outputs.items():
         with open(os.path.join(folder, name), "wb") as out:
             out.write(data)

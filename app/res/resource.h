@@ -10,6 +10,20 @@
 #define IDB_BLANK 139
 #define IDR_MAINFRAME 153
 
+// The same images drawn for 125, 150 and 200 % display scale.
+#define IDB_PASS_125 1131
+#define IDB_FAIL_125 1132
+#define IDB_LOGO_125 1138
+#define IDB_BLANK_125 1139
+#define IDB_PASS_150 2131
+#define IDB_FAIL_150 2132
+#define IDB_LOGO_150 2138
+#define IDB_BLANK_150 2139
+#define IDB_PASS_200 3131
+#define IDB_FAIL_200 3132
+#define IDB_LOGO_200 3138
+#define IDB_BLANK_200 3139
+
 #define IDM_ABOUTBOX 0x0010
 
 #define IDC_LIST_RESULTS 1001
@@ -50,6 +64,7 @@
 #define IDC_MARK_SERIAL_PORTS 1038
 #define IDC_VERSION_CAPTION 1039
 #define IDC_LABEL_SERIAL_PORTS 1042
+#define IDC_ABOUT_ICON 1043
 
 #define IDC_IMPORT 3
 #define IDC_STATIC -1

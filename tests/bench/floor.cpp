@@ -122,7 +122,9 @@ void Initialise(HWND dialog)
     auto productInfo = reinterpret_cast<BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD)>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "GetProductInfo")));
     DWORD product = 0;
-    if (productInfo && version.dwMajorVersion == 6)
+    const bool editionFamily =
+        version.dwMajorVersion == 6 || (version.dwMajorVersion == 10 && version.dwMinorVersion == 0);
+    if (productInfo && editionFamily)
         productInfo(version.dwMajorVersion, version.dwMinorVersion, 0, 0, &product);
 
     const wchar_t* drive[] = {L"Model", L"Size"};

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 #include "app/appearance.h"
 #include "app/res/resource.h"
 
@@ -30,4 +33,29 @@ TEST(Appearance, MinimisedIconIsCentredRoundingUp)
     EXPECT_EQ(CentredIconPosition(100, 41, 32, 32).y, 5);
     // A client area smaller than the icon puts it partly outside, truncating toward zero.
     EXPECT_EQ(CentredIconPosition(0, 0, 32, 32).x, -15);
+}
+
+TEST(Appearance, ImageSetIsTheLargestScaleNotAboveTheScreens)
+{
+    const std::pair<int, int> cases[] = {
+        {96, 100},  {72, 100},  {0, 100},   {-5, 100},  {119, 100}, {120, 125}, {143, 125},
+        {144, 150}, {168, 150}, {191, 150}, {192, 200}, {288, 200}, {100000, 200},
+    };
+    for (auto [dpi, scale] : cases)
+        EXPECT_EQ(ImageScaleForDpi(dpi), scale) << dpi << " DPI";
+}
+
+TEST(Appearance, EveryImageHasADistinctResourceAtEachScale)
+{
+    std::set<int> ids;
+    for (int image : {IDB_PASS, IDB_FAIL, IDB_BLANK, IDB_LOGO}) {
+        EXPECT_EQ(ScaledImageId(image, 100), image);
+        for (int scale : {100, 125, 150, 200})
+            ids.insert(ScaledImageId(image, scale));
+    }
+    EXPECT_EQ(ids.size(), 16u);
+    EXPECT_EQ(ScaledImageId(IDB_FAIL, 150), IDB_FAIL_150);
+    EXPECT_EQ(ScaledImageId(IDB_LOGO, 200), IDB_LOGO_200);
+    EXPECT_EQ(AboutIconSize(100), 32);
+    EXPECT_EQ(AboutIconSize(150), 48);
 }

@@ -42,9 +42,12 @@ const OsCase kCases[] = {
      u"Microsoft Windows Server 2008 R2 Standard Edition, 64-bit", true, false},
     {"Server 2008 R2 core", 2, 6, 1, kServer, 0, 0, 0, 0x0D,
      u"Microsoft Windows Server 2008 R2 Standard Edition (core installation), 32-bit", true, false},
-    {"8 or later reported as 6.2", 2, 6, 2, kWs, 0, 9, 0, 0x30, u"Microsoft Professional, 64-bit",
-     true, false},
-    {"6.3 type above the table", 2, 6, 3, kWs, 0, 0, 0, 0x31, u"Microsoft , 32-bit", true, false},
+    {"7 with a type only later families name", 2, 6, 1, kWs, 0, 0, 0, 0x65,
+     u"Microsoft Windows 7 , 32-bit", true, false},
+    {"Vista with a type only later families name", 2, 6, 0, kWs, 0, 0, 0, 0x31,
+     u"Microsoft Windows Vista , 32-bit", true, false},
+    {"6.4 has no name and the old types only", 2, 6, 4, kWs, 0, 0, 0, 0x65, u"Microsoft , 32-bit", true,
+     false},
     {"XP Professional", 2, 5, 1, kWs, 0x0100, 0, 0, std::nullopt,
      u"Microsoft Windows XP Professional, 32-bit", true, true},
     {"XP Home", 2, 5, 1, kWs, 0x0200, 0, 0, std::nullopt,
@@ -78,7 +81,41 @@ const OsCase kCases[] = {
     {"2000 Server", 2, 5, 0, kServer, 0, 0, 0, std::nullopt, u"Microsoft Windows 2000 Server, 32-bit",
      false, false},
     {"5.3", 2, 5, 3, kWs, 0, 0, 0, std::nullopt, u"Microsoft , 32-bit", false, false},
-    {"10.0 x64", 2, 10, 0, kWs, 0, 9, 0, 0x30, u"Microsoft , 64-bit", false, false},
+    {"10.1", 2, 10, 1, kWs, 0, 9, 0, 0x30, u"Microsoft , 64-bit", false, false},
+    {"11.0", 2, 11, 0, kWs, 0, 0, 0, 0x30, u"Microsoft , 32-bit", false, false},
+    {"7.0", 2, 7, 0, kWs, 0, 0, 0, 0x30, u"Microsoft , 32-bit", false, false},
+};
+
+// Windows 8 and later: the family comes from the version, the product type and, for 10.0, the build.
+struct LaterCase {
+    std::uint32_t major, minor, build;
+    std::uint8_t productType;
+    std::uint32_t productInfo;
+    std::uint16_t architecture;
+    const char16_t* name;
+};
+
+const LaterCase kLaterCases[] = {
+    {6, 2, 9200, kWs, 0x30, 9, u"Microsoft Windows 8 Professional, 64-bit"},
+    {6, 2, 9200, kServer, 0x07, 9, u"Microsoft Windows Server 2012 Standard Edition, 64-bit"},
+    {6, 3, 9600, kWs, 0x64, 0, u"Microsoft Windows 8.1 Home Single Language, 32-bit"},
+    {6, 3, 9600, kServer, 0x50, 9, u"Microsoft Windows Server 2012 R2 Datacenter Evaluation, 64-bit"},
+    {10, 0, 19045, kWs, 0x30, 9, u"Microsoft Windows 10 Professional, 64-bit"},
+    {10, 0, 21999, kWs, 0x79, 0, u"Microsoft Windows 10 Education, 32-bit"},
+    {10, 0, 22000, kWs, 0x65, 9, u"Microsoft Windows 11 Home, 64-bit"},
+    {10, 0, 22631, kWs, 0xA1, 9, u"Microsoft Windows 11 Pro for Workstations, 64-bit"},
+    {10, 0, 22631, kWs, 0x1C, 9, u"Microsoft Windows 11 , 64-bit"},
+    {10, 0, 14393, kServer, 0x07, 9, u"Microsoft Windows Server 2016 Standard Edition, 64-bit"},
+    {10, 0, 17762, kServer, 0x48, 9, u"Microsoft Windows Server 2016 Enterprise Evaluation, 64-bit"},
+    {10, 0, 17763, kServer, 0x4F, 9, u"Microsoft Windows Server 2019 Standard Evaluation, 64-bit"},
+    {10, 0, 20347, kServer, 0x08, 9, u"Microsoft Windows Server 2019 Datacenter Edition, 64-bit"},
+    {10, 0, 20348, kServer, 0x07, 9, u"Microsoft Windows Server 2022 Standard Edition, 64-bit"},
+    {10, 0, 26099, kServer, 0x0C, 9,
+     u"Microsoft Windows Server 2022 Datacenter Edition (core installation), 64-bit"},
+    {10, 0, 26100, kServer, 0x07, 9, u"Microsoft Windows Server 2025 Standard Edition, 64-bit"},
+    // Windows 11 gives product type 0x7D for its LTSC edition, and 2 is a domain controller.
+    {10, 0, 26100, kWs, 0x7D, 9, u"Microsoft Windows 11 Enterprise LTSC, 64-bit"},
+    {10, 0, 26100, 2, 0x07, 9, u"Microsoft Windows Server 2025 Standard Edition, 64-bit"},
 };
 
 }  // namespace
@@ -103,6 +140,34 @@ TEST(IdentifyOperatingSystem, NamesAndJudgesEveryFamily)
     }
 }
 
+TEST(IdentifyOperatingSystem, NamesWindows8To11AndTheirServersWithoutPassingThem)
+{
+    for (const LaterCase& c : kLaterCases) {
+        OsFacts facts;
+        facts.platformId = 2;
+        facts.majorVersion = c.major;
+        facts.minorVersion = c.minor;
+        facts.buildNumber = c.build;
+        facts.productType = c.productType;
+        facts.processorArchitecture = c.architecture;
+        facts.productInfo = c.productInfo;
+        const OsIdentification result = IdentifyOperatingSystem(facts);
+        EXPECT_EQ(ToUtf8(result.name), ToUtf8(c.name)) << c.major << "." << c.minor << "." << c.build;
+        EXPECT_TRUE(result.recognised) << ToUtf8(c.name);
+        // Even the Professional edition on a 32-bit installation: only Windows 7 and XP pass.
+        EXPECT_FALSE(result.supported) << ToUtf8(c.name);
+    }
+    OsFacts professional32;
+    professional32.platformId = 2;
+    professional32.majorVersion = 10;
+    professional32.buildNumber = 19045;
+    professional32.productType = kWs;
+    professional32.productInfo = 0x30;
+    EXPECT_FALSE(IdentifyOperatingSystem(professional32).supported);
+    professional32.productInfo.reset();
+    EXPECT_EQ(ToUtf8(IdentifyOperatingSystem(professional32).name), "Microsoft Windows 10 , 32-bit");
+}
+
 TEST(IdentifyOperatingSystem, OlderThanNt5IsUnknownAndUnnamed)
 {
     for (auto [platformId, major] : {std::pair{1u, 4u}, {2u, 4u}, {0u, 6u}, {1u, 6u}, {2u, 0u}}) {
@@ -123,7 +188,10 @@ TEST(IdentifyOperatingSystem, AsksOnlyForTheExtraFactsItUses)
     EXPECT_TRUE(NeedsServerR2Metric(5, 2));
     EXPECT_FALSE(NeedsServerR2Metric(5, 1));
     EXPECT_FALSE(NeedsServerR2Metric(6, 2));
-    EXPECT_TRUE(NeedsProductInfo(6));
-    EXPECT_FALSE(NeedsProductInfo(5));
-    EXPECT_FALSE(NeedsProductInfo(10));
+    EXPECT_TRUE(NeedsProductInfo(6, 0));
+    EXPECT_TRUE(NeedsProductInfo(6, 3));
+    EXPECT_TRUE(NeedsProductInfo(10, 0));
+    EXPECT_FALSE(NeedsProductInfo(5, 1));
+    EXPECT_FALSE(NeedsProductInfo(10, 1));
+    EXPECT_FALSE(NeedsProductInfo(11, 0));
 }

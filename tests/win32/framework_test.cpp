@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/appearance.h"
 #include "app/res/resource.h"
 #include "framework/dialog.h"
 #include "framework/file.h"
@@ -133,13 +134,17 @@ TEST(File, ReadsWhatWasWrittenAndRefusesMissingFiles)
 
 TEST(Bitmap, LoadsTheProgramsImages)
 {
-    for (UINT id : {IDB_PASS, IDB_FAIL, IDB_BLANK, IDB_LOGO}) {
-        CBitmap bitmap;
-        ASSERT_TRUE(bitmap.LoadBitmap(id)) << id;
-        BITMAP info = {};
-        GetObjectW(bitmap.GetSafeHandle(), sizeof info, &info);
-        EXPECT_EQ(info.bmWidth, id == IDB_LOGO ? 195 : 24);
-        EXPECT_EQ(info.bmHeight, id == IDB_LOGO ? 59 : 24);
+    // Each set is drawn at its scale: the 150 % logo is 1.5 times the 195 x 59 pixels, rounded.
+    for (int scale : {100, 125, 150, 200}) {
+        for (int image : {IDB_PASS, IDB_FAIL, IDB_BLANK, IDB_LOGO}) {
+            const UINT id = static_cast<UINT>(ScaledImageId(image, scale));
+            CBitmap bitmap;
+            ASSERT_TRUE(bitmap.LoadBitmap(id)) << id;
+            BITMAP info = {};
+            GetObjectW(bitmap.GetSafeHandle(), sizeof info, &info);
+            EXPECT_EQ(info.bmWidth, image == IDB_LOGO ? (195 * scale + 50) / 100 : 24 * scale / 100) << id;
+            EXPECT_EQ(info.bmHeight, image == IDB_LOGO ? (59 * scale + 50) / 100 : 24 * scale / 100) << id;
+        }
     }
     CBitmap missing;
     EXPECT_FALSE(missing.LoadBitmap(999));
