@@ -4,6 +4,7 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
+wine_can_run || { wine_unavailable_reason >&2; exit 1; }
 
 profile=desktop
 [ "${QK_HEADLESS:-0}" = 1 ] && profile=win7-64

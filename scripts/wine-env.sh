@@ -9,6 +9,18 @@ export QK_WIN32_DIR="$root/build/win32"
 export QK_TEST_TMP="$root/build/tmp"
 mkdir -p "$QK_TEST_TMP"
 
+# Wine starts every 32-bit Windows program through its 32-bit loader, a 32-bit Linux program. A
+# kernel booted without 32-bit emulation ("32-bit emulation disabled" in its log) cannot run it,
+# and then no Windows program can run on the machine at all.
+wine_can_run() {
+    wine --version >/dev/null 2>&1 && { [ ! -e /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; }
+}
+
+wine_unavailable_reason() {
+    echo "Wine cannot start 32-bit programs on this machine: its kernel runs no 32-bit Linux" \
+        "programs (starting /usr/lib/wine/wine: $( (/usr/lib/wine/wine --version) 2>&1 | head -1 | sed "s/.*: //"))"
+}
+
 # make_profile NAME: a fresh prefix in build/wine/NAME. wineboot takes its time only here.
 #   win7-64  Windows 7 on 64-bit Windows (the program runs as a 32-bit process under WoW64)
 #   xp-32    32-bit Windows XP with serial ports COM5 to COM7
