@@ -25,11 +25,21 @@ wine_unavailable_reason() {
 #   win7-64  Windows 7 on 64-bit Windows (the program runs as a 32-bit process under WoW64)
 #   xp-32    32-bit Windows XP with serial ports COM5 to COM7
 #   desktop  win7-64 for a person's own display, whose window manager frames the dialog
+# and, made from a copy of win7-64 (which must exist), Windows 8.1 and later on 64-bit Windows:
+#   win81       Wine's own Windows 8.1 (6.3.9600)
+#   win10-22h2  Windows 10 22H2 (10.0.19045), workstation
+#   win11-23h2  Windows 11 23H2 (10.0.22631), workstation
+#   server2022  Windows Server 2022 (10.0.20348), server
 make_profile() {
     local name="$1" dir="$root/build/wine/$1"
     rm -rf "$dir"
     mkdir -p "$root/build/wine"
     case "$name" in
+    win81 | win10-22h2 | win11-23h2 | server2022)
+        # A copy of a booted prefix is ready at once; wineboot would take half a minute each.
+        cp -a "$root/build/wine/win7-64" "$dir" || return 1
+        WINEPREFIX="$dir" shape_version "$name"
+        ;;
     win7-64 | desktop)
         # Wine 8's own default is Windows 7. Naming it in HKCU\Software\Wine would turn the
         # product type into a server's, so the default is left alone.
@@ -59,6 +69,37 @@ make_profile() {
     fi
     WINEPREFIX="$dir" wineserver -w
     [ -f "$dir/system.reg" ]
+}
+
+# shape_version PROFILE: the version record of a later Windows, in the prefix named by WINEPREFIX.
+shape_version() {
+    if [ "$1" = win81 ]; then
+        wine reg add 'HKCU\Software\Wine' /v Version /d win81 /f >/dev/null 2>&1
+        return
+    fi
+    local build product=WinNT
+    case "$1" in
+    win10-22h2) build=19045 ;;
+    win11-23h2) build=22631 ;;
+    server2022) build=20348 product=ServerNT ;;
+    esac
+    # With no version named in HKCU\Software\Wine, Wine reads it from here. A 32-bit program sees
+    # the 32-bit view of HKLM\Software, so both views get it.
+    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion' view
+    for view in 32 64; do
+        wine reg add "$key" /v CurrentVersion /d 10.0 /f /reg:$view
+        wine reg add "$key" /v CurrentMajorVersionNumber /t REG_DWORD /d 10 /f /reg:$view
+        wine reg add "$key" /v CurrentMinorVersionNumber /t REG_DWORD /d 0 /f /reg:$view
+        wine reg add "$key" /v CurrentBuildNumber /d $build /f /reg:$view
+        wine reg add "$key" /v CurrentBuild /d $build /f /reg:$view
+        # Windows 10 and later have no service pack.
+        wine reg delete "$key" /v CSDVersion /f /reg:$view
+    done >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Control\Windows' /v CSDVersion /t REG_DWORD /d 0 /f \
+        >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Control\ProductOptions' /v ProductType /d $product /f \
+        >/dev/null 2>&1
+    wineserver -w
 }
 
 use_profile() {

@@ -20,6 +20,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -218,6 +219,31 @@ const char* MarkColour(HWND control, const ScreenCapture& capture)
     return "other";
 }
 
+// How far a bitmap static's drawing reaches: the bounding box of its pixels that are neither the
+// dialog's background nor white, so the size of what is drawn is measured, not the control's.
+void PrintInk(int id, HWND control, const ScreenCapture& capture)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    int left = rect.right, top = rect.bottom, right = rect.left - 1, bottom = rect.top - 1;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            int r, g, b;
+            if (!capture.Pixel(x, y, r, g, b))
+                continue;
+            const bool background = std::abs(r - 153) < 8 && std::abs(g - 186) < 8 && std::abs(b - 190) < 8;
+            const bool white = r > 240 && g > 240 && b > 240;
+            if (background || white)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    std::printf("ink %d %d %d\n", id, right >= left ? right - left + 1 : 0, bottom >= top ? bottom - top + 1 : 0);
+}
+
 struct DumpContext {
     HWND dialog;
     const ScreenCapture* capture;
@@ -242,9 +268,10 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
     if (ClassOf(child) == L"SysTabControl32")
         std::printf("tabs %d %d\n", id, static_cast<int>(SendMessageW(child, TCM_GETITEMCOUNT, 0, 0)));
     // A bitmap static's text is its image's resource id, not something a user reads.
-    if ((style & SS_TYPEMASK) == SS_BITMAP && ClassOf(child) == L"Static")
+    if ((style & SS_TYPEMASK) == SS_BITMAP && ClassOf(child) == L"Static") {
         std::printf("mark %d %s\n", id, MarkColour(child, *context->capture));
-    else
+        PrintInk(id, child, *context->capture);
+    } else
         std::printf("text %d %s\n", id, Escaped(WindowText(child)).c_str());
     return TRUE;
 }
@@ -266,6 +293,9 @@ int Dump(DWORD timeoutMs, const wchar_t* title)
     std::printf("dialog pid=%lu title=%s\n", static_cast<unsigned long>(processId),
                 Utf8(WindowText(dialog)).c_str());
     ScreenCapture capture(dialog);
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    std::printf("size %ld %ld\n", frame.right - frame.left, frame.bottom - frame.top);
     RECT client;
     GetClientRect(dialog, &client);
     MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
@@ -627,6 +657,18 @@ int SysInfo()
     std::printf("PlatformId %lu\n", version.dwPlatformId);
     std::printf("CSDVersion %s\n", Escaped(version.szCSDVersion).c_str());
     std::printf("SuiteMask %u\n", version.wSuiteMask);
+    // RtlGetVersion tells the true version whatever the manifest declares: the reading against which
+    // the program's own version query is checked.
+    using RtlVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    auto rtlVersion = reinterpret_cast<RtlVersionFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOEXW truth = {};
+    truth.dwOSVersionInfoSize = sizeof truth;
+    if (rtlVersion && rtlVersion(&truth) == 0) {
+        std::printf("TrueVersion %lu.%lu.%lu\n", truth.dwMajorVersion, truth.dwMinorVersion,
+                    truth.dwBuildNumber);
+        std::printf("TrueProductType %u\n", truth.wProductType);
+    }
     std::printf("ProductType %u\n", version.wProductType);
     using ProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
     auto productInfo = reinterpret_cast<ProductInfoFn>(reinterpret_cast<void*>(

@@ -59,6 +59,35 @@ int SerialDevicesOfBothFamilies(const std::map<std::string, std::string>& record
     return count;
 }
 
+// What each machine profile is: its name's beginning and end (the edition between them is what
+// Wine's GetProductInfo makes of it) and, for the systems shaped by version, the true version.
+struct ExpectedSystem {
+    const char* profile;
+    const char* namePrefix;
+    const char* nameSuffix;
+    const char* version;
+    bool passes;
+};
+
+const ExpectedSystem kExpectedSystems[] = {
+    {"xp-32", "Microsoft Windows XP Professional", ", 32-bit", "", true},
+    // Windows 7 on 64-bit: recognised, but only a 32-bit installation is supported.
+    {"win7-64", "Microsoft Windows 7 ", ", 64-bit", "", false},
+    {"win81", "Microsoft Windows 8.1 ", ", 64-bit", "6.3.9600", false},
+    {"win10-22h2", "Microsoft Windows 10 ", ", 64-bit", "10.0.19045", false},
+    {"win11-23h2", "Microsoft Windows 11 ", ", 64-bit", "10.0.22631", false},
+    {"server2022", "Microsoft Windows Server 2022 ", ", 64-bit", "10.0.20348", false},
+};
+
+const ExpectedSystem* ExpectedSystemOf(const std::string& profile)
+{
+    for (const ExpectedSystem& system : kExpectedSystems) {
+        if (profile == system.profile)
+            return &system;
+    }
+    return nullptr;
+}
+
 class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,18 +106,24 @@ TEST_F(ProfileTest, LocalProbesReportWhatThePlatformReports)
     ASSERT_EQ(lines.size(), 28u);
     auto records = PlatformRecords();
 
+    // The program's version query tells the truth: the version row holds what RtlGetVersion, which
+    // no manifest changes, reports.
     const std::string os = ResultValue(lines, "Operating System");
     const std::string version = records["MajorVersion"] + "." + records["MinorVersion"] + "." +
                                 records["BuildNumber"] + " " + records["CSDVersion"];
-    if (Profile() == "xp-32") {
-        EXPECT_EQ(os, "Microsoft Windows XP Professional, 32-bit:1");
-        EXPECT_EQ(ResultValue(lines, "Operating System Version"), version + ":1");
-    } else {
-        // Windows 7 on 64-bit: recognised, but only a 32-bit installation is supported.
-        EXPECT_EQ(os.rfind("Microsoft Windows 7 ", 0), 0u) << os;
-        EXPECT_EQ(os.substr(os.size() - 10), ", 64-bit:0") << os;
-        EXPECT_EQ(ResultValue(lines, "Operating System Version"), version + ":0");
+    EXPECT_EQ(records["MajorVersion"] + "." + records["MinorVersion"] + "." + records["BuildNumber"],
+              records["TrueVersion"]);
+    const ExpectedSystem* expected = ExpectedSystemOf(Profile());
+    ASSERT_NE(expected, nullptr) << "no expectation for profile " << Profile();
+    if (expected->version[0] != '\0') {
+        EXPECT_EQ(records["TrueVersion"], expected->version);
     }
+    const std::string verdict = expected->passes ? ":1" : ":0";
+    EXPECT_EQ(os.rfind(expected->namePrefix, 0), 0u) << os;
+    const std::string tail = std::string(expected->nameSuffix) + verdict;
+    ASSERT_GE(os.size(), tail.size()) << os;
+    EXPECT_EQ(os.substr(os.size() - tail.size()), tail) << os;
+    EXPECT_EQ(ResultValue(lines, "Operating System Version"), version + verdict);
 
     const long long total = Mebibytes(records["TotalPhys"]);
     EXPECT_EQ(ResultValue(lines, "Total Physical Memory"),

@@ -176,6 +176,12 @@ DialogDump DumpDialog(int timeoutMs, const std::string& title)
             std::string colour;
             fields >> id >> colour;
             dump.controls[id].colour = colour;
+        } else if (kind == "size") {
+            fields >> dump.width >> dump.height;
+        } else if (kind == "ink") {
+            int id = 0;
+            fields >> id;
+            fields >> dump.controls[id].inkWidth >> dump.controls[id].inkHeight;
         } else if (kind == "tabs") {
             int id = 0;
             fields >> id >> dump.controls[id].tabs;

@@ -19,12 +19,15 @@ struct ControlInfo {
     std::string mark;  // pass, fail, blank or other; empty for a control that is not a mark
     std::string colour;  // the most frequent colour on screen within the control, "r,g,b"
     int tabs = -1;       // the number of items of a tab control
+    // A bitmap static's drawing: the extent of its pixels that are neither background nor white.
+    int inkWidth = 0, inkHeight = 0;
 };
 
 // What the driver saw of the dialog.
 struct DialogDump {
     bool found = false;
     std::string title;
+    int width = 0, height = 0;  // the dialog's window, in pixels
     std::map<int, ControlInfo> controls;
     std::vector<std::string> texts;  // every control's text, also of controls that share an id
     std::vector<std::string> list;
