@@ -5,17 +5,19 @@ SHELL := /bin/bash
 NATIVE := build/native
 WIN32 := build/win32
 WIN32_TESTS := build/win32-tests
+WIN64 := build/win64
+WIN64_TESTS := build/win64-tests
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native win32 win32-tests fuzz bench test test-sanitize test-native test-wine run clean
+.PHONY: all deps build native win32 win32-tests win64 win64-tests win64-if-needed fuzz bench test test-sanitize test-native test-wine run clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps native win32 win32-tests
+build: deps native win32 win32-tests win64-if-needed
 
 native:
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -28,6 +30,18 @@ win32:
 win32-tests:
 	@cmake -S . -B $(WIN32_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32_TESTS) -j$(JOBS) --target win32_tests
+
+# A machine whose kernel runs no 32-bit code tests the same sources built as a 64-bit program.
+win64-if-needed:
+	@source scripts/wine-env.sh && { wine_can_run || ! wine64_can_run || $(MAKE) --no-print-directory win64 win64-tests; }
+
+win64:
+	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra qk-driver
+
+win64-tests:
+	@cmake -S . -B $(WIN64_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN64_TESTS) -j$(JOBS) --target win32_tests
 
 test: build test-native test-sanitize fuzz test-wine
 

@@ -145,7 +145,7 @@ bool CQuorkelvraDlg::OnSysCommand(UINT commandId)
 
 void CQuorkelvraDlg::OnBnClickedImport()
 {
-    static_assert(sizeof(OPENFILENAMEW) == 88, "the open-file record is the full layout");
+    static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the open-file record is the full layout");
     wchar_t path[256] = {};
     wchar_t folder[256] = {};
     // A current folder that does not fit is not passed: the dialog then opens at its default.

@@ -10,7 +10,8 @@
 namespace {
 
 static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the version record is the 284-byte layout");
-static_assert(sizeof(SYSTEM_INFO) == 36, "the system record is the 32-bit layout");
+// The 64-bit layout is met only by the test build for machines that run no 32-bit code.
+static_assert(sizeof(void*) != 4 || sizeof(SYSTEM_INFO) == 36, "the system record is the 32-bit layout");
 
 SystemRecord FromSystemInfo(const SYSTEM_INFO& info)
 {

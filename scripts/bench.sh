@@ -4,6 +4,7 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
+# The figures are the shipped 32-bit program's; a 64-bit stand-in would measure something else.
 wine_can_run || { wine_unavailable_reason >&2; exit 1; }
 
 [ -f build/wine/win7-64/system.reg ] || make_profile win7-64

@@ -4,15 +4,19 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 cd "$root"
-wine_can_run || { wine_unavailable_reason >&2; exit 1; }
+if ! wine_can_run; then
+    wine64_can_run || { wine_unavailable_reason >&2; exit 1; }
+    echo "NOTE: $(wine_unavailable_reason); running the 64-bit build of the same sources." >&2
+    use_wine64
+fi
 
 profile=desktop
 [ "${QK_HEADLESS:-0}" = 1 ] && profile=win7-64
 [ -f "$root/build/wine/$profile/system.reg" ] || make_profile "$profile"
 use_profile "$profile"
 rm -rf build/run && mkdir -p build/run
-driver="build/win32/qk-driver.exe"
-(cd build/run && wine ../win32/Quor-kelvra.exe) &
+driver="$QK_WIN32_DIR/qk-driver.exe"
+(cd build/run && wine "$QK_WIN32_DIR/Quor-kelvra.exe") &
 program=$!
 wine "$driver" dump 60000 >/dev/null
 wine "$driver" screenshot build/screenshot.bmp

@@ -11,7 +11,7 @@ mkdir -p "$QK_TEST_TMP"
 
 # Wine starts every 32-bit Windows program through its 32-bit loader, a 32-bit Linux program. A
 # kernel booted without 32-bit emulation ("32-bit emulation disabled" in its log) cannot run it,
-# and then no Windows program can run on the machine at all.
+# and then no 32-bit Windows program can run on the machine at all.
 wine_can_run() {
     wine --version >/dev/null 2>&1 && { [ ! -e /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; }
 }
@@ -19,6 +19,25 @@ wine_can_run() {
 wine_unavailable_reason() {
     echo "Wine cannot start 32-bit programs on this machine: its kernel runs no 32-bit Linux" \
         "programs (starting /usr/lib/wine/wine: $( (/usr/lib/wine/wine --version) 2>&1 | head -1 | sed "s/.*: //"))"
+}
+
+# On such a machine the tests run the same sources built as a 64-bit program (build/win64) with
+# Wine's 64-bit loader. Debian's wine and wine-stable commands pick the 32-bit loader whenever it is
+# installed, so a folder early on the PATH replaces them.
+wine64_can_run() {
+    [ -x /usr/lib/wine/wine64 ] && /usr/lib/wine/wine64 --version >/dev/null 2>&1
+}
+
+use_wine64() {
+    local shim="$root/build/wine64-bin" name
+    mkdir -p "$shim"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name"
+        chmod +x "$shim/$name"
+    done
+    export PATH="$shim:$PATH"
+    export QK_WIN32_DIR="$root/build/win64"
+    export QK_WINE_BITS=64
 }
 
 # make_profile NAME: a fresh prefix in build/wine/NAME. wineboot takes its time only here.
