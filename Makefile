@@ -10,14 +10,14 @@ WIN64_TESTS := build/win64-tests
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native win32 win32-tests win64 win64-tests win64-if-needed fuzz bench test test-sanitize test-native test-wine run clean
+.PHONY: all deps build native win32 win32-tests win64 win64-tests windows-tests fuzz bench test test-sanitize test-native test-wine run clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps native win32 win32-tests win64-if-needed
+build: deps native win32 windows-tests
 
 native:
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -31,9 +31,11 @@ win32-tests:
 	@cmake -S . -B $(WIN32_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN32_TESTS) -j$(JOBS) --target win32_tests
 
-# A machine whose kernel runs no 32-bit code tests the same sources built as a 64-bit program.
-win64-if-needed:
-	@source scripts/wine-env.sh && { wine_can_run || ! wine64_can_run || $(MAKE) --no-print-directory win64 win64-tests; }
+# What the Windows suites run: the 32-bit unit tests, or, on a machine whose kernel runs no 32-bit
+# code, the same sources built as a 64-bit program with its unit tests.
+windows-tests:
+	@source scripts/wine-env.sh && if wine_can_run || ! wine64_can_run; then \
+		$(MAKE) --no-print-directory win32-tests; else $(MAKE) --no-print-directory win64 win64-tests; fi
 
 win64:
 	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
