@@ -30,16 +30,24 @@ private:
     ComHandle handle_ = 0;
 };
 
-// Uninitialises COM when the sequence ends, whichever way it ends.
+// Uninitialises COM when the sequence ends, whichever way it ends, but only when the start-up
+// succeeded (S_OK, or S_FALSE for an apartment already joined): after RPC_E_CHANGED_MODE the thread
+// belongs to an apartment someone else set up (an input method, an accessibility hook), and the
+// probe runs in it without tearing it down.
 class ComScope {
 public:
-    explicit ComScope(WmiApi& api) : api_(api) { api_.InitializeCom(); }
-    ~ComScope() { api_.UninitializeCom(); }
+    explicit ComScope(WmiApi& api) : api_(api), joined_(!Failed(api_.InitializeCom())) {}
+    ~ComScope()
+    {
+        if (joined_)
+            api_.UninitializeCom();
+    }
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;
 
 private:
     WmiApi& api_;
+    bool joined_;
 };
 
 // The four interfaces of one sequence. Members are destroyed in reverse order, so they are

@@ -21,7 +21,8 @@ struct WmiOutcome {
 
 // Runs the sequence for `query` and hands each property that Get could read, in order, to
 // onProperty (with its index in `properties`). Every interface obtained is released once, in the
-// order locator, services, enumerator, object, and COM is uninitialised on every path.
+// order locator, services, enumerator, object, and COM is uninitialised on every path on which
+// its initialisation succeeded.
 WmiOutcome RunWmiQuery(WmiApi& api, const CString& query,
                        std::initializer_list<const char16_t*> properties,
                        const std::function<void(std::size_t index, const WmiValue& value)>& onProperty);

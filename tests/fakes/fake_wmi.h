@@ -54,6 +54,7 @@ public:
     std::vector<std::string> calls;
     int initializeCount = 0;
     int uninitializeCount = 0;
+    int joinedApartments = 0;  // successful initialisations not yet uninitialised
     int sequence = -1;
 
     // Handles handed out and not yet released; releases of, and calls through, handles that were
@@ -67,7 +68,10 @@ public:
         ++sequence;
         ++initializeCount;
         calls.push_back("CoInitializeEx");
-        return FailureFor(Step::InitializeCom).value_or(0);
+        const HResult status = FailureFor(Step::InitializeCom).value_or(0);
+        if (status >= 0)
+            ++joinedApartments;
+        return status;
     }
 
     HResult InitializeSecurity() override
@@ -84,6 +88,11 @@ public:
     {
         ++uninitializeCount;
         calls.push_back("CoUninitialize");
+        // Windows would tear down an apartment that the thread joined elsewhere.
+        if (joinedApartments == 0)
+            faults.push_back("CoUninitialize without a successful CoInitializeEx");
+        else
+            --joinedApartments;
     }
 
     HResult CreateLocator(ComHandle& locator) override

@@ -52,7 +52,7 @@ struct ProbeBench {
     {
         EXPECT_TRUE(wmi().live.empty()) << context << ": an interface was never released";
         EXPECT_TRUE(wmi().faults.empty()) << context << ": " << wmi().faults.front();
-        EXPECT_EQ(wmi().uninitializeCount, wmi().initializeCount) << context;
+        EXPECT_EQ(wmi().joinedApartments, 0) << context << ": COM was left initialised";
     }
 
     EventLog log;
@@ -168,12 +168,21 @@ TEST_F(HardwareProbeTest, AStepThatHandsOutNoInterfaceIsAFailureNotACrash)
     }
 }
 
-TEST_F(HardwareProbeTest, FailedComInitialisationIsNotExaminedButStillBalanced)
+TEST_F(HardwareProbeTest, AnApartmentOfAnotherModeIsUsedButNeverTornDown)
 {
-    wmi().failures = {{0, Step::InitializeCom, static_cast<HResult>(0x80010106)}};
+    // RPC_E_CHANGED_MODE: the thread already belongs to a single-threaded apartment.
+    wmi().failures = {{-1, Step::InitializeCom, static_cast<HResult>(0x80010106)}};
     run.GetProcessorSpeed(&speed);
     EXPECT_EQ(run.m_strProcessor, u"2.394 GHz");
-    ExpectBalanced("CoInitializeEx failed");
+    run.GetHardDriveInfo();
+    EXPECT_EQ(wmi().uninitializeCount, 0);
+    ExpectBalanced("CoInitializeEx answered RPC_E_CHANGED_MODE");
+    // S_FALSE (already initialised in this mode) is a start-up like S_OK: it is balanced.
+    ProbeBench again;
+    again.wmi().failures = {{-1, Step::InitializeCom, 1}};
+    again.run.GetBiosReleaseDate();
+    EXPECT_EQ(again.wmi().uninitializeCount, 1);
+    again.ExpectBalanced("CoInitializeEx answered S_FALSE");
 }
 
 TEST_F(HardwareProbeTest, SecurityAlreadySetCountsAsSuccessOnLaterProbes)
