@@ -5,6 +5,25 @@
 #include "report/labels.h"
 #include "report/report_writer.h"
 
+CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error)
+{
+    CString reason = systemMessage;
+    reason.erase(reason.find_last_not_of(u" \t\r\n") + 1);
+    if (reason.empty())
+        reason = Format(u"system error %d", {error});
+    return Format(u"%s could not be created in %s: %s",
+                  {kReportFileName, folder.empty() ? CString(u"the current folder") : folder, OneLine(reason)});
+}
+
+CString OneLine(CString value)
+{
+    for (char16_t& unit : value) {
+        if (unit == u'\r' || unit == u'\n')
+            unit = u' ';
+    }
+    return value;
+}
+
 namespace {
 
 // Everything one run holds; nothing of it outlives the run.
@@ -36,12 +55,12 @@ public:
     void PresentItem(ResultItem item, const CString& valueText, const CString& listLine, bool pass)
     {
         const ResultRow& row = kResultRows[item];
-        surface_.SetControlText(row.valueControl, valueText);
-        surface_.AddListString(listLine);
+        surface_.SetControlText(row.valueControl, OneLine(valueText));
+        surface_.AddListString(OneLine(listLine));
         const ImageHandle image = pass ? passImage_ : failImage_;
         if (image != 0)
             surface_.SetMarkImage(row.markControl, image);
-        Write(listLine + (pass ? u":1" : u":0"));
+        Write(OneLine(listLine) + (pass ? u":1" : u":0"));
     }
 
     void PresentItem(ResultItem item, const CString& valueText, bool pass)
@@ -68,8 +87,16 @@ private:
 void CheckRun::RunChecks()
 {
     m_surface.SetControlText(IDC_REPORT_PATH, u"");
-    // A report that cannot be created does not stop the run: every value is still shown.
-    RunState run(m_surface, m_platform.CreateReportFile(kReportFileName));
+    // A report that cannot be created does not stop the run: every value is still shown, and the
+    // line under the list says why there is no report.
+    std::uint32_t createError = 0;
+    std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(kReportFileName, createError);
+    if (!reportFile) {
+        m_surface.SetControlText(IDC_REPORT_PATH,
+                                 ReportNotCreatedText(m_platform.CurrentFolder(),
+                                                      m_platform.SystemErrorMessage(createError), createError));
+    }
+    RunState run(m_surface, std::move(reportFile));
     const MarkImages images = m_surface.LoadMarkImages();
 
     VersionRecord version;

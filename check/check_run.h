@@ -41,6 +41,15 @@ public:
 inline constexpr const char16_t* kReportIncompleteText =
     u"Quor-kelvra.vkh is incomplete: writing the report file failed.";
 
+// Shown under the list when the report could not be created (a read-only folder, a report held
+// open by another program, a folder of its name), so nobody takes an older report for this run's:
+// the file, the folder and the system's own reason. `folder` may be empty when it could not be read.
+CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error);
+
+// A value read from the machine may hold line breaks (firmware strings reach the program unchecked);
+// each CR and LF becomes one blank so that every value keeps to its own report line.
+CString OneLine(CString value);
+
 inline constexpr const char16_t* kVersionErrorText =
     u"ERROR - GetVersionEx(): Failed to get System Information";
 

@@ -34,6 +34,11 @@ std::int64_t CFile::GetLength() const
     return size.QuadPart;
 }
 
+DWORD CFile::GetFileType() const
+{
+    return IsOpen() ? ::GetFileType(m_hFile) : FILE_TYPE_UNKNOWN;
+}
+
 void CFile::Close()
 {
     if (IsOpen())

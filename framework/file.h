@@ -29,6 +29,8 @@ public:
     std::int64_t Read(void* bytes, DWORD count);
     // The length in bytes, or -1 when it cannot be read.
     std::int64_t GetLength() const;
+    // GetFileType: FILE_TYPE_DISK for a file on a disk; FILE_TYPE_UNKNOWN when not open.
+    DWORD GetFileType() const;
     void Close();
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
 

@@ -27,6 +27,8 @@ public:
     virtual std::int64_t Length() = 0;
     // Reads `count` bytes in one read; false when the read failed or came up short.
     virtual bool ReadAll(std::size_t count, std::vector<std::uint8_t>& bytes) = 0;
+    // GetFileType says FILE_TYPE_DISK: a device (nul, aux, COM1, con) opens like a file but is none.
+    virtual bool IsDiskFile() = 0;
 };
 
 // An open registry key whose value names can be enumerated. Closed when the object is destroyed.
@@ -48,14 +50,21 @@ public:
     virtual bool GetNativeSystemRecord(SystemRecord& record) = 0;
     virtual void GetSystemRecord(SystemRecord& record) = 0;
 
-    // Created or truncated, write-only, not shared. Null when it cannot be created.
-    virtual std::unique_ptr<OutputFile> CreateReportFile(const CString& name) = 0;
+    // Created or truncated, write-only, not shared. Null when it cannot be created, with the
+    // system's error code (GetLastError) in `error`.
+    virtual std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) = 0;
+    // GetCurrentDirectoryW; empty when it fails.
+    virtual CString CurrentFolder() = 0;
+    // The system's own words for an error code (FormatMessageW), as it gives them; empty when it
+    // has none.
+    virtual CString SystemErrorMessage(std::uint32_t error) = 0;
 
     // An existing file, read-only and not shared. Null when it cannot be opened.
     virtual std::unique_ptr<InputFile> OpenFileForReading(const CString& path) = 0;
 
     virtual int GetSystemMetric(int index) = 0;
-    // GetProductInfo when kernel32 exports it (Vista and later); false when it does not.
+    // GetProductInfo when kernel32 exports it (Vista and later) and the call succeeds; false
+    // otherwise.
     virtual bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) = 0;
     virtual void WriteStandardOutput(const CString& text) = 0;
 

@@ -75,6 +75,7 @@ class Win32InputFile : public InputFile {
 public:
     bool Open(const CString& path) { return file_.Open(path, CFile::modeRead); }
     std::int64_t Length() override { return file_.GetLength(); }
+    bool IsDiskFile() override { return file_.GetFileType() == FILE_TYPE_DISK; }
     bool ReadAll(std::size_t count, std::vector<std::uint8_t>& bytes) override
     {
         if (count > MAXDWORD)
@@ -129,12 +130,32 @@ void Win32Platform::GetSystemRecord(SystemRecord& record)
     record = FromSystemInfo(info);
 }
 
-std::unique_ptr<OutputFile> Win32Platform::CreateReportFile(const CString& name)
+std::unique_ptr<OutputFile> Win32Platform::CreateReportFile(const CString& name, std::uint32_t& error)
 {
     auto file = std::make_unique<Win32OutputFile>();
-    if (!file->Open(name))
+    if (!file->Open(name)) {
+        error = GetLastError();
         return nullptr;
+    }
     return file;
+}
+
+CString Win32Platform::CurrentFolder()
+{
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0)
+        return CString();
+    std::wstring folder(needed, L'\0');
+    const DWORD length = GetCurrentDirectoryW(needed, &folder[0]);
+    return length == 0 || length >= needed ? CString() : FromWide(folder.c_str(), length);
+}
+
+CString Win32Platform::SystemErrorMessage(std::uint32_t error)
+{
+    wchar_t text[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        error, 0, text, 512, nullptr);
+    return FromWide(text, length);
 }
 
 std::unique_ptr<InputFile> Win32Platform::OpenFileForReading(const CString& path)
@@ -158,7 +179,9 @@ bool Win32Platform::GetProductInfo(std::uint32_t major, std::uint32_t minor, std
     if (getProductInfo == nullptr)
         return false;
     DWORD type = 0;
-    getProductInfo(major, minor, 0, 0, &type);
+    // A failed call leaves no product type worth naming: it counts as no GetProductInfo at all.
+    if (!getProductInfo(major, minor, 0, 0, &type))
+        return false;
     productType = type;
     return true;
 }

@@ -9,7 +9,9 @@ public:
     bool GetVersionRecord(VersionRecord& record) override;
     bool GetNativeSystemRecord(SystemRecord& record) override;
     void GetSystemRecord(SystemRecord& record) override;
-    std::unique_ptr<OutputFile> CreateReportFile(const CString& name) override;
+    std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override;
+    CString CurrentFolder() override;
+    CString SystemErrorMessage(std::uint32_t error) override;
     std::unique_ptr<InputFile> OpenFileForReading(const CString& path) override;
     int GetSystemMetric(int index) override;
     bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) override;

@@ -83,7 +83,9 @@ ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const Mar
                            const CString& path, bool listReady)
 {
     std::unique_ptr<InputFile> file = platform.OpenFileForReading(path);
-    if (!file)
+    // A device name typed into the open-file dialog (nul, aux, COM1) opens like a file; reading
+    // it would replace the local results with nothing, or wait on the device.
+    if (!file || !file->IsDiskFile())
         return ImportOutcome::CannotOpen;
     const std::int64_t length = file->Length();
     if (length < 0)

@@ -46,12 +46,14 @@ public:
         record = system;
     }
 
-    std::unique_ptr<OutputFile> CreateReportFile(const CString& name) override
+    std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override
     {
         log_.push_back("CreateReportFile");
         reportName = name;
-        if (!reportCanBeCreated)
+        if (!reportCanBeCreated) {
+            error = reportCreateError;
             return nullptr;
+        }
         return std::make_unique<File>(report, log_, failWritesFrom);
     }
 
@@ -62,6 +64,14 @@ public:
         if (found == files.end())
             return nullptr;
         return std::make_unique<Input>(found->second);
+    }
+
+    CString CurrentFolder() override { return currentFolder; }
+
+    CString SystemErrorMessage(std::uint32_t error) override
+    {
+        auto found = systemMessages.find(error);
+        return found == systemMessages.end() ? CString() : found->second;
     }
 
     int GetSystemMetric(int index) override
@@ -112,6 +122,12 @@ public:
     bool versionSucceeds = true;
     bool hasNativeSystemInfo = true;
     bool reportCanBeCreated = true;
+    std::uint32_t reportCreateError = 5;
+    CString currentFolder = u"D:\\";
+    // Windows ends its messages with a line break.
+    std::map<std::uint32_t, CString> systemMessages = {{5, u"Access is denied.\r\n"},
+                                                       {32, u"The process cannot access the file because it "
+                                                            u"is being used by another process.\r\n"}};
     // Writes from this one on (counted from 0) fail without writing; -1 never fails.
     int failWritesFrom = -1;
 
@@ -123,6 +139,7 @@ public:
         std::vector<std::uint8_t> bytes;
         std::int64_t reportedLength = -2;  // -2: the real length
         bool readFails = false;
+        bool device = false;  // nul, aux, COM1: opens, but is no disk file
     };
     std::map<CString, StoredFile> files;
 
@@ -152,6 +169,7 @@ private:
             return file_.reportedLength == -2 ? static_cast<std::int64_t>(file_.bytes.size())
                                               : file_.reportedLength;
         }
+        bool IsDiskFile() override { return !file_.device; }
         bool ReadAll(std::size_t count, std::vector<std::uint8_t>& bytes) override
         {
             if (file_.readFails || count > file_.bytes.size())

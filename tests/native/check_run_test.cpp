@@ -317,14 +317,40 @@ TEST_F(CheckRunTest, FailedVersionQueryListsOneLineAndWritesNothing)
     EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
 }
 
-TEST_F(CheckRunTest, ReportThatCannotBeCreatedStillShowsEverything)
+TEST_F(CheckRunTest, ReportThatCannotBeCreatedShowsEverythingAndSaysWhyUnderTheList)
 {
     platform.reportCanBeCreated = false;
     Run();
     EXPECT_EQ(surface.list.size(), 28u);
     EXPECT_EQ(surface.marks.size(), 11u);
     EXPECT_EQ(platform.report.writeCalls, 0);
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
+    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"Quor-kelvra.vkh could not be created in D:\\: Access is denied.");
+
+    // Held open by another program; a folder the system could not name; a reason it has no words for.
+    EXPECT_EQ(ReportNotCreatedText(u"C:\\Site check", platform.SystemErrorMessage(32), 32),
+              u"Quor-kelvra.vkh could not be created in C:\\Site check: The process cannot access the file "
+              u"because it is being used by another process.");
+    EXPECT_EQ(ReportNotCreatedText(u"", u"", 1234),
+              u"Quor-kelvra.vkh could not be created in the current folder: system error 1234");
+}
+
+TEST_F(CheckRunTest, LineBreaksInsideValuesNeverSplitTheReport)
+{
+    // A firmware string that tries to forge a passing line of its own.
+    results.manufacturer = u"Evil\r\nLocale: English:1\r\nCorp";
+    results.model = u"M\n1";
+    results.userName = u"PC\\BRQ7\r";
+    Run();
+    const std::vector<CString> lines = ReportLines(platform.report.bytes);
+    ASSERT_EQ(lines.size(), 28u);
+    EXPECT_EQ(lines[17 + kItemManufacturer],
+              u"System Manufacturer: Evil  Locale: English:1  Corp M 1:0");
+    EXPECT_EQ(lines[17 + kItemUserName], u"Username: PC\\BRQ7 :1");
+    EXPECT_EQ(Text(kItemManufacturer), u"Evil  Locale: English:1  Corp M 1");
+    for (const CString& entry : surface.list)
+        EXPECT_EQ(entry.find_first_of(u"\r\n"), CString::npos) << ToUtf8(entry);
+    // Nothing else in a value changes.
+    EXPECT_EQ(OneLine(u"a\tb%s:1"), u"a\tb%s:1");
 }
 
 TEST_F(CheckRunTest, FailedWriteGoesOnAndSaysTheReportIsIncomplete)

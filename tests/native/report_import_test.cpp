@@ -215,8 +215,14 @@ TEST_F(ImportTest, RefusedFilesChangeNothing)
     platform.files[u"broken.vkh"].bytes = Utf16(u"Locale: English:1");
     platform.files[u"broken.vkh"].readFails = true;
     platform.files[u"unsized.vkh"].reportedLength = -1;
+    // A device typed as a name: it opens, looks empty, and would wipe the local results.
+    platform.files[u"nul"].device = true;
+    platform.files[u"COM1"].device = true;
+    platform.files[u"COM1"].bytes = Utf16(u"Locale: English:1\r\n");
     const std::pair<const char16_t*, ImportOutcome> cases[] = {
         {u"missing.vkh", ImportOutcome::CannotOpen},
+        {u"nul", ImportOutcome::CannotOpen},
+        {u"COM1", ImportOutcome::CannotOpen},
         {u"big.vkh", ImportOutcome::TooLarge},
         {u"huge.vkh", ImportOutcome::TooLarge},
         {u"broken.vkh", ImportOutcome::ReadFailed},

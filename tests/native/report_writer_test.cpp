@@ -15,7 +15,8 @@ TEST(ReportWriter, WritesEachLineInOneCallAndReportsFailure)
 {
     EventLog log;
     FakePlatform platform(log);
-    auto file = platform.CreateReportFile(u"Quor-kelvra.vkh");
+    std::uint32_t error = 0;
+    auto file = platform.CreateReportFile(u"Quor-kelvra.vkh", error);
     const CString line = u"Locale: English:1";
     EXPECT_TRUE(WriteReportLine(file.get(), line));
     EXPECT_EQ(line, u"Locale: English:1");
@@ -24,7 +25,7 @@ TEST(ReportWriter, WritesEachLineInOneCallAndReportsFailure)
 
     FakePlatform failing(log);
     failing.failWritesFrom = 0;
-    auto broken = failing.CreateReportFile(u"Quor-kelvra.vkh");
+    auto broken = failing.CreateReportFile(u"Quor-kelvra.vkh", error);
     EXPECT_FALSE(WriteReportLine(broken.get(), line));
 
     // Without a file there is nothing to write and nothing has failed.

@@ -31,9 +31,12 @@ public:
     {
         SetCurrentDirectoryW(AsWide(previous_));
         DeleteFileW(AsWide(path_ + u"\\Quor-kelvra.vkh"));
+        DeleteFileW(AsWide(path_ + u"\\report.vkh"));
+        RemoveDirectoryW(AsWide(path_ + u"\\Quor-kelvra.vkh"));
         RemoveDirectoryW(AsWide(path_));
     }
     CString File(const CString& name) const { return path_ + u"\\" + name; }
+    const CString& Path() const { return path_; }
 
 private:
     static inline int counter_ = 0;
@@ -87,21 +90,55 @@ TEST(Win32Platform, ReportFileIsTruncatedAndHeldWithoutSharing)
         ASSERT_TRUE(old.Write("an older and longer report", 26));
     }
     {
-        auto report = SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh");
+        std::uint32_t error = 0;
+        auto report = SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error);
         ASSERT_NE(report, nullptr);
         EXPECT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
         CFile reader;
         EXPECT_FALSE(reader.Open(path, CFile::modeRead));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         // A second writer, as a second instance of the program would be, is refused too.
-        EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh"), nullptr);
+        EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error), nullptr);
+        EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
     }
     EXPECT_EQ(ReadAll(path), EncodeReportLine(u"Locale: English:1"));
 }
 
-TEST(Win32Platform, ReportFileInAMissingFolderIsNotCreated)
+TEST(Win32Platform, ReportFileThatCannotBeCreatedSaysWhyInTheSystemsWords)
 {
-    EXPECT_EQ(SystemPlatform().CreateReportFile(u"Z:\\no\\such\\folder\\Quor-kelvra.vkh"), nullptr);
+    std::uint32_t error = 0;
+    EXPECT_EQ(SystemPlatform().CreateReportFile(u"Z:\\no\\such\\folder\\Quor-kelvra.vkh", error), nullptr);
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+    // A folder of that name cannot be replaced by the report.
+    ScratchFolder folder;
+    ASSERT_TRUE(CreateDirectoryW(AsWide(folder.File(u"Quor-kelvra.vkh")), nullptr));
+    EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error), nullptr);
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ToUtf8(SystemPlatform().SystemErrorMessage(ERROR_ACCESS_DENIED)).rfind("Access is denied.", 0), 0u);
+    EXPECT_TRUE(SystemPlatform().SystemErrorMessage(0xDEADBEEF).empty());
+    EXPECT_EQ(SystemPlatform().CurrentFolder(), folder.Path());
+}
+
+TEST(Win32Platform, GetProductInfoThatFailsCountsAsAbsent)
+{
+    // GetProductInfo fails for versions before Vista.
+    std::uint32_t type = 0x30;
+    EXPECT_FALSE(SystemPlatform().GetProductInfo(5, 1, type));
+}
+
+TEST(Win32Platform, OnlyADiskFileCountsAsOne)
+{
+    ScratchFolder folder;
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(folder.File(u"report.vkh"), CFile::modeCreate | CFile::modeWrite));
+    }
+    auto disk = SystemPlatform().OpenFileForReading(folder.File(u"report.vkh"));
+    ASSERT_NE(disk, nullptr);
+    EXPECT_TRUE(disk->IsDiskFile());
+    auto device = SystemPlatform().OpenFileForReading(u"nul");
+    ASSERT_NE(device, nullptr) << "nul opens like a file, which is the trouble";
+    EXPECT_FALSE(device->IsDiskFile());
 }
 
 TEST(Win32Platform, CheckRunWritesTheReportThePlatformDescribes)
