@@ -41,7 +41,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     app->m_hInstance = instance;
     wchar_t path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
-    app->m_strAppName = AppNameFromModulePath(FromWide(path, length < MAX_PATH ? length : 0));
-    app->InitInstance();
+    // Outside any dialog procedure, an exception (say, no memory for the dialog object) still
+    // ends the program with a word instead of an abort.
+    try {
+        app->m_strAppName = AppNameFromModulePath(FromWide(path, length < MAX_PATH ? length : 0));
+        app->InitInstance();
+    } catch (...) {
+        MessageBoxW(nullptr, L"Quor-kelvra met an unexpected error and must close.", L"Quor-kelvra",
+                    MB_OK | MB_ICONERROR);
+        return 1;
+    }
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <new>
+
 #include "framework/app.h"
 #include "framework/wide.h"
 
@@ -108,6 +110,34 @@ bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // An exception that unwinds through user32 is undefined behaviour: every one stops here, and
+    // the dialog says so and closes, since its state can no longer be trusted.
+    try {
+        return Procedure(window, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+        Abandon(window, L"Quor-kelvra ran out of memory and must close.");
+    } catch (...) {
+        Abandon(window, L"Quor-kelvra met an unexpected error and must close.");
+    }
+    return FALSE;
+}
+
+void CDialog::Abandon(HWND window, const wchar_t* message) noexcept
+{
+    auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (dialog != nullptr) {
+        // The message box runs its own loop: the dialog's messages meanwhile get the default
+        // handling only, so one fault gives one message.
+        if (dialog->m_abandoned)
+            return;
+        dialog->m_abandoned = true;
+    }
+    MessageBoxW(window, message, kAbandonCaption, MB_OK | MB_ICONERROR);
+    ::EndDialog(window, IDABORT);
+}
+
+INT_PTR CDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
     CDialog* dialog = nullptr;
     if (message == WM_INITDIALOG) {
         dialog = reinterpret_cast<CDialog*>(lParam);
@@ -116,7 +146,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         return dialog->OnInitDialog();
     }
     dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (dialog == nullptr)
+    if (dialog == nullptr || dialog->m_abandoned)
         return FALSE;
     LRESULT result = 0;
     if (!dialog->Dispatch(message, wParam, lParam, result))

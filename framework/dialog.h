@@ -10,6 +10,9 @@
 
 class CDialog;
 
+// The caption of the message a dialog shows when an exception stopped it.
+inline constexpr const wchar_t* kAbandonCaption = L"Quor-kelvra";
+
 // One row of a message map. For WM_COMMAND the row also names the control and notification code.
 // The handler returns true when it handled the message, with the message's result in `result`;
 // false passes the message on to the dialog's default processing.
@@ -85,10 +88,14 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Shows `message` and ends the dialog with IDABORT after an exception reached its procedure.
+    static void Abandon(HWND window, const wchar_t* message) noexcept;
     bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     UINT m_templateId;
     HWND m_parent;
+    bool m_abandoned = false;
 };
 
 void DDX_Text(CDataExchange* pDX, int controlId, CString& value);

@@ -93,13 +93,6 @@ int WriteReport(const std::string& path, std::size_t bytes)
     return lines;
 }
 
-std::string WindowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 std::vector<double> ImportTimes(const std::string& windowsPath, int runs)
 {
     std::vector<double> times;

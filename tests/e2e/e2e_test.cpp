@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr unsigned long SS_NOPREFIX_BIT = 0x80;
+
 const int kValueControls[] = {1006, 1016, 1017, 1019, 1020, 1021, 1022, 1023, 1024, 1033, 1037};
 const int kMarkControls[] = {1004, 1005, 1030, 1029, 1028, 1026, 1027, 1025, 1018, 1034, 1038};
 const char* const kResultLabels[] = {
@@ -80,6 +82,10 @@ TEST_F(ProgramTest, ShowsItsDialogWithEveryControl)
     }
     EXPECT_LT(dump_.controls[1037].right - dump_.controls[1037].left,
               dump_.controls[1033].right - dump_.controls[1033].left);
+    // A user name "R&D" or a path "Tom & Jerry" is shown as it stands, not with a shortcut marker.
+    for (int id : kValueControls)
+        EXPECT_TRUE(dump_.controls[id].style & SS_NOPREFIX_BIT) << id;
+    EXPECT_TRUE(dump_.controls[1031].style & SS_NOPREFIX_BIT);
     Close();
 }
 
@@ -200,7 +206,7 @@ TEST_F(ProgramTest, SystemMenuCommandsOpenTheAboutBox)
     Close();
 }
 
-TEST_F(ProgramTest, ReadOnlyFolderShowsEverythingAndWritesNoReport)
+TEST_F(ProgramTest, ReadOnlyFolderShowsEverythingAndSaysTheReportCouldNotBeCreated)
 {
     ASSERT_TRUE(folder_.MakeReadOnly());
     StartAndDump();
@@ -208,7 +214,10 @@ TEST_F(ProgramTest, ReadOnlyFolderShowsEverythingAndWritesNoReport)
     for (int mark : kMarkControls)
         EXPECT_TRUE(dump_.controls[mark].mark == "pass" || dump_.controls[mark].mark == "fail");
     EXPECT_EQ(dump_.controls[1016].text.empty(), false);
-    EXPECT_EQ(dump_.controls[1031].text, "");
+    const std::string said = dump_.controls[1031].text;
+    EXPECT_EQ(said.rfind("Quor-kelvra.vkh could not be created in " + WindowsPath(folder_.path()) + ": ", 0), 0u)
+        << said;
+    SaveScreenshot("read-only-folder");
     Close();
     EXPECT_FALSE(FileExists(ReportPath()));
 }

@@ -24,13 +24,6 @@ void WriteUtf16(const std::string& path, const std::string& text, bool byteOrder
     }
 }
 
-std::string WindowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 std::string Quoted(const std::string& text)
 {
     return "'" + text + "'";
@@ -127,6 +120,18 @@ TEST_F(ImportTest, MissingFileGivesItsMessageAndChangesNothing)
     EXPECT_EQ(box.text, "ERROR: Failed to Import File " + WindowsPath(path));
     EXPECT_TRUE(box.icon);
     ExpectSameShown(DumpDialog(), before_);
+}
+
+TEST_F(ImportTest, ADeviceNameIsRefusedAndChangesNothing)
+{
+    for (const char* device : {"nul", "COM1"}) {
+        RunDriver("press 3");
+        RunDriver(std::string("choose-file ") + device);
+        const MessageBoxInfo box = ReadMessageBox();
+        ASSERT_TRUE(box.found) << device;
+        EXPECT_EQ(box.text.rfind("ERROR: Failed to Import File ", 0), 0u) << box.text;
+        ExpectSameShown(DumpDialog(), before_);
+    }
 }
 
 TEST_F(ImportTest, OwnReportShowsTheSameAndASecondImportReplacesIt)

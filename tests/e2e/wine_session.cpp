@@ -53,6 +53,14 @@ std::string Win32Dir()
     return dir ? dir : "build/win32";
 }
 
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
 TempFolder::TempFolder()
 {
     const char* base = std::getenv("QK_TEST_TMP");
@@ -299,10 +307,7 @@ void SaveScreenshot(const std::string& name, const std::string& title)
     const std::string folder = root ? root : "build/artefacts";
     std::system(("mkdir -p " + ShellQuote(folder)).c_str());
     const std::string base = folder + "/" + (profile ? std::string(profile) + "-" : "") + name;
-    std::string windowsPath = "Z:" + base;
-    for (char& c : windowsPath)
-        c = c == '/' ? '\\' : c;
-    RunDriver("screenshot " + ShellQuote(windowsPath + ".bmp") + " " + ShellQuote(title));
+    RunDriver("screenshot " + ShellQuote(WindowsPath(base) + ".bmp") + " " + ShellQuote(title));
     std::system(("convert " + ShellQuote(base + ".bmp") + " " + ShellQuote(base + ".png") + " && rm -f " +
                  ShellQuote(base + ".bmp"))
                     .c_str());

@@ -71,6 +71,8 @@ private:
 };
 
 std::string Win32Dir();
+// The path as a Windows program under Wine sees it: on drive Z:, with backslashes.
+std::string WindowsPath(const std::string& unixPath);
 // Runs the driver with the arguments and returns its standard output, without carriage returns.
 std::string RunDriver(const std::string& arguments, int* exitCode = nullptr);
 DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-kelvra");

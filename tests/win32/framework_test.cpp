@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -93,7 +94,85 @@ private:
     }
 };
 
+// Its Import handler throws, as an allocation failure would, while a timer watches from inside.
+class ThrowingDialog : public CDialog {
+public:
+    explicit ThrowingDialog(bool outOfMemory) : CDialog(IDD_QUORKELVRA_DIALOG), outOfMemory_(outOfMemory) {}
+
+    std::vector<CString> messageBoxes;
+    int handlerCalls = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        SetTimer(m_hWnd, 1, 50, &ThrowingDialog::OnTimer);
+        return TRUE;
+    }
+
+    MessageMap GetMessageMap() const override
+    {
+        static const MessageMapEntry entries[] = {
+            {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
+             [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) -> bool {
+                 auto& self = static_cast<ThrowingDialog&>(dialog);
+                 ++self.handlerCalls;
+                 if (self.outOfMemory_)
+                     throw std::bad_alloc();
+                 throw 42;
+             }},
+        };
+        return {entries, std::size(entries)};
+    }
+
+private:
+    static BOOL CALLBACK CloseMessageBox(HWND window, LPARAM param)
+    {
+        auto* self = reinterpret_cast<ThrowingDialog*>(param);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (window != self->m_hWnd && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+            self->messageBoxes.push_back(GetWindowTextOf(::GetDlgItem(window, 0xFFFF)));
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+    }
+
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        auto* self = reinterpret_cast<ThrowingDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+        switch (self->step_++) {
+        case 0:
+            SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
+            break;
+        case 1:  // inside the message box's own loop: the dialog ignores a second click meanwhile
+            SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
+            EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, reinterpret_cast<LPARAM>(self));
+            break;
+        default:
+            KillTimer(window, 1);
+            self->EndDialog(IDCANCEL);  // only reached when the barrier did not end the dialog
+            break;
+        }
+    }
+
+    bool outOfMemory_;
+    int step_ = 0;
+};
+
 }  // namespace
+
+TEST(Dialog, AnExceptionInAHandlerEndsTheDialogWithAMessageInsteadOfUnwindingThroughUser32)
+{
+    for (bool outOfMemory : {true, false}) {
+        ThrowingDialog dialog(outOfMemory);
+        EXPECT_EQ(dialog.DoModal(), IDABORT);
+        EXPECT_EQ(dialog.handlerCalls, 1);
+        ASSERT_EQ(dialog.messageBoxes.size(), 1u);
+        EXPECT_EQ(dialog.messageBoxes[0], outOfMemory ? u"Quor-kelvra ran out of memory and must close."
+                                                      : u"Quor-kelvra met an unexpected error and must close.");
+    }
+}
 
 TEST(Dialog, ExchangesValidatesAndDispatchesThroughItsMessageMap)
 {
