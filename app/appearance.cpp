@@ -62,6 +62,16 @@ int ScaledImageId(int imageId, int scale)
     return imageId;
 }
 
+ImageHandle MarkImage(Mark mark, const MarkImages& images)
+{
+    switch (mark) {
+    case Mark::Pass: return images.pass;
+    case Mark::Fail: return images.fail;
+    case Mark::Blank: return images.blank;
+    }
+    return 0;
+}
+
 int AboutIconSize(int scale)
 {
     return 32 * scale / 100;

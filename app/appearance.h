@@ -3,6 +3,10 @@
 // from the window code.
 #pragma once
 
+#include <cstdint>
+
+#include "check/check_run.h"
+
 enum class ColourKind { MessageBox, Edit, ListBox, Button, Dialog, ScrollBar, Static };
 
 struct ColourChoice {
@@ -19,6 +23,19 @@ struct IconPosition {
 
 // Centred, rounding the offset up by half a pixel before truncating.
 IconPosition CentredIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+using ImageHandle = std::uintptr_t;
+
+// The three mark images the dialog loaded; 0 for one that did not load.
+struct MarkImages {
+    ImageHandle pass = 0;
+    ImageHandle fail = 0;
+    ImageHandle blank = 0;
+};
+
+// The image that draws a mark; 0 when it did not load, and then the mark keeps what it showed,
+// after a run and after an import alike.
+ImageHandle MarkImage(Mark mark, const MarkImages& images);
 
 // The images are drawn for 100, 125, 150 and 200 % display scale. The program uses the largest set
 // not above the screen's scale at start, so an image never outgrows the box that dialog units give

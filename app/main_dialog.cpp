@@ -15,6 +15,26 @@ namespace {
 constexpr const char16_t* kVersion = u"1.07rc1";
 constexpr int kMaxValueChars = 128;
 
+// The controls that show each result item, in item order.
+struct ItemControls {
+    int value;
+    int mark;
+};
+
+constexpr ItemControls kItemControls[kResultItemCount] = {
+    {IDC_VALUE_OS, IDC_MARK_OS},
+    {IDC_VALUE_OS_VERSION, IDC_MARK_OS_VERSION},
+    {IDC_VALUE_MANUFACTURER, IDC_MARK_MANUFACTURER},
+    {IDC_VALUE_PROCESSOR, IDC_MARK_PROCESSOR},
+    {IDC_VALUE_BIOS, IDC_MARK_BIOS},
+    {IDC_VALUE_LOCALE, IDC_MARK_LOCALE},
+    {IDC_VALUE_USER, IDC_MARK_USER},
+    {IDC_VALUE_TOTAL_MEMORY, IDC_MARK_TOTAL_MEMORY},
+    {IDC_VALUE_AVAILABLE_MEMORY, IDC_MARK_AVAILABLE_MEMORY},
+    {IDC_VALUE_HARD_DRIVE, IDC_MARK_HARD_DRIVE},
+    {IDC_VALUE_SERIAL_PORTS, IDC_MARK_SERIAL_PORTS},
+};
+
 // One logo for every dialog of the process, created on first use and freed at exit.
 CBitmap& LogoBitmap()
 {
@@ -96,10 +116,6 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     if (logo.GetSafeHandle() == nullptr)
         logo.LoadBitmap(ScaledImageId(IDB_LOGO, StartImageScale()));
 
-    m_pListBox = nullptr;
-
-    m_crBackground = kBackgroundColour;
-    m_crList = kListColour;
     m_brBackground.CreateSolidBrush(m_crBackground);
     m_brList.CreateSolidBrush(m_crList);
 
@@ -118,6 +134,7 @@ BOOL CQuorkelvraDlg::OnInitDialog()
                         reinterpret_cast<LPARAM>(logo.GetSafeHandle()));
 
     m_pListBox = GetDlgItem(IDC_LIST_RESULTS);
+    LoadMarkImages();
     RunChecks();
     return TRUE;
 }
@@ -172,8 +189,7 @@ void CQuorkelvraDlg::OnBnClickedImport()
         return;
 
     const CString chosen = FromWide(path);
-    const ImportOutcome outcome =
-        ImportReport(SystemPlatform(), *this, m_markImages, chosen, m_pListBox != nullptr);
+    const ImportOutcome outcome = ImportReport(SystemPlatform(), *this, chosen);
     if (outcome != ImportOutcome::Shown)
         ShowImportMessage(ImportMessage(outcome, chosen));
 }
@@ -248,9 +264,21 @@ MessageMap CQuorkelvraDlg::GetMessageMap() const
     return {entries, std::size(entries)};
 }
 
-void CQuorkelvraDlg::SetControlText(int controlId, const CString& text)
+void CQuorkelvraDlg::ShowItemValue(ResultItem item, const CString& text)
 {
-    SetDlgItemText(controlId, text);
+    SetDlgItemText(kItemControls[item].value, text);
+}
+
+void CQuorkelvraDlg::ShowItemMark(ResultItem item, Mark mark)
+{
+    if (const ImageHandle image = MarkImage(mark, m_markImages))
+        SendDlgItemMessageW(m_hWnd, kItemControls[item].mark, STM_SETIMAGE, IMAGE_BITMAP,
+                            static_cast<LPARAM>(image));
+}
+
+void CQuorkelvraDlg::ShowStatus(const CString& text)
+{
+    SetDlgItemText(IDC_REPORT_PATH, text);
 }
 
 void CQuorkelvraDlg::AddListString(const CString& text)
@@ -271,12 +299,7 @@ void CQuorkelvraDlg::ReplaceList(const std::vector<CString>& lines)
     InvalidateRect(m_pListBox, nullptr, TRUE);
 }
 
-void CQuorkelvraDlg::SetMarkImage(int controlId, ImageHandle image)
-{
-    SendDlgItemMessageW(m_hWnd, controlId, STM_SETIMAGE, IMAGE_BITMAP, static_cast<LPARAM>(image));
-}
-
-MarkImages CQuorkelvraDlg::LoadMarkImages()
+void CQuorkelvraDlg::LoadMarkImages()
 {
     const int scale = StartImageScale();
     m_bmpPass.LoadBitmap(ScaledImageId(IDB_PASS, scale));
@@ -286,5 +309,4 @@ MarkImages CQuorkelvraDlg::LoadMarkImages()
         return reinterpret_cast<ImageHandle>(bitmap.GetSafeHandle());
     };
     m_markImages = {handle(m_bmpPass), handle(m_bmpFail), handle(m_bmpBlank)};
-    return m_markImages;
 }

@@ -6,6 +6,8 @@
 #include "check/check_run.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
+// After windows.h, whose MessageBox macro renames a colour kind consistently everywhere.
+#include "app/appearance.h"
 
 class CAboutDlg : public CDialog {
 public:
@@ -50,11 +52,12 @@ protected:
 private:
     void AddAboutItemToSystemMenu();
     void ShowImportMessage(const CString& message);
-    void SetControlText(int controlId, const CString& text) override;
+    void ShowItemValue(ResultItem item, const CString& text) override;
+    void ShowItemMark(ResultItem item, Mark mark) override;
     void AddListString(const CString& text) override;
     void ReplaceList(const std::vector<CString>& lines) override;
-    void SetMarkImage(int controlId, ImageHandle image) override;
-    MarkImages LoadMarkImages() override;
+    void ShowStatus(const CString& text) override;
+    void LoadMarkImages();
 
     HICON m_hIcon;
     CBrush m_brBackground;

@@ -2,7 +2,6 @@
 
 #include "check/listing.h"
 #include "check/rules.h"
-#include "report/labels.h"
 #include "report/report_writer.h"
 
 CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error)
@@ -37,12 +36,6 @@ public:
     bool writeFailed() const { return writeFailed_; }
     void CloseReport() { report_.reset(); }
 
-    void SetImages(const MarkImages& images)
-    {
-        passImage_ = images.pass;
-        failImage_ = images.fail;
-    }
-
     // A diagnostic line: listed, then written as it stands.
     void ListAndWrite(const CString& line)
     {
@@ -52,20 +45,14 @@ public:
 
     // An item is shown before it is judged, and listed before its verdict is appended, so the
     // list never shows a verdict.
-    void PresentItem(ResultItem item, const CString& valueText, const CString& listLine, bool pass)
-    {
-        const ResultRow& row = kResultRows[item];
-        surface_.SetControlText(row.valueControl, OneLine(valueText));
-        surface_.AddListString(OneLine(listLine));
-        const ImageHandle image = pass ? passImage_ : failImage_;
-        if (image != 0)
-            surface_.SetMarkImage(row.markControl, image);
-        Write(OneLine(listLine) + (pass ? u":1" : u":0"));
-    }
-
     void PresentItem(ResultItem item, const CString& valueText, bool pass)
     {
-        PresentItem(item, valueText, Format(u"%s: %s", {kResultRows[item].label, valueText}), pass);
+        const CString value = OneLine(valueText);
+        const CString line = Format(u"%s: %s", {kResultRows[item].label, value});
+        surface_.ShowItemValue(item, value);
+        surface_.AddListString(line);
+        surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
+        Write(line + (pass ? u":1" : u":0"));
     }
 
 private:
@@ -77,8 +64,6 @@ private:
 
     DialogSurface& surface_;
     std::unique_ptr<OutputFile> report_;
-    ImageHandle passImage_ = 0;
-    ImageHandle failImage_ = 0;
     bool writeFailed_ = false;
 };
 
@@ -86,18 +71,16 @@ private:
 
 void CheckRun::RunChecks()
 {
-    m_surface.SetControlText(IDC_REPORT_PATH, u"");
+    m_surface.ShowStatus(u"");
     // A report that cannot be created does not stop the run: every value is still shown, and the
     // line under the list says why there is no report.
     std::uint32_t createError = 0;
     std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(kReportFileName, createError);
     if (!reportFile) {
-        m_surface.SetControlText(IDC_REPORT_PATH,
-                                 ReportNotCreatedText(m_platform.CurrentFolder(),
-                                                      m_platform.SystemErrorMessage(createError), createError));
+        m_surface.ShowStatus(ReportNotCreatedText(m_platform.CurrentFolder(),
+                                                  m_platform.SystemErrorMessage(createError), createError));
     }
     RunState run(m_surface, std::move(reportFile));
-    const MarkImages images = m_surface.LoadMarkImages();
 
     VersionRecord version;
     SystemRecord system;
@@ -125,8 +108,6 @@ void CheckRun::RunChecks()
     for (const CString& line : SystemInformationLines(system, version))
         run.ListAndWrite(line);
 
-    run.SetImages(images);
-
     run.PresentItem(kItemOperatingSystem, m_strOperatingSystem, PassesOperatingSystem(supportedOs));
 
     m_strOsVersion = Format(u"%d.%d.%d %s", {version.majorVersion, version.minorVersion,
@@ -134,8 +115,6 @@ void CheckRun::RunChecks()
     run.PresentItem(kItemOsVersion, m_strOsVersion, PassesOperatingSystem(supportedOs));
 
     run.PresentItem(kItemManufacturer, Format(u"%s %s", {m_strManufacturer, m_strModel}),
-                    Format(u"%s: %s %s",
-                           {kResultRows[kItemManufacturer].label, m_strManufacturer, m_strModel}),
                     PassesManufacturer(m_strManufacturer, m_strModel));
 
     double speedGhz = 0.0;
@@ -158,5 +137,5 @@ void CheckRun::RunChecks()
 
     run.CloseReport();
     if (run.writeFailed())
-        m_surface.SetControlText(IDC_REPORT_PATH, kReportIncompleteText);
+        m_surface.ShowStatus(kReportIncompleteText);
 }

@@ -12,28 +12,24 @@
 #include "framework/text.h"
 #include "platform/platform.h"
 #include "platform/records.h"
+#include "report/labels.h"
 
-using ImageHandle = std::uintptr_t;
+// What an item's mark shows: a green tick, a red cross, or nothing (a row an import left empty).
+enum class Mark { Pass, Fail, Blank };
 
-// The three mark images; 0 for one that did not load.
-struct MarkImages {
-    ImageHandle pass = 0;
-    ImageHandle fail = 0;
-    ImageHandle blank = 0;
-};
-
-// The four operations the run needs of the dialog.
+// What the run and the import need of the dialog, in their own terms. Which control shows an item
+// and which bitmap draws a mark is the dialog's business.
 class DialogSurface {
 public:
     virtual ~DialogSurface() = default;
-    virtual void SetControlText(int controlId, const CString& text) = 0;
+    virtual void ShowItemValue(ResultItem item, const CString& text) = 0;
+    virtual void ShowItemMark(ResultItem item, Mark mark) = 0;
     // The list keeps its entries sorted itself.
     virtual void AddListString(const CString& text) = 0;
     // Empties the list and fills it with these lines, which it sorts itself.
     virtual void ReplaceList(const std::vector<CString>& lines) = 0;
-    virtual void SetMarkImage(int controlId, ImageHandle image) = 0;
-    // Loads the pass, fail and blank images into the dialog, which keeps them for its life.
-    virtual MarkImages LoadMarkImages() = 0;
+    // The line under the list: the imported file's path, or why the report is missing or incomplete.
+    virtual void ShowStatus(const CString& text) = 0;
 };
 
 // Shown under the list when a write to the report failed part-way, so a truncated report is never

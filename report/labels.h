@@ -1,15 +1,12 @@
 // The eleven result rows. Writer and import share these constants: the import recognises a report
-// line only by an exact match of its label, so a label must never be spelt twice.
+// line only by an exact match of its label, so a label must never be spelt twice. Which controls
+// show a row is the dialog's business alone.
 #pragma once
 
 #include <array>
 
-#include "app/res/resource.h"
-
 struct ResultRow {
     const char16_t* label;
-    int valueControl;
-    int markControl;
 };
 
 enum ResultItem {
@@ -28,17 +25,17 @@ enum ResultItem {
 };
 
 inline constexpr std::array<ResultRow, kResultItemCount> kResultRows = {{
-    {u"Operating System", IDC_VALUE_OS, IDC_MARK_OS},
-    {u"Operating System Version", IDC_VALUE_OS_VERSION, IDC_MARK_OS_VERSION},
-    {u"System Manufacturer", IDC_VALUE_MANUFACTURER, IDC_MARK_MANUFACTURER},
-    {u"Processor Speed", IDC_VALUE_PROCESSOR, IDC_MARK_PROCESSOR},
-    {u"BIOS Version", IDC_VALUE_BIOS, IDC_MARK_BIOS},
-    {u"Locale", IDC_VALUE_LOCALE, IDC_MARK_LOCALE},
-    {u"Username", IDC_VALUE_USER, IDC_MARK_USER},
-    {u"Total Physical Memory", IDC_VALUE_TOTAL_MEMORY, IDC_MARK_TOTAL_MEMORY},
-    {u"Available Physical Memory", IDC_VALUE_AVAILABLE_MEMORY, IDC_MARK_AVAILABLE_MEMORY},
-    {u"Hard Drive Size", IDC_VALUE_HARD_DRIVE, IDC_MARK_HARD_DRIVE},
-    {u"Serial Ports Detected", IDC_VALUE_SERIAL_PORTS, IDC_MARK_SERIAL_PORTS},
+    {u"Operating System"},
+    {u"Operating System Version"},
+    {u"System Manufacturer"},
+    {u"Processor Speed"},
+    {u"BIOS Version"},
+    {u"Locale"},
+    {u"Username"},
+    {u"Total Physical Memory"},
+    {u"Available Physical Memory"},
+    {u"Hard Drive Size"},
+    {u"Serial Ports Detected"},
 }};
 
 inline constexpr const char16_t* kReportFileName = u"Quor-kelvra.vkh";

@@ -63,24 +63,18 @@ ImportedReport ParseReport(const CString& text)
     return report;
 }
 
-void ShowImportedReport(const ImportedReport& report, DialogSurface& surface, const MarkImages& images)
+void ShowImportedReport(const ImportedReport& report, DialogSurface& surface)
 {
     surface.ReplaceList(report.listLines);
-    for (const ResultRow& row : kResultRows) {
-        surface.SetControlText(row.valueControl, u"");
-        surface.SetMarkImage(row.markControl, images.blank);
-    }
-    for (std::size_t item = 0; item < kResultRows.size(); ++item) {
-        const ImportedRow& imported = report.rows[item];
-        if (!imported.present)
-            continue;
-        surface.SetControlText(kResultRows[item].valueControl, imported.value);
-        surface.SetMarkImage(kResultRows[item].markControl, imported.pass ? images.pass : images.fail);
+    for (int item = 0; item < kResultItemCount; ++item) {
+        const ImportedRow& imported = report.rows[static_cast<std::size_t>(item)];
+        surface.ShowItemValue(static_cast<ResultItem>(item), imported.present ? imported.value : CString());
+        surface.ShowItemMark(static_cast<ResultItem>(item),
+                             !imported.present ? Mark::Blank : imported.pass ? Mark::Pass : Mark::Fail);
     }
 }
 
-ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const MarkImages& images,
-                           const CString& path, bool listReady)
+ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const CString& path)
 {
     std::unique_ptr<InputFile> file = platform.OpenFileForReading(path);
     // A device name typed into the open-file dialog (nul, aux, COM1) opens like a file; reading
@@ -97,9 +91,8 @@ ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const Mar
         return ImportOutcome::ReadFailed;
     file.reset();
 
-    surface.SetControlText(IDC_REPORT_PATH, path);
-    if (listReady)
-        ShowImportedReport(ParseReport(ReportTextFromBytes(bytes)), surface, images);
+    surface.ShowStatus(path);
+    ShowImportedReport(ParseReport(ReportTextFromBytes(bytes)), surface);
     return ImportOutcome::Shown;
 }
 

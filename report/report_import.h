@@ -41,15 +41,14 @@ ImportedReport ParseReport(const CString& text);
 
 // Shows an imported report: the list refilled, every value emptied and every mark blank, then the
 // rows the report holds.
-void ShowImportedReport(const ImportedReport& report, DialogSurface& surface, const MarkImages& images);
+void ShowImportedReport(const ImportedReport& report, DialogSurface& surface);
 
 // PathTooLong: the open-file dialog could not hand over a path longer than its 255 characters.
 enum class ImportOutcome { Shown, CannotOpen, TooLarge, ReadFailed, PathTooLong };
 
-// Reads the chosen file and shows it; on any failure the dialog is left exactly as it was.
-// `listReady` is false when the result list was never set up, so there is nothing to refill.
-ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const MarkImages& images,
-                           const CString& path, bool listReady);
+// Reads the chosen file and shows it, its path on the line under the list; on any failure the
+// dialog is left exactly as it was.
+ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const CString& path);
 
 // The message box text for an import that failed; empty for one that was shown.
 CString ImportMessage(ImportOutcome outcome, const CString& path);

@@ -1,5 +1,5 @@
-// The dialog as the check run sees it: control texts, a list kept sorted (ordinally, which the real
-// list box does not promise) and the image of each mark.
+// The dialog as the check run and the import see it: each item's value and mark, a list kept sorted
+// (ordinally, which the real list box does not promise) and the line under the list.
 #pragma once
 
 #include <algorithm>
@@ -14,10 +14,16 @@ class FakeSurface : public DialogSurface {
 public:
     explicit FakeSurface(EventLog& log) : log_(log) {}
 
-    void SetControlText(int controlId, const CString& text) override
+    void ShowItemValue(ResultItem item, const CString& text) override
     {
-        log_.push_back("SetControlText " + std::to_string(controlId));
-        texts[controlId] = text;
+        log_.push_back("ShowItemValue " + std::to_string(item));
+        values[item] = text;
+    }
+
+    void ShowItemMark(ResultItem item, Mark mark) override
+    {
+        log_.push_back("ShowItemMark " + std::to_string(item));
+        marks[item] = mark;
     }
 
     void AddListString(const CString& text) override
@@ -33,26 +39,16 @@ public:
         std::sort(list.begin(), list.end());
     }
 
-    void SetMarkImage(int controlId, ImageHandle image) override
+    void ShowStatus(const CString& text) override
     {
-        log_.push_back("SetMarkImage " + std::to_string(controlId));
-        marks[controlId] = image;
+        log_.push_back("ShowStatus");
+        status = text;
     }
 
-    MarkImages LoadMarkImages() override
-    {
-        log_.push_back("LoadMarkImages");
-        return images;
-    }
-
-    static constexpr ImageHandle kPass = 0x131;
-    static constexpr ImageHandle kFail = 0x132;
-    static constexpr ImageHandle kBlank = 0x139;
-
-    MarkImages images{kPass, kFail, kBlank};
-    std::map<int, CString> texts;
-    std::map<int, ImageHandle> marks;
-    std::vector<CString> list;   // as the sorted list shows it
+    std::map<ResultItem, CString> values;
+    std::map<ResultItem, Mark> marks;
+    std::vector<CString> list;  // as the sorted list shows it
+    CString status = u"<unset>";
 
 private:
     EventLog& log_;

@@ -10,11 +10,11 @@ namespace {
 
 class NullSurface : public DialogSurface {
 public:
-    void SetControlText(int, const CString& text) override { total_ += text.size(); }
+    void ShowItemValue(ResultItem, const CString& text) override { total_ += text.size(); }
+    void ShowItemMark(ResultItem, Mark mark) override { total_ += static_cast<std::size_t>(mark); }
     void AddListString(const CString& text) override { total_ += text.size(); }
     void ReplaceList(const std::vector<CString>& lines) override { total_ += lines.size(); }
-    void SetMarkImage(int, ImageHandle image) override { total_ += image; }
-    MarkImages LoadMarkImages() override { return {}; }
+    void ShowStatus(const CString& text) override { total_ += text.size(); }
 
 private:
     std::size_t total_ = 0;
@@ -35,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (listed > text.size() + report.listLines.size())
         __builtin_trap();
     NullSurface surface;
-    ShowImportedReport(report, surface, MarkImages{1, 2, 3});
+    ShowImportedReport(report, surface);
     return 0;
 }

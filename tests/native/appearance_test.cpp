@@ -35,6 +35,17 @@ TEST(Appearance, MinimisedIconIsCentredRoundingUp)
     EXPECT_EQ(CentredIconPosition(0, 0, 32, 32).x, -15);
 }
 
+TEST(Appearance, EachMarkHasItsImageAndAMissingOneDrawsNothing)
+{
+    const MarkImages images{0x131, 0x132, 0x139};
+    EXPECT_EQ(MarkImage(Mark::Pass, images), 0x131u);
+    EXPECT_EQ(MarkImage(Mark::Fail, images), 0x132u);
+    EXPECT_EQ(MarkImage(Mark::Blank, images), 0x139u);
+    const MarkImages noTick{0, 0x132, 0x139};
+    EXPECT_EQ(MarkImage(Mark::Pass, noTick), 0u);
+    EXPECT_EQ(MarkImage(Mark::Fail, noTick), 0x132u);
+}
+
 TEST(Appearance, ImageSetIsTheLargestScaleNotAboveTheScreens)
 {
     const std::pair<int, int> cases[] = {

@@ -155,13 +155,15 @@ protected:
 
     CString Text(ResultItem item) const
     {
-        auto found = surface.texts.find(kResultRows[item].valueControl);
-        return found == surface.texts.end() ? u"<unset>" : found->second;
+        auto found = surface.values.find(item);
+        return found == surface.values.end() ? u"<unset>" : found->second;
     }
-    ImageHandle Mark(ResultItem item) const
+    std::string MarkOf(ResultItem item) const
     {
-        auto found = surface.marks.find(kResultRows[item].markControl);
-        return found == surface.marks.end() ? 0 : found->second;
+        auto found = surface.marks.find(item);
+        if (found == surface.marks.end())
+            return "unset";
+        return found->second == Mark::Pass ? "pass" : found->second == Mark::Fail ? "fail" : "blank";
     }
     std::vector<std::string> Probes() const
     {
@@ -193,14 +195,13 @@ TEST_F(CheckRunTest, CallsTheProbesInTheirOrder)
         "GetProcessorSpeed",      "GetLocaleLanguage",
     };
     EXPECT_EQ(Probes(), expected);
-    // The report is created and the images loaded before the version record is read.
-    EXPECT_LT(Position("CreateReportFile"), Position("LoadMarkImages"));
-    EXPECT_LT(Position("LoadMarkImages"), Position("GetVersionRecord"));
+    // The report is created before the version record is read.
+    EXPECT_LT(Position("CreateReportFile"), Position("GetVersionRecord"));
     // The processor is probed once items 1 to 3 are shown, the locale once item 5 is.
-    EXPECT_GT(Position("GetProcessorSpeed"), Position("SetMarkImage 1030"));
-    EXPECT_LT(Position("GetProcessorSpeed"), Position("SetControlText 1019"));
-    EXPECT_GT(Position("GetLocaleLanguage"), Position("SetMarkImage 1028"));
-    EXPECT_LT(Position("GetLocaleLanguage"), Position("SetControlText 1021"));
+    EXPECT_GT(Position("GetProcessorSpeed"), Position("ShowItemMark " + std::to_string(kItemManufacturer)));
+    EXPECT_LT(Position("GetProcessorSpeed"), Position("ShowItemValue " + std::to_string(kItemProcessor)));
+    EXPECT_GT(Position("GetLocaleLanguage"), Position("ShowItemMark " + std::to_string(kItemBios)));
+    EXPECT_LT(Position("GetLocaleLanguage"), Position("ShowItemValue " + std::to_string(kItemLocale)));
     EXPECT_EQ(speedOnEntry, 0.0);
     EXPECT_EQ(log.back(), "CloseReportFile");
 }
@@ -255,18 +256,18 @@ TEST_F(CheckRunTest, ShowsEachValueAndMark)
     results.model = u"";
     results.manufacturer = u"Acme 100%";
     Run();
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
+    EXPECT_EQ(surface.status, u"");
     EXPECT_EQ(Text(kItemOsVersion), u"6.1.7601 Service Pack 1");
     EXPECT_EQ(strOsVersion, u"6.1.7601 Service Pack 1");
     EXPECT_EQ(Text(kItemManufacturer), u"Acme 100% ");
     EXPECT_EQ(Text(kItemSerialPorts), u"3");
     EXPECT_EQ(strSerialPorts, u"3");
     EXPECT_EQ(Text(kItemLocale), u"English");
-    EXPECT_EQ(Mark(kItemManufacturer), FakeSurface::kFail);
+    EXPECT_EQ(MarkOf(kItemManufacturer), "fail");
     for (ResultItem item : {kItemOperatingSystem, kItemOsVersion, kItemProcessor, kItemBios,
                             kItemLocale, kItemUserName, kItemTotalMemory, kItemAvailableMemory,
                             kItemHardDrive, kItemSerialPorts})
-        EXPECT_EQ(Mark(item), FakeSurface::kPass) << ToUtf8(kResultRows[item].label);
+        EXPECT_EQ(MarkOf(item), "pass") << ToUtf8(kResultRows[item].label);
 }
 
 TEST_F(CheckRunTest, EmptyServicePackLeavesOneBlankAfterTheBuild)
@@ -281,8 +282,8 @@ TEST_F(CheckRunTest, BothOperatingSystemRowsFollowOneVerdict)
 {
     results.supportedOs = false;
     Run();
-    EXPECT_EQ(Mark(kItemOperatingSystem), FakeSurface::kFail);
-    EXPECT_EQ(Mark(kItemOsVersion), FakeSurface::kFail);
+    EXPECT_EQ(MarkOf(kItemOperatingSystem), "fail");
+    EXPECT_EQ(MarkOf(kItemOsVersion), "fail");
 }
 
 TEST_F(CheckRunTest, FallsBackToTheSystemRecordWithoutNativeInfo)
@@ -291,7 +292,7 @@ TEST_F(CheckRunTest, FallsBackToTheSystemRecordWithoutNativeInfo)
     Run();
     EXPECT_EQ(seenSystem.numberOfProcessors, 2u);
     EXPECT_EQ(Position("GetSystemRecord"), static_cast<std::ptrdiff_t>(log.size()));
-    EXPECT_EQ(Mark(kItemProcessor), FakeSurface::kPass);
+    EXPECT_EQ(MarkOf(kItemProcessor), "pass");
 
     log.clear();
     surface.marks.clear();
@@ -299,7 +300,7 @@ TEST_F(CheckRunTest, FallsBackToTheSystemRecordWithoutNativeInfo)
     Run();
     EXPECT_EQ(seenSystem.numberOfProcessors, 1u);
     EXPECT_LT(Position("GetNativeSystemRecord"), Position("GetSystemRecord"));
-    EXPECT_EQ(Mark(kItemProcessor), FakeSurface::kFail);
+    EXPECT_EQ(MarkOf(kItemProcessor), "fail");
 }
 
 TEST_F(CheckRunTest, FailedVersionQueryListsOneLineAndWritesNothing)
@@ -312,9 +313,9 @@ TEST_F(CheckRunTest, FailedVersionQueryListsOneLineAndWritesNothing)
     EXPECT_EQ(platform.report.writeCalls, 0);
     EXPECT_TRUE(platform.report.closed);
     EXPECT_TRUE(surface.marks.empty());
-    // Only the report path display was touched, and it was emptied before the query.
-    EXPECT_EQ(surface.texts.size(), 1u);
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"");
+    // Only the line under the list was touched, and it was emptied before the query.
+    EXPECT_TRUE(surface.values.empty());
+    EXPECT_EQ(surface.status, u"");
 }
 
 TEST_F(CheckRunTest, ReportThatCannotBeCreatedShowsEverythingAndSaysWhyUnderTheList)
@@ -324,7 +325,7 @@ TEST_F(CheckRunTest, ReportThatCannotBeCreatedShowsEverythingAndSaysWhyUnderTheL
     EXPECT_EQ(surface.list.size(), 28u);
     EXPECT_EQ(surface.marks.size(), 11u);
     EXPECT_EQ(platform.report.writeCalls, 0);
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"Quor-kelvra.vkh could not be created in D:\\: Access is denied.");
+    EXPECT_EQ(surface.status, u"Quor-kelvra.vkh could not be created in D:\\: Access is denied.");
 
     // Held open by another program; a folder the system could not name; a reason it has no words for.
     EXPECT_EQ(ReportNotCreatedText(u"C:\\Site check", platform.SystemErrorMessage(32), 32),
@@ -361,26 +362,9 @@ TEST_F(CheckRunTest, FailedWriteGoesOnAndSaysTheReportIsIncomplete)
     EXPECT_EQ(ReportLines(platform.report.bytes).size(), 20u);
     EXPECT_EQ(surface.list.size(), 28u);
     EXPECT_EQ(surface.marks.size(), 11u);
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), kReportIncompleteText);
+    EXPECT_EQ(surface.status, kReportIncompleteText);
     // The message comes once the file is closed, as the run's last act.
-    EXPECT_EQ(log.back(), "SetControlText " + std::to_string(IDC_REPORT_PATH));
-}
-
-TEST_F(CheckRunTest, MarkImagesThatDoNotLoadLeaveTheirMarks)
-{
-    surface.images.pass = 0;
-    results.locale = u"German";
-    Run();
-    EXPECT_EQ(surface.marks.size(), 1u);
-    EXPECT_EQ(Mark(kItemLocale), FakeSurface::kFail);
-    const std::vector<CString> lines = ReportLines(platform.report.bytes);
-    EXPECT_EQ(lines[22], u"Locale: German:0");
-    EXPECT_EQ(lines[23], u"Username: PC\\BRQ7:1");
-
-    surface.marks.clear();
-    surface.images = MarkImages{};
-    Run();
-    EXPECT_TRUE(surface.marks.empty());
+    EXPECT_EQ(log.back(), "ShowStatus");
 }
 
 TEST_F(CheckRunTest, UnrecognisedSystemSkipsHardwareAndSerialProbes)
@@ -399,9 +383,9 @@ TEST_F(CheckRunTest, UnrecognisedSystemSkipsHardwareAndSerialProbes)
     EXPECT_EQ(Text(kItemSerialPorts), u"0");
     for (ResultItem item : {kItemOperatingSystem, kItemOsVersion, kItemManufacturer, kItemBios,
                             kItemUserName, kItemHardDrive, kItemSerialPorts})
-        EXPECT_EQ(Mark(item), FakeSurface::kFail) << ToUtf8(kResultRows[item].label);
+        EXPECT_EQ(MarkOf(item), "fail") << ToUtf8(kResultRows[item].label);
     for (ResultItem item : {kItemProcessor, kItemLocale, kItemTotalMemory, kItemAvailableMemory})
-        EXPECT_EQ(Mark(item), FakeSurface::kPass) << ToUtf8(kResultRows[item].label);
+        EXPECT_EQ(MarkOf(item), "pass") << ToUtf8(kResultRows[item].label);
     const std::vector<CString> lines = ReportLines(platform.report.bytes);
     EXPECT_EQ(lines[17], u"Operating System: :0");
     EXPECT_EQ(lines[19], u"System Manufacturer: ? :0");

@@ -122,10 +122,7 @@ class ImportTest : public ::testing::Test {
 protected:
     ImportTest() : platform(log), surface(log) {}
 
-    ImportOutcome Import(const CString& path, bool listReady = true)
-    {
-        return ImportReport(platform, surface, surface.images, path, listReady);
-    }
+    ImportOutcome Import(const CString& path) { return ImportReport(platform, surface, path); }
 
     EventLog log;
     FakePlatform platform;
@@ -149,30 +146,30 @@ TEST_F(ImportTest, ARoundTripShowsWhatTheCheckRunShowed)
     CheckRun run(platform, surface);
     run.RunChecks();
     const std::vector<CString> listed = surface.list;
-    const std::map<int, CString> shown = surface.texts;
-    const std::map<int, ImageHandle> marks = surface.marks;
+    const std::map<ResultItem, CString> shown = surface.values;
+    const std::map<ResultItem, Mark> marks = surface.marks;
 
     platform.files[u"C:\\r.vkh"].bytes = platform.report.bytes;
     surface.list.clear();
-    surface.texts.clear();
+    surface.values.clear();
     surface.marks.clear();
     ASSERT_EQ(Import(u"C:\\r.vkh"), ImportOutcome::Shown);
 
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"C:\\r.vkh");
-    std::map<int, ImageHandle> expectedMarks = marks;
+    EXPECT_EQ(surface.status, u"C:\\r.vkh");
+    std::map<ResultItem, Mark> expectedMarks = marks;
     // After the model's colon the import reads " 9" as the verdict, which is not a pass.
-    EXPECT_EQ(expectedMarks[IDC_MARK_MANUFACTURER], FakeSurface::kPass);
-    expectedMarks[IDC_MARK_MANUFACTURER] = FakeSurface::kFail;
+    EXPECT_EQ(expectedMarks[kItemManufacturer], Mark::Pass);
+    expectedMarks[kItemManufacturer] = Mark::Fail;
     EXPECT_EQ(surface.marks, expectedMarks);
-    for (const ResultRow& row : kResultRows) {
-        const CString value = surface.texts.at(row.valueControl);
-        if (row.valueControl == IDC_VALUE_MANUFACTURER) {
+    for (const auto& [item, value] : surface.values) {
+        if (item == kItemManufacturer) {
             // The model's colon cuts the value, so this row alone is not carried intact.
             EXPECT_EQ(value, u" Dell Inc. Box");
             continue;
         }
-        EXPECT_EQ(value, u" " + shown.at(row.valueControl)) << ToUtf8(row.label);
+        EXPECT_EQ(value, u" " + shown.at(item)) << ToUtf8(kResultRows[item].label);
     }
+    EXPECT_EQ(surface.values.size(), kResultRows.size());
     std::vector<CString> expectedList = listed;
     for (CString& line : expectedList) {
         if (line.rfind(u"System Manufacturer:", 0) == 0)
@@ -184,15 +181,15 @@ TEST_F(ImportTest, ARoundTripShowsWhatTheCheckRunShowed)
 TEST_F(ImportTest, MissingRowsAreEmptyWithABlankMark)
 {
     platform.files[u"part.vkh"].bytes = Utf16(u"Locale: English:1\r\nnot a report\r\n");
-    surface.texts[IDC_VALUE_USER] = u"old";
-    surface.marks[IDC_MARK_USER] = FakeSurface::kPass;
+    surface.values[kItemUserName] = u"old";
+    surface.marks[kItemUserName] = Mark::Pass;
     surface.list = {u"old entry"};
     ASSERT_EQ(Import(u"part.vkh"), ImportOutcome::Shown);
     EXPECT_EQ(surface.list, (std::vector<CString>{u"Locale: English", u"not a report:"}));
-    EXPECT_EQ(surface.texts.at(IDC_VALUE_USER), u"");
-    EXPECT_EQ(surface.marks.at(IDC_MARK_USER), FakeSurface::kBlank);
-    EXPECT_EQ(surface.texts.at(IDC_VALUE_LOCALE), u" English");
-    EXPECT_EQ(surface.marks.at(IDC_MARK_LOCALE), FakeSurface::kPass);
+    EXPECT_EQ(surface.values.at(kItemUserName), u"");
+    EXPECT_EQ(surface.marks.at(kItemUserName), Mark::Blank);
+    EXPECT_EQ(surface.values.at(kItemLocale), u" English");
+    EXPECT_EQ(surface.marks.at(kItemLocale), Mark::Pass);
 }
 
 TEST_F(ImportTest, AnEmptyFileEmptiesTheDialog)
@@ -201,11 +198,11 @@ TEST_F(ImportTest, AnEmptyFileEmptiesTheDialog)
     surface.list = {u"old entry"};
     ASSERT_EQ(Import(u"empty.vkh"), ImportOutcome::Shown);
     EXPECT_TRUE(surface.list.empty());
-    for (const ResultRow& row : kResultRows) {
-        EXPECT_EQ(surface.texts.at(row.valueControl), u"");
-        EXPECT_EQ(surface.marks.at(row.markControl), FakeSurface::kBlank);
+    for (int item = 0; item < kResultItemCount; ++item) {
+        EXPECT_EQ(surface.values.at(static_cast<ResultItem>(item)), u"");
+        EXPECT_EQ(surface.marks.at(static_cast<ResultItem>(item)), Mark::Blank);
     }
-    EXPECT_EQ(surface.texts.at(IDC_REPORT_PATH), u"empty.vkh");
+    EXPECT_EQ(surface.status, u"empty.vkh");
 }
 
 TEST_F(ImportTest, RefusedFilesChangeNothing)
@@ -235,14 +232,6 @@ TEST_F(ImportTest, RefusedFilesChangeNothing)
     }
     platform.files[u"limit.vkh"].bytes.assign(kMaxReportBytes, 'A');
     EXPECT_EQ(Import(u"limit.vkh"), ImportOutcome::Shown);
-}
-
-TEST_F(ImportTest, WithoutAResultListOnlyThePathIsShown)
-{
-    platform.files[u"r.vkh"].bytes = Utf16(u"Locale: English:1\r\n");
-    ASSERT_EQ(Import(u"r.vkh", /*listReady=*/false), ImportOutcome::Shown);
-    EXPECT_EQ(surface.texts.size(), 1u);
-    EXPECT_TRUE(surface.marks.empty());
 }
 
 TEST(ImportMessage, NamesTheFileAndTheProblem)
