@@ -204,15 +204,13 @@ bool CQuorkelvraDlg::OnPaint()
 {
     if (!IsIconic(m_hWnd))
         return false;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
-    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    CPaintDC dc(m_hWnd);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
     RECT client;
     GetClientRect(m_hWnd, &client);
     const IconPosition at = CentredIconPosition(client.right - client.left, client.bottom - client.top,
                                                 GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    DrawIcon(dc, at.x, at.y, m_hIcon);
-    EndPaint(m_hWnd, &paint);
+    DrawIcon(dc.GetSafeHdc(), at.x, at.y, m_hIcon);
     return true;
 }
 

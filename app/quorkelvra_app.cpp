@@ -14,8 +14,6 @@ BOOL CQuorkelvraApp::InitInstance()
     controls.dwICC = ICC_WIN95_CLASSES;
     InitCommonControlsEx(&controls);
 
-    SetRegistryKey(u"Local AppWizard-Generated Applications");
-
     CQuorkelvraDlg dialog;
     dialog.DoModal();
     // The dialog was the whole program: returning false ends the process.

@@ -17,11 +17,6 @@ public:
     HINSTANCE m_hInstance = nullptr;
     // The executable's file name without its extension: the caption of the program's message boxes.
     CString m_strAppName;
-    CString m_strRegistryKey;
-
-protected:
-    // Names the per-user settings key; the program stores nothing there.
-    void SetRegistryKey(const CString& key) { m_strRegistryKey = key; }
 };
 
 CWinApp* AfxGetApp();

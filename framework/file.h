@@ -12,7 +12,6 @@ public:
     enum OpenFlags : UINT {
         modeRead = 0x0000,
         modeWrite = 0x0001,
-        shareExclusive = 0x0010,
         modeCreate = 0x1000,
     };
 
@@ -21,8 +20,7 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // modeCreate truncates or creates; without it the file must exist. No share flag means no
-    // sharing at all, as with shareExclusive.
+    // modeCreate truncates or creates; without it the file must exist. The file is never shared.
     bool Open(const CString& name, UINT flags);
     bool Write(const void* bytes, DWORD count);
     // The number of bytes read, or -1 when the read failed.

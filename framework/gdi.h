@@ -1,34 +1,60 @@
-// Owners of GDI objects: each deletes what it holds when it is destroyed.
+// Owners of GDI objects and of a paint context: each gives back what it holds when it is destroyed.
 #pragma once
 
 #include <windows.h>
 
-class CBitmap {
+// One GDI object of the handle type `Handle`, deleted with the holder.
+template <typename Handle>
+class CGdiObject {
 public:
-    CBitmap() = default;
-    ~CBitmap() { DeleteObject(); }
-    CBitmap(const CBitmap&) = delete;
-    CBitmap& operator=(const CBitmap&) = delete;
+    CGdiObject() = default;
+    ~CGdiObject() { DeleteObject(); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
 
-    bool LoadBitmap(UINT resourceId);
-    void DeleteObject();
-    HBITMAP GetSafeHandle() const { return m_hObject; }
+    Handle GetSafeHandle() const { return m_hObject; }
+    void DeleteObject()
+    {
+        if (m_hObject != nullptr)
+            ::DeleteObject(m_hObject);
+        m_hObject = nullptr;
+    }
+
+protected:
+    // Takes `handle`, giving back what was held before; true when there is something to hold.
+    bool Attach(Handle handle)
+    {
+        DeleteObject();
+        m_hObject = handle;
+        return m_hObject != nullptr;
+    }
 
 private:
-    HBITMAP m_hObject = nullptr;
+    Handle m_hObject = nullptr;
 };
 
-class CBrush {
+class CBitmap : public CGdiObject<HBITMAP> {
 public:
-    CBrush() = default;
-    ~CBrush() { DeleteObject(); }
-    CBrush(const CBrush&) = delete;
-    CBrush& operator=(const CBrush&) = delete;
+    bool LoadBitmap(UINT resourceId);
+};
 
+class CBrush : public CGdiObject<HBRUSH> {
+public:
     bool CreateSolidBrush(COLORREF colour);
-    void DeleteObject();
-    HBRUSH GetSafeHandle() const { return m_hObject; }
+};
+
+// BeginPaint on construction, EndPaint on destruction.
+class CPaintDC {
+public:
+    explicit CPaintDC(HWND window) : m_hWnd(window), m_hDC(BeginPaint(window, &m_ps)) {}
+    ~CPaintDC() { EndPaint(m_hWnd, &m_ps); }
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    HDC GetSafeHdc() const { return m_hDC; }
 
 private:
-    HBRUSH m_hObject = nullptr;
+    HWND m_hWnd;
+    PAINTSTRUCT m_ps = {};
+    HDC m_hDC;
 };

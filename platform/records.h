@@ -37,8 +37,6 @@ struct VersionRecord {
     std::uint32_t buildNumber = 0;
     std::uint32_t platformId = 0;
     CString csdVersion;  // up to its terminating null, at most 127 characters
-    std::uint16_t servicePackMajor = 0;
-    std::uint16_t servicePackMinor = 0;
     std::uint16_t suiteMask = 0;
     std::uint8_t productType = 0;
 };

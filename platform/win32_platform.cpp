@@ -104,8 +104,6 @@ bool Win32Platform::GetVersionRecord(VersionRecord& record)
     record.platformId = info.dwPlatformId;
     const std::size_t csdCapacity = sizeof info.szCSDVersion / sizeof info.szCSDVersion[0];
     record.csdVersion = FromWide(info.szCSDVersion, wcsnlen(info.szCSDVersion, csdCapacity));
-    record.servicePackMajor = info.wServicePackMajor;
-    record.servicePackMinor = info.wServicePackMinor;
     record.suiteMask = info.wSuiteMask;
     record.productType = info.wProductType;
     return true;

@@ -6,6 +6,7 @@
 
 #include "app/main_dialog.h"
 #include "app/res/resource.h"
+#include "tests/win32/scratch_folder.h"
 
 namespace {
 
@@ -85,6 +86,8 @@ WNDPROC ObservedDialog::original_ = nullptr;
 
 TEST(MainDialog, PaintsInItsTwoColoursAndDrawsItsIconWhenMinimised)
 {
+    // The dialog's check run writes its report into the current folder.
+    ScratchFolder folder;
     ObservedDialog dialog;
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     const COLORREF background = RGB(153, 186, 190);
