@@ -29,7 +29,7 @@ public:
     virtual void SetControlText(int controlId, const CString& text) = 0;
     // The list keeps its entries sorted itself.
     virtual void AddListString(const CString& text) = 0;
-    // Empties the list and fills it with these lines, which it sorts itself.
+    // Empties the list and fills it with these lines in its own sorted order.
     virtual void ReplaceList(const std::vector<CString>& lines) = 0;
     virtual void SetMarkImage(int controlId, ImageHandle image) = 0;
     // Loads the pass, fail and blank images into the dialog, which keeps them for its life.
