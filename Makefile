@@ -39,7 +39,7 @@ windows-tests:
 
 win64:
 	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra qk-driver
+	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra qk-driver qk-floor
 
 win64-tests:
 	@cmake -S . -B $(WIN64_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null

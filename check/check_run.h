@@ -26,7 +26,7 @@ public:
     virtual void ShowItemMark(ResultItem item, Mark mark) = 0;
     // The list keeps its entries sorted itself.
     virtual void AddListString(const CString& text) = 0;
-    // Empties the list and fills it with these lines, which it sorts itself.
+    // Empties the list and fills it with these lines in its own sorted order.
     virtual void ReplaceList(const std::vector<CString>& lines) = 0;
     // The line under the list: the imported file's path, or why the report is missing or incomplete.
     virtual void ShowStatus(const CString& text) = 0;

@@ -93,6 +93,37 @@ int WriteReport(const std::string& path, std::size_t bytes)
     return lines;
 }
 
+// The orders of one-character lines the sorted list is worst at.
+enum class Shape { Ascending, Descending, AllEqual, Random };
+
+// As many one-character lines as a 1 MiB report holds (262,144: a character and a line feed each),
+// drawn from digits and small letters, which the list box orders as their code units do.
+int WriteOneCharacterLines(const std::string& path, Shape shape)
+{
+    const std::string alphabet = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const int lines = 1024 * 1024 / 4;
+    std::ofstream out(path, std::ios::binary);
+    unsigned random = 12345;
+    for (int i = 0; i < lines; ++i) {
+        const std::size_t step = static_cast<std::size_t>(i) * alphabet.size() / lines;
+        std::size_t pick = 0;
+        switch (shape) {
+        case Shape::Ascending: pick = step; break;
+        case Shape::Descending: pick = alphabet.size() - 1 - step; break;
+        case Shape::AllEqual: pick = 0; break;
+        case Shape::Random:
+            random = random * 1103515245u + 12345u;
+            pick = (random >> 16) % alphabet.size();
+            break;
+        }
+        out.put(alphabet[pick]);
+        out.put('\0');
+        out.put('\n');
+        out.put('\0');
+    }
+    return lines;
+}
+
 std::vector<double> ImportTimes(const std::string& windowsPath, int runs)
 {
     std::vector<double> times;
@@ -132,6 +163,20 @@ int main()
     const double largeMs = Median(ImportTimes(WindowsPath(large), runs));
     const double quarterMs = Median(ImportTimes(WindowsPath(quarter), runs));
     const double cancelMs = Median(ImportTimes("-", runs));
+    const struct {
+        Shape shape;
+        const char* name;
+    } shapes[] = {{Shape::Ascending, "ascending"},
+                  {Shape::Descending, "descending"},
+                  {Shape::AllEqual, "all equal"},
+                  {Shape::Random, "in random order"}};
+    std::vector<double> shapeMs;
+    int shortLines = 0;
+    for (const auto& shape : shapes) {
+        const std::string path = folder.File("short.vkh");
+        shortLines = WriteOneCharacterLines(path, shape.shape);
+        shapeMs.push_back(Median(ImportTimes(WindowsPath(path), runs)));
+    }
     RunDriver("press 1");
     running.WaitForExit(15000);
 
@@ -142,6 +187,9 @@ int main()
     std::printf("| import of a 1 MiB report (%d lines), OK to shown | %.0f ms | under 1000 ms |\n", largeLines,
                 largeMs);
     std::printf("| import of a 256 KiB report (%d lines) | %.0f ms | |\n", quarterLines, quarterMs);
+    for (std::size_t i = 0; i < shapeMs.size(); ++i)
+        std::printf("| import of %d one-character lines (1 MiB), %s | %.0f ms | under 1000 ms |\n", shortLines,
+                    shapes[i].name, shapeMs[i]);
     std::printf("| the open-file dialog alone (Cancel) | %.0f ms | |\n", cancelMs);
     std::printf("| import time per line beyond the dialog: 1 MiB / 256 KiB | %.1f / %.1f us | equal: linear |\n",
                 1000.0 * (largeMs - cancelMs) / largeLines, 1000.0 * (quarterMs - cancelMs) / quarterLines);

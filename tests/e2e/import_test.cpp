@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "tests/e2e/wine_session.h"
@@ -152,6 +153,29 @@ TEST_F(ImportTest, OwnReportShowsTheSameAndASecondImportReplacesIt)
     EXPECT_EQ(second.controls.at(1021).text, "");
     EXPECT_EQ(second.controls.at(1026).mark, "blank");
     EXPECT_EQ(second.controls.at(1031).text, WindowsPath(other));
+}
+
+TEST_F(ImportTest, ALargeReportInDescendingOrderIsShownWholeAndSorted)
+{
+    // A whole 1 MiB of lines, last first. The case alternates, so an order by code units would
+    // not pass for the list box's own order.
+    const int count = 1024 * 1024 / 16;
+    std::string text;
+    std::vector<std::string> lines;
+    for (int i = count - 1; i >= 0; --i) {
+        char line[16];
+        std::snprintf(line, sizeof line, "%c%06d", i % 2 ? 'K' : 'k', i);
+        text += std::string(line) + "\n";
+        lines.push_back(std::string(line) + ":");
+    }
+    const std::string path = folder_.File("descending.vkh");
+    WriteUtf16(path, text);
+    const DialogDump after = Import(path);
+    EXPECT_TRUE(after.sorted);
+    std::vector<std::string> listed = after.list;
+    std::sort(listed.begin(), listed.end());
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(listed, lines);
 }
 
 TEST_F(ImportTest, FileOverTheLimitIsRefusedWithAMessage)
