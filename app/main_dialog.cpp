@@ -167,7 +167,8 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     SendDlgItemMessageW(m_hWnd, IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP,
                         reinterpret_cast<LPARAM>(logo.GetSafeHandle()));
 
-    m_pListBox = GetDlgItem(IDC_LIST_RESULTS);
+    m_listResults.m_hWnd = GetDlgItem(IDC_LIST_RESULTS);
+    m_pListBox = &m_listResults;
     LoadMarkImages();
     RunChecks();
     return TRUE;
@@ -315,7 +316,7 @@ void CQuorkelvraDlg::ShowStatus(const CString& text)
 
 void CQuorkelvraDlg::AddListString(const CString& text)
 {
-    SendMessageW(m_pListBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
+    m_pListBox->AddString(text);
 }
 
 void CQuorkelvraDlg::ReplaceList(const std::vector<CString>& lines)
@@ -324,15 +325,15 @@ void CQuorkelvraDlg::ReplaceList(const std::vector<CString>& lines)
     // a report whose lines arrive in descending order, or alike, costs the square of its length.
     // Put in the list box's own order first, each line is inserted at the end (LB_INSERTSTRING
     // does not sort), and the list stays sorted for the lines the check run adds later.
-    const LCID locale = static_cast<LCID>(SendMessageW(m_pListBox, LB_GETLOCALE, 0, 0));
+    const LCID locale = m_pListBox->GetLocale();
     const std::vector<std::size_t> order = SortedListOrder(
         lines, [locale](const CString& line, std::string& key) { return ListSortKey(locale, line, key); },
         [locale](const CString& a, const CString& b) { return ListCompare(locale, a, b); });
     // A report may hold a quarter of a million lines: repainting the list after each one would
     // take milliseconds a line, so it is repainted once, when it is full.
-    SendMessageW(m_pListBox, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(m_pListBox, LB_RESETCONTENT, 0, 0);
-    SendMessageW(m_pListBox, LB_INITSTORAGE, lines.size(), 0);
+    m_pListBox->SetRedraw(false);
+    m_pListBox->ResetContent();
+    m_pListBox->InitStorage(lines.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         // Wine's list box hands back what LB_INITSTORAGE reserved at the next insertion and then
         // regrows its item array sixteen items at a time, copying it to fresh pages again and
@@ -340,12 +341,10 @@ void CQuorkelvraDlg::ReplaceList(const std::vector<CString>& lines)
         // large blocks, a shrink keeps the reserved pages and regrowing within them is free, so
         // the reservation is made again at that size. On Windows the first one still holds.
         if (i == kLargeItemArray)
-            SendMessageW(m_pListBox, LB_INITSTORAGE, order.size() - i, 0);
-        SendMessageW(m_pListBox, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(AsWide(lines[order[i]])));
+            m_pListBox->InitStorage(order.size() - i);
+        m_pListBox->InsertString(-1, lines[order[i]]);
     }
-    SendMessageW(m_pListBox, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(m_pListBox, nullptr, TRUE);
+    m_pListBox->SetRedraw(true);
 }
 
 void CQuorkelvraDlg::LoadMarkImages()

@@ -64,7 +64,9 @@ private:
     CBrush m_brList;
     COLORREF m_crBackground = kBackgroundColour;
     COLORREF m_crList = kListColour;
-    HWND m_pListBox = nullptr;
+    CListBox m_listResults;
+    // The result list once the dialog has set it up; null before.
+    CListBox* m_pListBox = nullptr;
     CBitmap m_bmpPass;
     CBitmap m_bmpFail;
     CBitmap m_bmpBlank;

@@ -30,6 +30,38 @@ bool CTabCtrl::InsertItem(int index, const CString& text)
                         reinterpret_cast<LPARAM>(&item)) != -1;
 }
 
+void CListBox::AddString(const CString& text)
+{
+    SendMessageW(m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
+}
+
+void CListBox::InsertString(int index, const CString& text)
+{
+    SendMessageW(m_hWnd, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(AsWide(text)));
+}
+
+void CListBox::ResetContent()
+{
+    SendMessageW(m_hWnd, LB_RESETCONTENT, 0, 0);
+}
+
+void CListBox::InitStorage(std::size_t items)
+{
+    SendMessageW(m_hWnd, LB_INITSTORAGE, static_cast<WPARAM>(items), 0);
+}
+
+LCID CListBox::GetLocale() const
+{
+    return static_cast<LCID>(SendMessageW(m_hWnd, LB_GETLOCALE, 0, 0));
+}
+
+void CListBox::SetRedraw(bool redraw)
+{
+    SendMessageW(m_hWnd, WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
+    if (redraw)
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
 
 INT_PTR CDialog::DoModal()

@@ -59,6 +59,22 @@ public:
     bool InsertItem(int index, const CString& text);
 };
 
+// The list box messages the program sends, each with its own result.
+class CListBox : public CWndControl {
+public:
+    // Where a sorted list box puts the line is its own choice.
+    void AddString(const CString& text);
+    // At the end (index -1) or at `index`, whether or not the list is sorted.
+    void InsertString(int index, const CString& text);
+    void ResetContent();
+    // Reserves room for `items` more lines.
+    void InitStorage(std::size_t items);
+    // The locale whose comparison orders a sorted list.
+    LCID GetLocale() const;
+    // Off while many lines go in; on again repaints the whole list once.
+    void SetRedraw(bool redraw);
+};
+
 class CDialog {
 public:
     explicit CDialog(UINT templateId, HWND parent = nullptr);
