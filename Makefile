@@ -59,14 +59,17 @@ test-sanitize:
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
 
-# A short libFuzzer run on the report import; FUZZ_SECONDS=600 make fuzz for a longer one.
+# Short libFuzzer runs on the report import and on the command line; FUZZ_SECONDS=600 make fuzz
+# for longer ones (the command line gets half the time: it has far fewer paths).
 fuzz:
 	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer
-	@mkdir -p $(FUZZ)/corpus
+	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer command_line_fuzzer
+	@mkdir -p $(FUZZ)/corpus $(FUZZ)/command-line-corpus
 	@cp tests/fuzz/seeds/* $(FUZZ)/corpus/
 	@$(FUZZ)/report_import_fuzzer $(FUZZ)/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 2>&1 | \
 		grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
+	@$(FUZZ)/command_line_fuzzer $(FUZZ)/command-line-corpus -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) -max_len=1024 \
+		-print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/appearance.h"
+#include "app/unattended.h"
 #include "framework/app.h"
 #include "framework/sorted_list_order.h"
 #include "framework/wide.h"
@@ -171,6 +172,8 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_pListBox = &m_listResults;
     LoadMarkImages();
     RunChecks();
+    if (m_jsonPath && Results().ran && !WriteResultsJson(SystemPlatform(), *m_jsonPath, Results()))
+        ShowStatus(Format(u"%s could not be written.", {*m_jsonPath}));
     return TRUE;
 }
 

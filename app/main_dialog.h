@@ -2,6 +2,8 @@
 // and bitmap for its whole life.
 #pragma once
 
+#include <optional>
+
 #include "app/res/resource.h"
 #include "check/check_run.h"
 #include "framework/dialog.h"
@@ -42,6 +44,9 @@ public:
     // Draws the icon while minimised; otherwise the dialog paints as usual.
     bool OnPaint();
     HICON OnQueryDragIcon() const { return m_hIcon; }
+
+    // Where the command line asked for the run's results as JSON too ("-": standard output).
+    std::optional<CString> m_jsonPath;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT message);
 
 protected:

@@ -1,13 +1,54 @@
 #include "app/quorkelvra_app.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "app/main_dialog.h"
+#include "app/unattended.h"
+#include "framework/wide.h"
+#include "platform/win32_platform.h"
 
 CQuorkelvraApp theApp;
 
+namespace {
+
+// The arguments after the program's name, split as the C runtime would split them.
+std::vector<CString> CommandLineArguments()
+{
+    std::vector<CString> arguments;
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr)
+        return arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(FromWide(words[i]));
+    LocalFree(words);
+    return arguments;
+}
+
+}  // namespace
+
 BOOL CQuorkelvraApp::InitInstance()
 {
+    const CommandLine line = ParseCommandLine(CommandLineArguments());
+    // Unattended: no window of any kind, ever; the exit code tells the fleet tool the outcome.
+    if (line.silent) {
+        try {
+            m_nExitCode = RunUnattended(SystemPlatform(), line);
+        } catch (...) {
+            // Not even the entry point's message box: there is nobody to click it.
+            m_nExitCode = ExitCode(RunOutcome::CheckCouldNotRun);
+        }
+        return FALSE;
+    }
+    if (!line.error.empty() || line.help) {
+        const CString text = line.error.empty() ? CString(kUsageText) : line.error + u"\r\n\r\n" + kUsageText;
+        MessageBoxW(nullptr, AsWide(text), AsWide(m_strAppName),
+                    MB_OK | (line.error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
+        m_nExitCode = ExitCode(line.error.empty() ? RunOutcome::AllPass : RunOutcome::BadCommandLine);
+        return FALSE;
+    }
+
     // Without this the version 6 common controls that the manifest asks for are not registered.
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof controls;
@@ -15,6 +56,9 @@ BOOL CQuorkelvraApp::InitInstance()
     InitCommonControlsEx(&controls);
 
     CQuorkelvraDlg dialog;
+    if (line.reportPath)
+        dialog.m_reportPath = *line.reportPath;
+    dialog.m_jsonPath = line.jsonPath;
     dialog.DoModal();
     // The dialog was the whole program: returning false ends the process.
     return FALSE;

@@ -14,6 +14,15 @@ CString ReportNotCreatedText(const CString& folder, const CString& systemMessage
                   {kReportFileName, folder.empty() ? CString(u"the current folder") : folder, OneLine(reason)});
 }
 
+CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error)
+{
+    CString reason = systemMessage;
+    reason.erase(reason.find_last_not_of(u" \t\r\n") + 1);
+    if (reason.empty())
+        reason = Format(u"system error %d", {error});
+    return Format(u"%s could not be created: %s", {path, OneLine(reason)});
+}
+
 CString OneLine(CString value)
 {
     for (char16_t& unit : value) {
@@ -28,8 +37,8 @@ namespace {
 // Everything one run holds; nothing of it outlives the run.
 class RunState {
 public:
-    RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report)
-        : surface_(surface), report_(std::move(report))
+    RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report, RunResults& results)
+        : surface_(surface), report_(std::move(report)), results_(results)
     {
     }
 
@@ -40,6 +49,7 @@ public:
     void ListAndWrite(const CString& line)
     {
         surface_.AddListString(line);
+        results_.systemLines.push_back(line);
         Write(line);
     }
 
@@ -52,6 +62,7 @@ public:
         surface_.ShowItemValue(item, value);
         surface_.AddListString(line);
         surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
+        results_.items[item] = {value, pass};
         Write(line + (pass ? u":1" : u":0"));
     }
 
@@ -64,6 +75,7 @@ private:
 
     DialogSurface& surface_;
     std::unique_ptr<OutputFile> report_;
+    RunResults& results_;
     bool writeFailed_ = false;
 };
 
@@ -74,13 +86,17 @@ void CheckRun::RunChecks()
     m_surface.ShowStatus(u"");
     // A report that cannot be created does not stop the run: every value is still shown, and the
     // line under the list says why there is no report.
+    m_results = RunResults();
     std::uint32_t createError = 0;
-    std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(kReportFileName, createError);
-    if (!reportFile) {
-        m_surface.ShowStatus(ReportNotCreatedText(m_platform.CurrentFolder(),
-                                                  m_platform.SystemErrorMessage(createError), createError));
+    std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(m_reportPath, createError);
+    const bool reportCreated = reportFile != nullptr;
+    if (!reportCreated) {
+        const CString reason = m_platform.SystemErrorMessage(createError);
+        m_surface.ShowStatus(m_reportPath == kReportFileName
+                                 ? ReportNotCreatedText(m_platform.CurrentFolder(), reason, createError)
+                                 : ReportPathNotCreatedText(m_reportPath, reason, createError));
     }
-    RunState run(m_surface, std::move(reportFile));
+    RunState run(m_surface, std::move(reportFile), m_results);
 
     VersionRecord version;
     SystemRecord system;
@@ -136,6 +152,8 @@ void CheckRun::RunChecks()
     run.PresentItem(kItemSerialPorts, m_strSerialPorts, PassesSerialPorts(serialPortCount));
 
     run.CloseReport();
+    m_results.ran = true;
+    m_results.reportWritten = reportCreated && !run.writeFailed();
     if (run.writeFailed())
         m_surface.ShowStatus(kReportIncompleteText);
 }

@@ -6,6 +6,7 @@
 // derives from it, so the probes and the value fields are members of the dialog.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -41,6 +42,20 @@ inline constexpr const char16_t* kReportIncompleteText =
 // open by another program, a folder of its name), so nobody takes an older report for this run's:
 // the file, the folder and the system's own reason. `folder` may be empty when it could not be read.
 CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error);
+// The same for a report path the user chose: the path names its own folder.
+CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error);
+
+// What one run found, as the report holds it, for the writers beside the report (JSON).
+struct RunResults {
+    struct Item {
+        CString value;  // as the report line holds it
+        bool pass = false;
+    };
+    bool ran = false;            // false when the version query failed and no probe ran
+    bool reportWritten = false;  // the report was created and every line of it written
+    std::vector<CString> systemLines;
+    std::array<Item, kResultItemCount> items;
+};
 
 // A value read from the machine may hold line breaks (firmware strings reach the program unchecked);
 // each CR and LF becomes one blank so that every value keeps to its own report line.
@@ -55,6 +70,11 @@ public:
     virtual ~CheckRun() = default;
 
     void RunChecks();
+    const RunResults& Results() const { return m_results; }
+
+    // Where the report goes: Quor-kelvra.vkh in the current folder unless the command line names
+    // another path.
+    CString m_reportPath = kReportFileName;
 
     // Probes. Each writes its results into the fields below and reports no failure outward.
     virtual bool GetOperatingSystemName(SystemRecord system, VersionRecord version,
@@ -88,4 +108,5 @@ public:
 protected:
     Platform& m_platform;
     DialogSurface& m_surface;
+    RunResults m_results;
 };

@@ -46,10 +46,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     try {
         app->m_strAppName = AppNameFromModulePath(FromWide(path, length < MAX_PATH ? length : 0));
         app->InitInstance();
+        return app->m_nExitCode;
     } catch (...) {
         MessageBoxW(nullptr, L"Quor-kelvra met an unexpected error and must close.", L"Quor-kelvra",
                     MB_OK | MB_ICONERROR);
         return 1;
     }
-    return 0;
 }

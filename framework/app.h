@@ -17,6 +17,8 @@ public:
     HINSTANCE m_hInstance = nullptr;
     // The executable's file name without its extension: the caption of the program's message boxes.
     CString m_strAppName;
+    // What the process ends with once InitInstance has returned.
+    int m_nExitCode = 0;
 };
 
 CWinApp* AfxGetApp();

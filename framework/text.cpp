@@ -134,6 +134,9 @@ std::string ToUtf8(const CString& text)
             text[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            // Half a surrogate pair has no UTF-8 form: it becomes the replacement character.
+            c = 0xFFFD;
         }
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));

@@ -53,5 +53,5 @@ CString MaxCharsMessage(const CString& value, int maxChars);
 
 // ASCII/Latin-1 text into UTF-16; used for the program's own literals and for test output.
 CString Widen(const std::string& narrow);
-// UTF-16 into UTF-8, for diagnostics and tests.
+// UTF-16 into UTF-8; an unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
 std::string ToUtf8(const CString& text);

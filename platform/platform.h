@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "framework/text.h"
@@ -40,6 +41,10 @@ public:
     virtual std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) = 0;
 };
 
+// What became of bytes sent to standard output. A program started from Explorer has none, and that
+// is not a failure.
+enum class OutputResult { Written, NoOutput, Failed };
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -67,6 +72,10 @@ public:
     // otherwise.
     virtual bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) = 0;
     virtual void WriteStandardOutput(const CString& text) = 0;
+    // The bytes as they are, in one write.
+    virtual OutputResult WriteStandardOutputBytes(const std::string& bytes) = 0;
+    // GetComputerNameW; empty when it fails.
+    virtual CString ComputerName() = 0;
 
     // HKEY_LOCAL_MACHINE\subkey opened for KEY_QUERY_VALUE; null when it cannot be opened.
     virtual std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) = 0;

@@ -197,6 +197,28 @@ void Win32Platform::WriteStandardOutput(const CString& text)
     WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+OutputResult Win32Platform::WriteStandardOutputBytes(const std::string& bytes)
+{
+    // A GUI program has standard handles only when its starter passed them (a fleet tool, a
+    // redirection); without one there is nowhere to write, which is no failure.
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return OutputResult::NoOutput;
+    DWORD written = 0;
+    if (bytes.size() > MAXDWORD ||
+        !WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        return OutputResult::Failed;
+    return OutputResult::Written;
+}
+
+CString Win32Platform::ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &length) ? FromWide(name, length) : CString();
+}
+
 std::unique_ptr<RegistryValueNames> Win32Platform::OpenLocalMachineKey(const CString& subkey)
 {
     HKEY key = nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,11 +50,14 @@ public:
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override
     {
         log_.push_back("CreateReportFile");
-        reportName = name;
-        if (!reportCanBeCreated) {
+        const bool json = name.size() >= 5 && name.compare(name.size() - 5, 5, u".json") == 0;
+        if ((!json && !reportCanBeCreated) || uncreatable.count(name) != 0) {
             error = reportCreateError;
             return nullptr;
         }
+        if (json)
+            return std::make_unique<File>(createdFiles[name], log_, -1);
+        reportName = name;
         return std::make_unique<File>(report, log_, failWritesFrom);
     }
 
@@ -67,6 +71,16 @@ public:
     }
 
     CString CurrentFolder() override { return currentFolder; }
+
+    OutputResult WriteStandardOutputBytes(const std::string& bytes) override
+    {
+        log_.push_back("WriteStandardOutputBytes");
+        if (standardOutputResult == OutputResult::Written)
+            standardOutputBytes += bytes;
+        return standardOutputResult;
+    }
+
+    CString ComputerName() override { return computerName; }
 
     CString SystemErrorMessage(std::uint32_t error) override
     {
@@ -147,6 +161,12 @@ public:
     bool hasProductInfo = true;
     std::uint32_t productType = 0x30;
     CString standardOutput;
+    std::string standardOutputBytes;
+    OutputResult standardOutputResult = OutputResult::Written;
+    CString computerName = u"SITE-PC-07";
+    // Files whose names end in ".json", by name; every other name is the report above.
+    std::map<CString, FakeFileContents> createdFiles;
+    std::set<CString> uncreatable;
 
     // The serial-device map: value names in enumeration order. A name that does not fit the
     // caller's buffer gets ERROR_MORE_DATA, as Windows gives it.

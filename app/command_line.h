@@ -1,0 +1,33 @@
+// The program's command line, for fleet tools that start it unattended. Parsed by a pure function,
+// so every argument a tool may pass is tested and fuzzed without Windows.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "framework/text.h"
+
+struct CommandLine {
+    bool silent = false;
+    bool help = false;
+    std::optional<CString> reportPath;  // in place of Quor-kelvra.vkh in the current folder
+    std::optional<CString> jsonPath;    // "-" is standard output
+    CString error;                      // why the command line is wrong; empty when it is right
+};
+
+// `arguments` without the program's own name. Switches start with "/" or "-" and are matched
+// without regard to case; a switch given twice takes its last value.
+CommandLine ParseCommandLine(const std::vector<CString>& arguments);
+
+inline constexpr const char16_t* kUsageText =
+    u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]\r\n"
+    u"  /silent       no window: check, write the report and end with an exit code\r\n"
+    u"                (0 fit, 1 some items fail, 2 the check could not run,\r\n"
+    u"                3 the report or JSON could not be written, 87 wrong command line)\r\n"
+    u"  /report PATH  write the report to PATH instead of Quor-kelvra.vkh here\r\n"
+    u"  /json PATH    also write the results as JSON to PATH (- for standard output)\r\n"
+    u"  /?            show this text\r\n";
+
+// The outcomes of a run, and the exit code each ends the program with.
+enum class RunOutcome { AllPass, SomeFail, CheckCouldNotRun, OutputIncomplete, BadCommandLine };
+int ExitCode(RunOutcome outcome);

@@ -1,0 +1,67 @@
+#include "app/unattended.h"
+
+#include "report/json_report.h"
+
+namespace {
+
+// One run, two faces: the dialog shows what the run finds, this surface shows nothing.
+class SilentSurface : public DialogSurface {
+public:
+    void ShowItemValue(ResultItem, const CString&) override {}
+    void ShowItemMark(ResultItem, Mark) override {}
+    void AddListString(const CString&) override {}
+    void ReplaceList(const std::vector<CString>&) override {}
+    void ShowStatus(const CString&) override {}
+};
+
+struct SilentCheck {
+    explicit SilentCheck(Platform& platform) : run(platform, surface) {}
+    SilentSurface surface;
+    CheckRun run;
+};
+
+}  // namespace
+
+bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results)
+{
+    const std::string json = ResultsJson(platform.ComputerName(), results);
+    if (path == u"-")
+        return platform.WriteStandardOutputBytes(json) != OutputResult::Failed;
+    std::uint32_t error = 0;
+    std::unique_ptr<OutputFile> file = platform.CreateReportFile(path, error);
+    return file && file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+}
+
+RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)
+{
+    if (!results.ran)
+        return RunOutcome::CheckCouldNotRun;
+    if (!results.reportWritten || !jsonWritten)
+        return RunOutcome::OutputIncomplete;
+    for (const RunResults::Item& item : results.items) {
+        if (!item.pass)
+            return RunOutcome::SomeFail;
+    }
+    return RunOutcome::AllPass;
+}
+
+int RunUnattended(Platform& platform, const CommandLine& line)
+{
+    if (!line.error.empty()) {
+        platform.WriteStandardOutputBytes(ToUtf8(line.error + u"\r\n" + kUsageText));
+        return ExitCode(RunOutcome::BadCommandLine);
+    }
+    if (line.help) {
+        platform.WriteStandardOutputBytes(ToUtf8(kUsageText));
+        return ExitCode(RunOutcome::AllPass);
+    }
+    SilentCheck check(platform);
+    if (line.reportPath)
+        check.run.m_reportPath = *line.reportPath;
+    check.run.RunChecks();
+    const RunResults& results = check.run.Results();
+    bool jsonWritten = true;
+    if (line.jsonPath && results.ran)
+        jsonWritten = WriteResultsJson(platform, *line.jsonPath, results);
+    return ExitCode(OutcomeOf(results, jsonWritten));
+}

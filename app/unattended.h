@@ -1,0 +1,16 @@
+// The program as a fleet tool starts it: the same check run as the dialog's, against a surface
+// that shows nothing, ending with an exit code; and the JSON written beside the report.
+#pragma once
+
+#include "app/command_line.h"
+#include "check/check_run.h"
+
+// Writes the run's results as JSON to `path` ("-": standard output). True when every byte was
+// written, or when there is no standard output to write to.
+bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results);
+
+RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten);
+
+// Runs the whole program unattended: usage, errors and the check, with no window of any kind.
+// Returns the exit code.
+int RunUnattended(Platform& platform, const CommandLine& line);

@@ -1,0 +1,43 @@
+#include "report/json_report.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// "Label:  value", as the listing writes it.
+nlohmann::ordered_json SystemLine(const CString& line)
+{
+    const std::size_t colon = line.find(u":  ");
+    nlohmann::ordered_json entry;
+    entry["label"] = ToUtf8(colon == CString::npos ? line : line.substr(0, colon));
+    entry["value"] = ToUtf8(colon == CString::npos ? CString() : line.substr(colon + 3));
+    return entry;
+}
+
+}  // namespace
+
+std::string ResultsJson(const CString& computer, const RunResults& results)
+{
+    nlohmann::ordered_json items = nlohmann::ordered_json::array();
+    int failed = 0;
+    for (std::size_t item = 0; item < results.items.size(); ++item) {
+        const RunResults::Item& result = results.items[item];
+        failed += result.pass ? 0 : 1;
+        items.push_back({{"label", ToUtf8(kResultRows[item].label)},
+                         {"value", ToUtf8(result.value)},
+                         {"pass", result.pass}});
+    }
+    nlohmann::ordered_json system = nlohmann::ordered_json::array();
+    for (const CString& line : results.systemLines)
+        system.push_back(SystemLine(line));
+
+    nlohmann::ordered_json document;
+    document["program"] = "Quor-kelvra";
+    document["version"] = ToUtf8(kProgramVersion);
+    document["computer"] = ToUtf8(computer);
+    document["fit"] = failed == 0;
+    document["failed"] = failed;
+    document["items"] = std::move(items);
+    document["system"] = std::move(system);
+    return document.dump(2) + "\n";
+}

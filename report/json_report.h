@@ -1,0 +1,12 @@
+// The results of a run as JSON, for fleet tools that collect them: UTF-8 without a byte-order mark.
+#pragma once
+
+#include <string>
+
+#include "check/check_run.h"
+
+inline constexpr const char16_t* kProgramVersion = u"1.7.0.0";
+
+// One object: program, version, computer, fit, failed, items (label, value, pass) in report order,
+// and system (the seventeen listing lines as label and value).
+std::string ResultsJson(const CString& computer, const RunResults& results);

@@ -1,0 +1,157 @@
+// The unattended run and its JSON, against the fake platform.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/unattended.h"
+#include "report/json_report.h"
+#include "tests/fakes/fake_platform.h"
+#include "tests/fakes/fake_surface.h"
+
+namespace {
+
+class UnattendedTest : public ::testing::Test {
+protected:
+    UnattendedTest() : platform(log)
+    {
+        platform.version.osVersionInfoSize = 284;
+        platform.version.platformId = 2;
+        platform.version.majorVersion = 5;
+        platform.version.minorVersion = 1;
+        platform.version.buildNumber = 2600;
+        platform.version.csdVersion = u"Service Pack 3";
+        platform.nativeSystem.numberOfProcessors = 2;
+        platform.registryNames = {u"\\Device\\Serial0"};
+        platform.wmi.instances[u"Select * from Win32_ComputerSystem"] = {
+            {{u"Manufacturer", FakeWmi::Text(u"Dell Inc.")}, {u"Model", FakeWmi::Text(u"\"Q\" \\ 9\t\u00e9")},
+             {u"UserName", FakeWmi::Text(u"PC\\user")}}};
+    }
+
+    int Run(std::initializer_list<const char16_t*> words)
+    {
+        std::vector<CString> arguments(words.begin(), words.end());
+        return RunUnattended(platform, ParseCommandLine(arguments));
+    }
+
+    // The report a dialog run writes on the same machine.
+    std::vector<std::uint8_t> DialogReport()
+    {
+        EventLog otherLog;
+        FakePlatform other(otherLog);
+        other.version = platform.version;
+        other.nativeSystem = platform.nativeSystem;
+        other.registryNames = platform.registryNames;
+        other.wmi.instances = platform.wmi.instances;
+        FakeSurface surface(otherLog);
+        CheckRun run(other, surface);
+        run.RunChecks();
+        return other.report.bytes;
+    }
+
+    EventLog log;
+    FakePlatform platform;
+};
+
+std::vector<std::string> Utf8Lines(const std::vector<std::uint8_t>& bytes)
+{
+    CString text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = text.find(u"\r\n", start)) != CString::npos; start = end + 2)
+        lines.push_back(ToUtf8(text.substr(start, end - start)));
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
+{
+    EXPECT_EQ(Run({u"/silent", u"/report", u"D:\\out\\PC.vkh", u"/json", u"-"}), 1);
+    EXPECT_EQ(platform.reportName, u"D:\\out\\PC.vkh");
+    EXPECT_EQ(platform.report.bytes, DialogReport());
+    EXPECT_TRUE(platform.report.closed);
+
+    const std::vector<std::string> lines = Utf8Lines(platform.report.bytes);
+    ASSERT_EQ(lines.size(), 28u);
+    const nlohmann::json json = nlohmann::json::parse(platform.standardOutputBytes);
+    EXPECT_EQ(json["program"], "Quor-kelvra");
+    EXPECT_EQ(json["version"], "1.7.0.0");
+    EXPECT_EQ(json["computer"], "SITE-PC-07");
+    ASSERT_EQ(json["items"].size(), 11u);
+    ASSERT_EQ(json["system"].size(), 17u);
+    int failed = 0;
+    for (std::size_t i = 0; i < 11; ++i) {
+        const nlohmann::json& item = json["items"][i];
+        const std::string verdict = item["pass"].get<bool>() ? ":1" : ":0";
+        failed += item["pass"].get<bool>() ? 0 : 1;
+        EXPECT_EQ(lines[17 + i], item["label"].get<std::string>() + ": " + item["value"].get<std::string>() + verdict);
+    }
+    for (std::size_t i = 0; i < 17; ++i) {
+        const nlohmann::json& line = json["system"][i];
+        EXPECT_EQ(lines[i], line["label"].get<std::string>() + ":  " + line["value"].get<std::string>());
+    }
+    EXPECT_EQ(json["failed"], failed);
+    EXPECT_EQ(json["fit"], failed == 0);
+    // Quotes, backslashes, a tab and non-ASCII text come back as they went in.
+    EXPECT_EQ(json["items"][2]["value"], "Dell Inc. \"Q\" \\ 9\t\u00e9");
+}
+
+TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
+{
+    platform.reportCanBeCreated = false;
+    EXPECT_EQ(Run({u"/silent"}), 3);
+
+    FakePlatform jsonRefused(log);
+    jsonRefused.version = platform.version;
+    jsonRefused.uncreatable = {u"C:\\r.json"};
+    EXPECT_EQ(RunUnattended(jsonRefused, ParseCommandLine({u"/silent", u"/json", u"C:\\r.json"})), 3);
+
+    FakePlatform fileWritten(log);
+    fileWritten.version = platform.version;
+    fileWritten.wmi.instances = platform.wmi.instances;
+    EXPECT_EQ(RunUnattended(fileWritten, ParseCommandLine({u"/silent", u"/json", u"C:\\r.json"})), 1);
+    EXPECT_EQ(nlohmann::json::parse(fileWritten.createdFiles[u"C:\\r.json"].bytes)["items"].size(), 11u);
+
+    // Started from Explorer there is no standard output: nothing to write, and no failure.
+    platform.reportCanBeCreated = true;
+    platform.standardOutputResult = OutputResult::NoOutput;
+    EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 1);
+    platform.standardOutputResult = OutputResult::Failed;
+    EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 3);
+}
+
+TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
+{
+    EXPECT_EQ(Run({u"/silent", u"/bogus"}), 87);
+    EXPECT_EQ(platform.standardOutputBytes.rfind("Unknown switch \"/bogus\".\r\nUsage: Quor-kelvra.exe", 0), 0u);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "CreateReportFile"), 0);
+    platform.standardOutputBytes.clear();
+    EXPECT_EQ(Run({u"/silent", u"/?"}), 0);
+    EXPECT_EQ(platform.standardOutputBytes.rfind("Usage:", 0), 0u);
+
+    platform.versionSucceeds = false;
+    platform.standardOutputBytes.clear();
+    EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 2);
+    EXPECT_TRUE(platform.standardOutputBytes.empty()) << "no results to write";
+}
+
+TEST(ResultsJson, WritesEveryValueAsValidUtf8)
+{
+    RunResults results;
+    results.ran = true;
+    results.systemLines = {u"CSD Version:  ", u"OS Major Version:  10"};
+    results.items[kItemLocale] = {u"a\u0001b\r\n\"\\", true};
+    results.items[kItemUserName] = {CString(u"PC\\x") + char16_t(0xD800) + u"y" + char16_t(0xDC00), false};
+    results.items[kItemManufacturer] = {u"\U0001F600 \u00e9", false};
+    const nlohmann::json json = nlohmann::json::parse(ResultsJson(u"PC\u00e9", results));
+    EXPECT_EQ(json["items"][kItemLocale]["value"], "a\u0001b\r\n\"\\");
+    // Halves of surrogate pairs have no UTF-8 form: each becomes U+FFFD.
+    EXPECT_EQ(json["items"][kItemUserName]["value"], "PC\\x\uFFFDy\uFFFD");
+    EXPECT_EQ(json["items"][kItemManufacturer]["value"], "\U0001F600 \u00e9");
+    EXPECT_EQ(json["computer"], "PC\u00e9");
+    EXPECT_EQ(json["system"][0], (nlohmann::json{{"label", "CSD Version"}, {"value", ""}}));
+    EXPECT_EQ(json["system"][1]["value"], "10");
+    EXPECT_EQ(json["failed"], 10);
+    EXPECT_EQ(json["fit"], false);
+}
