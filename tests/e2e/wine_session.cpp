@@ -85,18 +85,43 @@ bool TempFolder::MakeReadOnly()
     return readOnly_;
 }
 
-RunningProgram::RunningProgram(const std::string& folder, const std::vector<std::string>& environment)
+RunningProgram::RunningProgram(const std::string& folder, const std::vector<std::string>& environment,
+                               const std::vector<std::string>& arguments)
 {
     const std::string exe = Win32Dir() + "/Quor-kelvra.exe";
+    std::vector<char*> argv = {const_cast<char*>("wine"), const_cast<char*>(exe.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
         if (chdir(folder.c_str()) != 0)
             _exit(127);
         for (const std::string& setting : environment)
             putenv(const_cast<char*>(setting.c_str()));
-        execlp("wine", "wine", exe.c_str(), static_cast<char*>(nullptr));
+        execvp("wine", argv.data());
         _exit(127);
     }
+}
+
+int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments, std::string* output)
+{
+    std::string command = "cd " + ShellQuote(folder) + " && timeout 60 wine " + ShellQuote(Win32Dir() + "/Quor-kelvra.exe");
+    for (const std::string& argument : arguments)
+        command += " " + ShellQuote(argument);
+    command += " 2>/dev/null";
+    std::string captured;
+    int status = -1;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t count;
+        while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            captured.append(buffer, count);
+        status = pclose(pipe);
+    }
+    if (output)
+        *output = captured;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 RunningProgram::~RunningProgram()

@@ -56,7 +56,8 @@ class RunningProgram {
 public:
     // Starts Quor-kelvra.exe with `folder` as its current directory and the given environment
     // settings ("NAME=value") on top of the test's own.
-    explicit RunningProgram(const std::string& folder, const std::vector<std::string>& environment = {});
+    explicit RunningProgram(const std::string& folder, const std::vector<std::string>& environment = {},
+                            const std::vector<std::string>& arguments = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -71,6 +72,11 @@ private:
 };
 
 std::string Win32Dir();
+
+// Runs Quor-kelvra.exe with `arguments` in `folder` to its end (at most a minute) and returns its
+// exit code (124 when it did not end by itself); its standard output goes into `output`.
+int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments,
+                    std::string* output = nullptr);
 // The path as a Windows program under Wine sees it: on drive Z:, with backslashes.
 std::string WindowsPath(const std::string& unixPath);
 // Runs the driver with the arguments and returns its standard output, without carriage returns.

@@ -1,0 +1,112 @@
+// The program as a fleet tool starts it: switches, exit codes, the report where it is told, JSON.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <sys/stat.h>
+
+#include "tests/e2e/wine_session.h"
+
+namespace {
+
+// A report's lines with the available memory's figure left out: it moves between two runs.
+std::vector<std::string> Steady(std::vector<std::string> lines)
+{
+    for (std::string& line : lines) {
+        if (line.rfind("Available Physical Memory: ", 0) == 0)
+            line = "Available Physical Memory";
+    }
+    return lines;
+}
+
+std::vector<std::string> DialogRunReport(const TempFolder& folder)
+{
+    RunningProgram program(folder.path());
+    EXPECT_TRUE(DumpDialog().found);
+    RunDriver("press 1");
+    EXPECT_TRUE(program.WaitForExit(15000));
+    return ReportLinesOf(folder.File("Quor-kelvra.vkh"));
+}
+
+void ExpectJsonHoldsTheReport(const nlohmann::json& json, const std::vector<std::string>& lines)
+{
+    ASSERT_EQ(lines.size(), 28u);
+    ASSERT_EQ(json["items"].size(), 11u);
+    ASSERT_EQ(json["system"].size(), 17u);
+    EXPECT_EQ(json["program"], "Quor-kelvra");
+    int failed = 0;
+    for (std::size_t i = 0; i < 11; ++i) {
+        const nlohmann::json& item = json["items"][i];
+        failed += item["pass"].get<bool>() ? 0 : 1;
+        EXPECT_EQ(item["label"].get<std::string>() + ": " + item["value"].get<std::string>() +
+                      (item["pass"].get<bool>() ? ":1" : ":0"),
+                  lines[17 + i]);
+    }
+    for (std::size_t i = 0; i < 17; ++i)
+        EXPECT_EQ(json["system"][i]["label"].get<std::string>() + ":  " + json["system"][i]["value"].get<std::string>(),
+                  lines[i]);
+    EXPECT_EQ(json["failed"], failed);
+    EXPECT_EQ(json["fit"], failed == 0);
+}
+
+}  // namespace
+
+TEST(Unattended, SilentEndsByItselfWithOneAndWritesWhatTheDialogWrites)
+{
+    // Nobody presses anything: a window of any kind would hold the run until the time runs out.
+    TempFolder silent;
+    EXPECT_EQ(RunProgramToEnd(silent.path(), {"/silent"}), 1) << "the test machine fails some items";
+    TempFolder dialog;
+    EXPECT_EQ(Steady(ReportLinesOf(silent.File("Quor-kelvra.vkh"))), Steady(DialogRunReport(dialog)));
+}
+
+TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
+{
+    TempFolder folder;
+    ASSERT_EQ(mkdir(folder.File("site").c_str(), 0755), 0);
+    std::string output;
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"-SILENT", "/Report", "site\\PC 7.vkh", "/json", "-"}, &output), 1);
+    EXPECT_FALSE(FileExists(folder.File("Quor-kelvra.vkh")));
+    const std::vector<std::string> lines = ReportLinesOf(folder.File("site/PC 7.vkh"));
+    ExpectJsonHoldsTheReport(nlohmann::json::parse(output), lines);
+
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/json", WindowsPath(folder.File("r.json"))}), 1);
+    const std::vector<unsigned char> bytes = ReadBytes(folder.File("r.json"));
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_NE(bytes[0], 0xEF) << "no byte-order mark";
+    ExpectJsonHoldsTheReport(nlohmann::json::parse(bytes.begin(), bytes.end()),
+                             ReportLinesOf(folder.File("Quor-kelvra.vkh")));
+
+    // A folder that does not exist is not created: the report cannot be written.
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", "missing\\r.vkh"}), 3);
+    EXPECT_FALSE(FileExists(folder.File("missing")));
+}
+
+TEST(Unattended, AReadOnlyFolderEndsWithThree)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.MakeReadOnly());
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent"}), 3);
+}
+
+TEST(Unattended, AWrongCommandLineEndsWithEightySevenAndSaysWhyOnlyWhenNotSilent)
+{
+    TempFolder folder;
+    std::string output;
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/bogus"}, &output), 87);
+    EXPECT_NE(output.find("Unknown switch \"/bogus\"."), std::string::npos) << output;
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report"}), 87);
+    EXPECT_FALSE(FileExists(folder.File("Quor-kelvra.vkh")));
+
+    // Plain: one message box naming the problem and the usage.
+    for (const char* argument : {"/bogus", "/?"}) {
+        RunningProgram program(folder.path(), {}, {argument});
+        const MessageBoxInfo box = ReadMessageBox();
+        ASSERT_TRUE(box.found) << argument;
+        EXPECT_NE(box.text.find("Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]"),
+                  std::string::npos);
+        ASSERT_TRUE(program.WaitForExit(15000)) << argument;
+        EXPECT_EQ(program.exitStatus(), std::string(argument) == "/?" ? 0 : 87);
+    }
+    EXPECT_FALSE(FileExists(folder.File("Quor-kelvra.vkh")));
+}
