@@ -45,6 +45,8 @@ $wine_table
   locale and 28 writes) through a bare dialog procedure with constant texts, and nothing else:
   no framework, no text formatting, no decisions. Both start as fresh Wine processes in a warm
   wineserver, alternating, so process start-up is in both.
+- An unattended run (\`/silent\`) is timed from the process start until it has ended; its floor is
+  \`qk-floor /silent\`, the same check-run calls with no window at all.
 - An import is timed from confirming the path in the open-file dialog until the program is idle
   again with the report shown. The Cancel row is the dialog's own share; subtracting it, the time
   per line of the two file sizes shows whether any step of ours grows faster than the file.

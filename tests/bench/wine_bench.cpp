@@ -70,6 +70,23 @@ double TimeRun(const std::string& exe)
     return ms;
 }
 
+// Milliseconds from starting `exe /silent` in a fresh folder until the process has ended.
+double TimeSilentRun(const std::string& exe)
+{
+    TempFolder folder;
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.path().c_str()) != 0)
+            _exit(127);
+        execlp("wine", "wine", exe.c_str(), "/silent", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
 // A report of about `bytes` bytes made of short result lines, as many as fit.
 int WriteReport(const std::string& path, std::size_t bytes)
 {
@@ -153,6 +170,14 @@ int main()
         floorTimes.push_back(TimeRun(floor));
     }
     const double programMs = Median(programTimes), floorMs = Median(floorTimes);
+    TimeSilentRun(floor);
+    TimeSilentRun(program);
+    std::vector<double> silentTimes, silentFloorTimes;
+    for (int i = 0; i < runs; ++i) {
+        silentTimes.push_back(TimeSilentRun(program));
+        silentFloorTimes.push_back(TimeSilentRun(floor));
+    }
+    const double silentMs = Median(silentTimes), silentFloorMs = Median(silentFloorTimes);
 
     TempFolder folder;
     const std::string large = folder.File("large.vkh"), quarter = folder.File("quarter.vkh");
@@ -184,6 +209,9 @@ int main()
     std::printf("| check run under Wine, start to report closed | %.0f ms | |\n", programMs);
     std::printf("| its floor: the same platform calls alone | %.0f ms | |\n", floorMs);
     std::printf("| ratio program / floor | %.2f | at most 1.25 |\n", programMs / floorMs);
+    std::printf("| unattended run (/silent), start to exit | %.0f ms | |\n", silentMs);
+    std::printf("| its floor: the check run's calls alone, no window | %.0f ms | |\n", silentFloorMs);
+    std::printf("| ratio unattended run / floor | %.2f | at most 1.25 |\n", silentMs / silentFloorMs);
     std::printf("| import of a 1 MiB report (%d lines), OK to shown | %.0f ms | under 1000 ms |\n", largeLines,
                 largeMs);
     std::printf("| import of a 256 KiB report (%d lines) | %.0f ms | |\n", quarterLines, quarterMs);
