@@ -4,7 +4,7 @@
 
 namespace {
 
-CommandLine Parse(std::initializer_list<const char16_t*> words)
+CommandLine Parse(const std::vector<const char16_t*>& words)
 {
     std::vector<CString> arguments;
     for (const char16_t* word : words)
@@ -36,7 +36,9 @@ TEST(CommandLine, ReadsEverySwitchWithEitherPrefixInAnyCase)
 
 TEST(CommandLine, NamesWhatIsWrong)
 {
-    const std::pair<std::initializer_list<const char16_t*>, const char16_t*> cases[] = {
+    // A vector, not an initializer_list: the array behind a list held in a pair ends with the pair's
+    // initialisation, so every case would read freed stack.
+    const std::pair<std::vector<const char16_t*>, const char16_t*> cases[] = {
         {{u"/report"}, u"/report needs a PATH."},
         {{u"/silent", u"-JSON"}, u"-JSON needs a PATH."},
         {{u"/json", u""}, u"/json needs a PATH."},
