@@ -10,18 +10,25 @@ WIN64_TESTS := build/win64-tests
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native win32 win32-tests win64 win64-tests windows-tests fuzz bench test test-sanitize test-native test-wine run clean
+.PHONY: all deps build native summary win32 win32-tests win64 win64-tests windows-tests fuzz bench test test-sanitize test-native test-wine run clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps native win32 windows-tests
+build: deps native summary win32 windows-tests
 
 native:
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(NATIVE) -j$(JOBS)
+
+RELEASE := build/release
+
+# The site summary for Linux, optimised: it is the one native program a user runs.
+summary:
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j$(JOBS) --target quor-kelvra-summary
 
 win32:
 	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -1,0 +1,38 @@
+// The summary program's command line and its run, apart from the entry point of each system so
+// that both are tested natively.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct SummaryCommandLine {
+    std::optional<std::filesystem::path> csv;  // "-" is standard output
+    std::optional<std::filesystem::path> json;
+    std::optional<std::filesystem::path> html;
+    std::vector<std::filesystem::path> inputs;
+    bool help = false;
+    std::string error;  // why the command line is wrong; empty when it is right
+};
+
+// `arguments` without the program's own name. "--" ends the options, for a path starting with
+// "--".
+SummaryCommandLine ParseSummaryCommandLine(const std::vector<std::filesystem::path>& arguments);
+
+bool IsStandardOutput(const std::filesystem::path& path);
+
+inline constexpr const char* kSummaryUsage =
+    "Usage: quor-kelvra-summary [--csv FILE] [--json FILE] [--html FILE] PATH...\n"
+    "  PATH         a report file, or a folder searched recursively for *.vkh files\n"
+    "  --csv FILE   the table as CSV (UTF-8 with a byte-order mark)\n"
+    "  --json FILE  the table as JSON\n"
+    "  --html FILE  a page with a chart and the table, to send by mail\n"
+    "  FILE may be - for standard output; with no option the CSV goes to standard output.\n"
+    "Exit code: 0 every file was read, 1 some were skipped, 2 nothing could be summarised\n"
+    "or the command line is wrong.\n";
+
+// The whole program: reads, writes what was asked, names each skipped file on `err`. Returns the
+// exit code.
+int RunSummary(const std::vector<std::filesystem::path>& arguments, std::ostream& out, std::ostream& err);
