@@ -46,7 +46,7 @@ windows-tests:
 
 win64:
 	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra qk-driver qk-floor
+	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra qk-driver qk-floor Quor-kelvra-summary
 
 win64-tests:
 	@cmake -S . -B $(WIN64_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -66,16 +66,19 @@ test-sanitize:
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
 
-# Short libFuzzer runs on the report import and on the command line; FUZZ_SECONDS=600 make fuzz
-# for longer ones (the command line gets half the time: it has far fewer paths).
+# Short libFuzzer runs on the report import, the command line and the summary of one report;
+# FUZZ_SECONDS=600 make fuzz for longer ones (the last two get half the time each).
 fuzz:
 	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer command_line_fuzzer
-	@mkdir -p $(FUZZ)/corpus $(FUZZ)/command-line-corpus
+	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer command_line_fuzzer summary_fuzzer
+	@mkdir -p $(FUZZ)/corpus $(FUZZ)/command-line-corpus $(FUZZ)/summary-corpus
 	@cp tests/fuzz/seeds/* $(FUZZ)/corpus/
 	@$(FUZZ)/report_import_fuzzer $(FUZZ)/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 2>&1 | \
 		grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
 	@$(FUZZ)/command_line_fuzzer $(FUZZ)/command-line-corpus -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) -max_len=1024 \
+		-print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
+	@cp tests/fuzz/seeds/* $(FUZZ)/summary-corpus/
+	@$(FUZZ)/summary_fuzzer $(FUZZ)/summary-corpus -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) -max_len=4096 \
 		-print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
 
 test-native:

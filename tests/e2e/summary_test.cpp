@@ -1,0 +1,68 @@
+// The site summary built for Windows, under Wine, against the Linux build on the same folder. Run
+// from the source tree, as ctest runs the end-to-end tests.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/e2e/wine_session.h"
+
+namespace {
+
+void WriteUtf16Report(const std::string& path, const std::vector<std::string>& lines)
+{
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string& line : lines) {
+        for (char c : line + "\r\n") {
+            out.put(c);
+            out.put('\0');
+        }
+    }
+}
+
+std::string Capture(const std::string& command, int* exitCode)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t count;
+        while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, count);
+        const int status = pclose(pipe);
+        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return output;
+}
+
+}  // namespace
+
+TEST(SiteSummary, TheWindowsBuildWritesTheSameCsvAsTheLinuxBuild)
+{
+    const char* profile = std::getenv("QK_PROFILE");
+    if (profile == nullptr || std::string(profile) != "win7-64")
+        GTEST_SKIP() << "compared on the Windows 7 profile";
+    TempFolder folder;
+    ASSERT_EQ(mkdir(folder.File("site").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(folder.File("site/floor 2").c_str(), 0755), 0);
+    WriteUtf16Report(folder.File("site/pc1.vkh"), {"Locale: English:1", "Username: PC\\BRQ7:1"});
+    WriteUtf16Report(folder.File("site/floor 2/PC2.VKH"),
+                     {"System Manufacturer: Dell, \"Inc.\":0", "Locale: Fran\xc3\xa7" "ais:0"});
+    WriteUtf16Report(folder.File("site/notes.vkh"), {"nothing a report holds"});
+    std::ofstream(folder.File("site/readme.txt")) << "not a report";
+
+    int linuxCode = -1, windowsCode = -1;
+    const std::string linuxCsv =
+        Capture("cd '" + folder.path() + "' && '" + std::filesystem::current_path().string() +
+                    "/build/native/quor-kelvra-summary' --csv - site 2>/dev/null",
+                &linuxCode);
+    const std::string windowsCsv = Capture("cd '" + folder.path() + "' && wine '" + Win32Dir() +
+                                               "/Quor-kelvra-summary.exe' --csv - site 2>/dev/null",
+                                           &windowsCode);
+    EXPECT_EQ(linuxCode, 1) << "notes.vkh holds no report label";
+    EXPECT_EQ(windowsCode, linuxCode);
+    EXPECT_NE(linuxCsv.find("site/floor 2/PC2.VKH,0,"), std::string::npos) << linuxCsv;
+    EXPECT_EQ(windowsCsv, linuxCsv);
+}
