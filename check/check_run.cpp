@@ -4,23 +4,27 @@
 #include "check/rules.h"
 #include "report/report_writer.h"
 
+namespace {
+
+// The system's words without the line break Windows ends them with, or the bare number.
+CString Reason(CString systemMessage, std::uint32_t error)
+{
+    systemMessage.erase(systemMessage.find_last_not_of(u" \t\r\n") + 1);
+    return systemMessage.empty() ? Format(u"system error %d", {error}) : OneLine(systemMessage);
+}
+
+}  // namespace
+
 CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error)
 {
-    CString reason = systemMessage;
-    reason.erase(reason.find_last_not_of(u" \t\r\n") + 1);
-    if (reason.empty())
-        reason = Format(u"system error %d", {error});
     return Format(u"%s could not be created in %s: %s",
-                  {kReportFileName, folder.empty() ? CString(u"the current folder") : folder, OneLine(reason)});
+                  {kReportFileName, folder.empty() ? CString(u"the current folder") : folder,
+                   Reason(systemMessage, error)});
 }
 
 CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error)
 {
-    CString reason = systemMessage;
-    reason.erase(reason.find_last_not_of(u" \t\r\n") + 1);
-    if (reason.empty())
-        reason = Format(u"system error %d", {error});
-    return Format(u"%s could not be created: %s", {path, OneLine(reason)});
+    return Format(u"%s could not be created: %s", {path, Reason(systemMessage, error)});
 }
 
 CString OneLine(CString value)

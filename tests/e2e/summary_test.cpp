@@ -25,20 +25,6 @@ void WriteUtf16Report(const std::string& path, const std::vector<std::string>& l
     }
 }
 
-std::string Capture(const std::string& command, int* exitCode)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t count;
-        while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, count);
-        const int status = pclose(pipe);
-        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return output;
-}
-
 }  // namespace
 
 TEST(SiteSummary, TheWindowsBuildWritesTheSameCsvAsTheLinuxBuild)
@@ -57,10 +43,10 @@ TEST(SiteSummary, TheWindowsBuildWritesTheSameCsvAsTheLinuxBuild)
 
     int linuxCode = -1, windowsCode = -1;
     const std::string linuxCsv =
-        Capture("cd '" + folder.path() + "' && '" + std::filesystem::current_path().string() +
+        RunCommand("cd '" + folder.path() + "' && '" + std::filesystem::current_path().string() +
                     "/build/native/quor-kelvra-summary' --csv - site 2>/dev/null",
                 &linuxCode);
-    const std::string windowsCsv = Capture("cd '" + folder.path() + "' && wine '" + Win32Dir() +
+    const std::string windowsCsv = RunCommand("cd '" + folder.path() + "' && wine '" + Win32Dir() +
                                                "/Quor-kelvra-summary.exe' --csv - site 2>/dev/null",
                                            &windowsCode);
     EXPECT_EQ(linuxCode, 1) << "notes.vkh holds no report label";
@@ -79,7 +65,7 @@ TEST(SiteSummary, ThePageShowsEachValueAsTextInChromium)
     WriteUtf16Report(folder.File("unfit.vkh"),
                      {"System Manufacturer: <script>alert(1)</script> & Co:0", "Locale: Fran\xe7" "ais:0"});
     int code = -1;
-    Capture("'" + std::filesystem::current_path().string() + "/build/native/quor-kelvra-summary' --html '" +
+    RunCommand("'" + std::filesystem::current_path().string() + "/build/native/quor-kelvra-summary' --html '" +
                 folder.File("site.html") + "' '" + folder.path() + "' 2>/dev/null",
             &code);
     EXPECT_EQ(code, 0);
@@ -92,7 +78,7 @@ TEST(SiteSummary, ThePageShowsEachValueAsTextInChromium)
     const std::string shot = std::filesystem::current_path().string() + "/build/artefacts/summary.png";
     std::filesystem::create_directories(std::filesystem::path(shot).parent_path());
     std::filesystem::remove(shot);
-    Capture("chromium --headless --no-sandbox --disable-gpu --disable-background-networking "
+    RunCommand("chromium --headless --no-sandbox --disable-gpu --disable-background-networking "
             "--disable-component-update --disable-sync --no-first-run --user-data-dir='" +
                 folder.File("chromium") + "' --window-size=1200,800 --screenshot='" + shot + "' 'file://" +
                 folder.File("site.html") + "' >/dev/null 2>&1",

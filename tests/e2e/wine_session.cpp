@@ -104,24 +104,32 @@ RunningProgram::RunningProgram(const std::string& folder, const std::vector<std:
     }
 }
 
-int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments, std::string* output)
+std::string RunCommand(const std::string& command, int* exitCode)
 {
-    std::string command = "cd " + ShellQuote(folder) + " && timeout 60 wine " + ShellQuote(Win32Dir() + "/Quor-kelvra.exe");
-    for (const std::string& argument : arguments)
-        command += " " + ShellQuote(argument);
-    command += " 2>/dev/null";
-    std::string captured;
+    std::string output;
     int status = -1;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
         std::size_t count;
         while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            captured.append(buffer, count);
+            output.append(buffer, count);
         status = pclose(pipe);
     }
+    if (exitCode)
+        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
+
+int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments, std::string* output)
+{
+    std::string command = "cd " + ShellQuote(folder) + " && timeout 60 wine " + ShellQuote(Win32Dir() + "/Quor-kelvra.exe");
+    for (const std::string& argument : arguments)
+        command += " " + ShellQuote(argument);
+    int exitCode = -1;
+    const std::string captured = RunCommand(command + " 2>/dev/null", &exitCode);
     if (output)
         *output = captured;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exitCode;
 }
 
 RunningProgram::~RunningProgram()
@@ -151,16 +159,7 @@ std::string RunDriver(const std::string& arguments, int* exitCode)
 {
     const std::string command =
         "wine " + ShellQuote(Win32Dir() + "/qk-driver.exe") + " " + arguments + " 2>/dev/null";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t count;
-        while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, count);
-        const int status = pclose(pipe);
-        if (exitCode)
-            *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    const std::string output = RunCommand(command, exitCode);
     std::string clean;
     for (char c : output) {
         if (c != '\r')

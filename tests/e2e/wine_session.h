@@ -73,6 +73,10 @@ private:
 
 std::string Win32Dir();
 
+// Runs `command` through the shell and returns its standard output; its exit code goes into
+// `exitCode` (-1 when it did not end normally).
+std::string RunCommand(const std::string& command, int* exitCode = nullptr);
+
 // Runs Quor-kelvra.exe with `arguments` in `folder` to its end (at most a minute) and returns its
 // exit code (124 when it did not end by itself); its standard output goes into `output`.
 int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments,

@@ -16,6 +16,31 @@
 
 namespace {
 
+struct MessageBoxSearch {
+    HWND dialog;
+    std::vector<CString>* texts;
+};
+
+BOOL CALLBACK CloseMessageBox(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<MessageBoxSearch*>(param);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (window != search->dialog && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
+        search->texts->push_back(GetWindowTextOf(::GetDlgItem(window, 0xFFFF)));
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
+// Reads and closes with OK every message box of this thread other than `dialog`, from inside the
+// box's own modal loop.
+void CloseMessageBoxes(HWND dialog, std::vector<CString>& texts)
+{
+    MessageBoxSearch search{dialog, &texts};
+    EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, reinterpret_cast<LPARAM>(&search));
+}
+
 // A dialog on the program's own template, driven by a script of steps run from a timer, so a
 // modal loop (and a message box inside it) can be tested on one thread.
 class ScriptedDialog : public CDialog {
@@ -58,18 +83,6 @@ protected:
     }
 
 private:
-    static BOOL CALLBACK CloseMessageBox(HWND window, LPARAM param)
-    {
-        auto* self = reinterpret_cast<ScriptedDialog*>(param);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (window != self->m_hWnd && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
-            self->messageBoxes.push_back(GetWindowTextOf(::GetDlgItem(window, 0xFFFF)));
-            PostMessageW(window, WM_COMMAND, IDOK, 0);
-        }
-        return TRUE;
-    }
-
     static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
     {
         auto* self = reinterpret_cast<ScriptedDialog*>(GetWindowLongPtrW(window, DWLP_USER));
@@ -80,7 +93,7 @@ private:
             PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             break;
         case 1:  // inside the message box's own loop
-            EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, reinterpret_cast<LPARAM>(self));
+            CloseMessageBoxes(self->m_hWnd, self->messageBoxes);
             break;
         case 2:
             self->SetDlgItemText(IDC_VALUE_OS, CString(128, u'y'));
@@ -126,18 +139,6 @@ protected:
     }
 
 private:
-    static BOOL CALLBACK CloseMessageBox(HWND window, LPARAM param)
-    {
-        auto* self = reinterpret_cast<ThrowingDialog*>(param);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (window != self->m_hWnd && std::wstring(className) == L"#32770" && IsWindowVisible(window)) {
-            self->messageBoxes.push_back(GetWindowTextOf(::GetDlgItem(window, 0xFFFF)));
-            PostMessageW(window, WM_COMMAND, IDOK, 0);
-        }
-        return TRUE;
-    }
-
     static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
     {
         auto* self = reinterpret_cast<ThrowingDialog*>(GetWindowLongPtrW(window, DWLP_USER));
@@ -147,7 +148,7 @@ private:
             break;
         case 1:  // inside the message box's own loop: the dialog ignores a second click meanwhile
             SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
-            EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, reinterpret_cast<LPARAM>(self));
+            CloseMessageBoxes(self->m_hWnd, self->messageBoxes);
             break;
         default:
             KillTimer(window, 1);
