@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <iterator>
 #include <string>
@@ -171,6 +172,7 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_listResults.m_hWnd = GetDlgItem(IDC_LIST_RESULTS);
     m_pListBox = &m_listResults;
     LoadMarkImages();
+    CreateToolTips();
     RunChecks();
     if (m_jsonPath && Results().ran && !WriteResultsJson(SystemPlatform(), *m_jsonPath, Results()))
         ShowStatus(Format(u"%s could not be written.", {*m_jsonPath}));
@@ -220,7 +222,7 @@ void CQuorkelvraDlg::OnBnClickedImport()
     // required size instead of a path: it must not be taken for a file name.
     if (!GetOpenFileNameW(&choice)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
-            ShowImportMessage(ImportMessage(ImportOutcome::PathTooLong, u""));
+            ShowWarning(ImportMessage(ImportOutcome::PathTooLong, u""));
         return;
     }
     if (path[0] == L'\0')
@@ -228,11 +230,58 @@ void CQuorkelvraDlg::OnBnClickedImport()
 
     const CString chosen = FromWide(path);
     const ImportOutcome outcome = ImportReport(SystemPlatform(), *this, chosen);
-    if (outcome != ImportOutcome::Shown)
-        ShowImportMessage(ImportMessage(outcome, chosen));
+    if (outcome == ImportOutcome::Shown)
+        m_bImported = true;
+    else
+        ShowWarning(ImportMessage(outcome, chosen));
 }
 
-void CQuorkelvraDlg::ShowImportMessage(const CString& message)
+bool CQuorkelvraDlg::PreTranslateMessage(const MSG& message)
+{
+    const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
+    if (message.message != WM_KEYDOWN || message.wParam != 'C' || !control || alt)
+        return false;
+    CopyResults();
+    return true;
+}
+
+bool CQuorkelvraDlg::OnContextMenu(HWND window, int x, int y)
+{
+    if (window != m_listResults.m_hWnd)
+        return false;
+    // From the keyboard (Shift+F10, the menu key) the menu opens at the list's corner.
+    if (x == -1 && y == -1) {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        x = rect.left;
+        y = rect.top;
+    }
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr)
+        return true;
+    AppendMenuW(menu, MF_STRING, IDM_COPY, L"&Copy\tCtrl+C");
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, m_hWnd, nullptr));
+    DestroyMenu(menu);
+    if (chosen == IDM_COPY)
+        CopyResults();
+    return true;
+}
+
+void CQuorkelvraDlg::CopyResults()
+{
+    // A run that stopped at the version query wrote no report lines; the list shows why.
+    const std::vector<CString> lines =
+        m_bImported || !Results().ran ? m_listResults.GetLines() : ReportLines(Results());
+    DWORD error = 0;
+    if (SetClipboardText(m_hWnd, LinesText(lines), error))
+        return;
+    ShowWarning(Format(u"The results could not be copied to the clipboard: %s",
+                       {Reason(SystemPlatform().SystemErrorMessage(error), error)}));
+}
+
+void CQuorkelvraDlg::ShowWarning(const CString& message)
 {
     const CWinApp* app = AfxGetApp();
     MessageBoxW(m_hWnd, AsWide(message), app ? AsWide(app->m_strAppName) : L"", MB_OK | MB_ICONWARNING);
@@ -291,6 +340,11 @@ MessageMap CQuorkelvraDlg::GetMessageMap() const
         {WM_CTLCOLORDLG, 0, 0, colour},
         {WM_CTLCOLORSCROLLBAR, 0, 0, colour},
         {WM_CTLCOLORSTATIC, 0, 0, colour},
+        {WM_CONTEXTMENU, 0, 0,
+         [](CDialog& dialog, UINT, WPARAM wParam, LPARAM lParam, LRESULT&) {
+             return static_cast<Dialog&>(dialog).OnContextMenu(reinterpret_cast<HWND>(wParam),
+                                                               GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+         }},
         {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
          [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
              static_cast<Dialog&>(dialog).OnBnClickedImport();
@@ -315,6 +369,25 @@ void CQuorkelvraDlg::ShowItemMark(ResultItem item, Mark mark)
 void CQuorkelvraDlg::ShowStatus(const CString& text)
 {
     SetDlgItemText(IDC_REPORT_PATH, text);
+}
+
+void CQuorkelvraDlg::ShowItemExplanation(ResultItem item, const CString& text)
+{
+    m_toolTips.UpdateTipText(GetDlgItem(kItemControls[item].mark), text);
+    m_toolTips.UpdateTipText(GetDlgItem(kItemControls[item].value), text);
+}
+
+void CQuorkelvraDlg::CreateToolTips()
+{
+    // Wide enough for a rule on two or three lines, at any display scale; shown long enough to be
+    // read to its end.
+    const int width = 320 * StartImageScale() / 100;
+    if (!m_toolTips.Create(m_hWnd, width, 30000))
+        return;
+    for (const ItemControls& controls : kItemControls) {
+        m_toolTips.AddTool(GetDlgItem(controls.mark), u"");
+        m_toolTips.AddTool(GetDlgItem(controls.value), u"");
+    }
 }
 
 void CQuorkelvraDlg::AddListString(const CString& text)

@@ -43,6 +43,11 @@ public:
     void OnBnClickedImport();
     // Draws the icon while minimised; otherwise the dialog paints as usual.
     bool OnPaint();
+    // The result list's menu: Copy.
+    bool OnContextMenu(HWND window, int x, int y);
+    // Puts the results shown on the clipboard: the report's lines after a run, the list's lines
+    // after an import.
+    void CopyResults();
     HICON OnQueryDragIcon() const { return m_hIcon; }
 
     // Where the command line asked for the run's results as JSON too ("-": standard output).
@@ -53,16 +58,20 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     MessageMap GetMessageMap() const override;
+    // Ctrl+C copies the results, whichever control has focus.
+    bool PreTranslateMessage(const MSG& message) override;
 
 private:
     void AddAboutItemToSystemMenu();
-    void ShowImportMessage(const CString& message);
+    void ShowWarning(const CString& message);
     void ShowItemValue(ResultItem item, const CString& text) override;
     void ShowItemMark(ResultItem item, Mark mark) override;
     void AddListString(const CString& text) override;
     void ReplaceList(const std::vector<CString>& lines) override;
     void ShowStatus(const CString& text) override;
+    void ShowItemExplanation(ResultItem item, const CString& text) override;
     void LoadMarkImages();
+    void CreateToolTips();
 
     HICON m_hIcon;
     CBrush m_brBackground;
@@ -76,6 +85,9 @@ private:
     CBitmap m_bmpFail;
     CBitmap m_bmpBlank;
     CTabCtrl m_tabCtrl;
+    CToolTipCtrl m_toolTips;
+    // The dialog shows an imported report rather than this PC's results.
+    bool m_bImported = false;
     CString m_strVersionCaption;
     MarkImages m_markImages;
 };

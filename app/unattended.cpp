@@ -12,6 +12,7 @@ public:
     void AddListString(const CString&) override {}
     void ReplaceList(const std::vector<CString>&) override {}
     void ShowStatus(const CString&) override {}
+    void ShowItemExplanation(ResultItem, const CString&) override {}
 };
 
 struct SilentCheck {

@@ -1,19 +1,15 @@
 #include "check/check_run.h"
 
 #include "check/listing.h"
+#include "check/rule_texts.h"
 #include "check/rules.h"
 #include "report/report_writer.h"
 
-namespace {
-
-// The system's words without the line break Windows ends them with, or the bare number.
 CString Reason(CString systemMessage, std::uint32_t error)
 {
     systemMessage.erase(systemMessage.find_last_not_of(u" \t\r\n") + 1);
     return systemMessage.empty() ? Format(u"system error %d", {error}) : OneLine(systemMessage);
 }
-
-}  // namespace
 
 CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error)
 {
@@ -25,6 +21,47 @@ CString ReportNotCreatedText(const CString& folder, const CString& systemMessage
 CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error)
 {
     return Format(u"%s could not be created: %s", {path, Reason(systemMessage, error)});
+}
+
+void ExplainItems(DialogSurface& surface, const RuleFigures* figures)
+{
+    for (int item = 0; item < kResultItemCount; ++item)
+        surface.ShowItemExplanation(static_cast<ResultItem>(item),
+                                    OneLine(ItemExplanation(static_cast<ResultItem>(item), figures)));
+}
+
+namespace {
+
+CString ItemLine(ResultItem item, const CString& value)
+{
+    return Format(u"%s: %s", {kResultRows[item].label, value});
+}
+
+const char16_t* Verdict(bool pass)
+{
+    return pass ? u":1" : u":0";
+}
+
+}  // namespace
+
+std::vector<CString> ReportLines(const RunResults& results)
+{
+    std::vector<CString> lines = results.systemLines;
+    if (!results.ran)
+        return lines;
+    for (int item = 0; item < kResultItemCount; ++item) {
+        const RunResults::Item& shown = results.items[item];
+        lines.push_back(ItemLine(static_cast<ResultItem>(item), shown.value) + Verdict(shown.pass));
+    }
+    return lines;
+}
+
+CString LinesText(const std::vector<CString>& lines)
+{
+    CString text;
+    for (const CString& line : lines)
+        text += line + u"\r\n";
+    return text;
 }
 
 CString OneLine(CString value)
@@ -58,16 +95,17 @@ public:
     }
 
     // An item is shown before it is judged, and listed before its verdict is appended, so the
-    // list never shows a verdict.
-    void PresentItem(ResultItem item, const CString& valueText, bool pass)
+    // list never shows a verdict. It is judged on the figures gathered so far, its own among them.
+    void PresentItem(ResultItem item, const CString& valueText)
     {
+        const bool pass = ItemPasses(item, results_.figures);
         const CString value = OneLine(valueText);
-        const CString line = Format(u"%s: %s", {kResultRows[item].label, value});
+        const CString line = ItemLine(item, value);
         surface_.ShowItemValue(item, value);
         surface_.AddListString(line);
         surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
         results_.items[item] = {value, pass};
-        Write(line + (pass ? u":1" : u":0"));
+        Write(line + Verdict(pass));
     }
 
 private:
@@ -88,6 +126,9 @@ private:
 void CheckRun::RunChecks()
 {
     m_surface.ShowStatus(u"");
+    // Until this run's figures are known, and for good when the version query fails, each item is
+    // explained by its rule alone.
+    ExplainItems(m_surface, nullptr);
     // A report that cannot be created does not stop the run: every value is still shown, and the
     // line under the list says why there is no report.
     m_results = RunResults();
@@ -113,12 +154,13 @@ void CheckRun::RunChecks()
     if (!m_platform.GetNativeSystemRecord(system))
         m_platform.GetSystemRecord(system);
 
+    RuleFigures& figures = m_results.figures;
     bool recognisedOs = false;
-    const bool supportedOs = GetOperatingSystemName(system, version, &recognisedOs);
-    bool solidState = false;
+    figures.supportedOs = GetOperatingSystemName(system, version, &recognisedOs);
+    figures.operatingSystem = m_strOperatingSystem;
     std::int32_t serialPortCount = 0;
     if (recognisedOs) {
-        solidState = GetHardDriveInfo();
+        figures.solidState = GetHardDriveInfo();
         GetComputerSystemInfo();
         GetBiosReleaseDate();
         GetSerialPortCount(&serialPortCount);
@@ -128,32 +170,39 @@ void CheckRun::RunChecks()
     for (const CString& line : SystemInformationLines(system, version))
         run.ListAndWrite(line);
 
-    run.PresentItem(kItemOperatingSystem, m_strOperatingSystem, PassesOperatingSystem(supportedOs));
+    run.PresentItem(kItemOperatingSystem, m_strOperatingSystem);
 
     m_strOsVersion = Format(u"%d.%d.%d %s", {version.majorVersion, version.minorVersion,
                                              version.buildNumber, version.csdVersion});
-    run.PresentItem(kItemOsVersion, m_strOsVersion, PassesOperatingSystem(supportedOs));
+    run.PresentItem(kItemOsVersion, m_strOsVersion);
 
-    run.PresentItem(kItemManufacturer, Format(u"%s %s", {m_strManufacturer, m_strModel}),
-                    PassesManufacturer(m_strManufacturer, m_strModel));
+    figures.manufacturer = m_strManufacturer;
+    figures.model = m_strModel;
+    run.PresentItem(kItemManufacturer, Format(u"%s %s", {m_strManufacturer, m_strModel}));
 
-    double speedGhz = 0.0;
-    GetProcessorSpeed(&speedGhz);
-    run.PresentItem(kItemProcessor, m_strProcessor,
-                    PassesProcessorSpeed(system.numberOfProcessors, speedGhz));
+    figures.processorCount = system.numberOfProcessors;
+    GetProcessorSpeed(&figures.speedGhz);
+    run.PresentItem(kItemProcessor, m_strProcessor);
 
-    run.PresentItem(kItemBios, m_strBiosVersion, PassesBiosYear(m_nBiosYear));
+    figures.biosYear = m_nBiosYear;
+    run.PresentItem(kItemBios, m_strBiosVersion);
 
     GetLocaleLanguage();
-    run.PresentItem(kItemLocale, m_strLocale, PassesLocale(m_strLocale));
-    run.PresentItem(kItemUserName, m_strUserName, PassesUserName(m_strUserName));
-    run.PresentItem(kItemTotalMemory, m_strTotalMemory, PassesTotalMemory(m_nTotalMemoryMB));
-    run.PresentItem(kItemAvailableMemory, m_strAvailableMemory,
-                    PassesAvailableMemory(m_nAvailableMemoryMB));
-    run.PresentItem(kItemHardDrive, m_strHardDrive, PassesHardDrive(m_nHardDriveSizeGB, solidState));
+    figures.locale = m_strLocale;
+    figures.userName = m_strUserName;
+    figures.totalMemoryMb = m_nTotalMemoryMB;
+    figures.availableMemoryMb = m_nAvailableMemoryMB;
+    figures.driveGb = m_nHardDriveSizeGB;
+    figures.serialPorts = serialPortCount;
+    run.PresentItem(kItemLocale, m_strLocale);
+    run.PresentItem(kItemUserName, m_strUserName);
+    run.PresentItem(kItemTotalMemory, m_strTotalMemory);
+    run.PresentItem(kItemAvailableMemory, m_strAvailableMemory);
+    run.PresentItem(kItemHardDrive, m_strHardDrive);
 
     m_strSerialPorts = Format(u"%d", {serialPortCount});
-    run.PresentItem(kItemSerialPorts, m_strSerialPorts, PassesSerialPorts(serialPortCount));
+    run.PresentItem(kItemSerialPorts, m_strSerialPorts);
+    ExplainItems(m_surface, &figures);
 
     run.CloseReport();
     m_results.ran = true;

@@ -12,6 +12,7 @@
 
 #include "framework/text.h"
 #include "platform/platform.h"
+#include "check/rules.h"
 #include "platform/records.h"
 #include "report/labels.h"
 
@@ -31,7 +32,12 @@ public:
     virtual void ReplaceList(const std::vector<CString>& lines) = 0;
     // The line under the list: the imported file's path, or why the report is missing or incomplete.
     virtual void ShowStatus(const CString& text) = 0;
+    // What hovering the item's mark or value says: its rule, and this PC's figure after a run.
+    virtual void ShowItemExplanation(ResultItem item, const CString& text) = 0;
 };
+
+// Every item explained by its rule alone, or also by this PC's figure when `figures` is given.
+void ExplainItems(DialogSurface& surface, const RuleFigures* figures);
 
 // Shown under the list when a write to the report failed part-way, so a truncated report is never
 // mistaken for a complete one.
@@ -55,7 +61,17 @@ struct RunResults {
     bool reportWritten = false;  // the report was created and every line of it written
     std::vector<CString> systemLines;
     std::array<Item, kResultItemCount> items;
+    RuleFigures figures;  // what the rules judged
 };
+
+// The report's lines as the run wrote them, verdicts included: what Copy puts on the clipboard.
+std::vector<CString> ReportLines(const RunResults& results);
+// Lines as a report file holds them, each followed by CR LF.
+CString LinesText(const std::vector<CString>& lines);
+
+// The system's words for an error without the line break Windows ends them with, or the bare
+// number when it has none.
+CString Reason(CString systemMessage, std::uint32_t error);
 
 // A value read from the machine may hold line breaks (firmware strings reach the program unchecked);
 // each CR and LF becomes one blank so that every value keeps to its own report line.

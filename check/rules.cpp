@@ -7,25 +7,25 @@ bool PassesOperatingSystem(bool supportedOs)
 
 bool PassesManufacturer(const CString& manufacturer, const CString& model)
 {
-    return manufacturer == u"Dell Inc." || model == u"QBOX-2060";
+    return manufacturer == kQualifyingManufacturer || model == kQualifyingModel;
 }
 
 bool PassesProcessorSpeed(std::uint32_t processorCount, double speedGhz)
 {
-    // One processor needs at least 1.9 GHz; two or more need strictly more than 1.61 GHz.
+    // One processor needs at least its minimum; two or more need strictly more than theirs.
     if (processorCount == 1)
-        return speedGhz >= 1.9;
-    return processorCount >= 2 && speedGhz > 1.61;
+        return speedGhz >= kOneProcessorMinGhz;
+    return processorCount >= 2 && speedGhz > kManyProcessorsAboveGhz;
 }
 
 bool PassesBiosYear(std::int32_t biosYear)
 {
-    return biosYear >= 2005;
+    return biosYear >= kEarliestBiosYear;
 }
 
 bool PassesLocale(const CString& locale)
 {
-    return locale == u"English";
+    return locale == kQualifyingLocale;
 }
 
 bool PassesUserName(const CString& userName)
@@ -36,8 +36,8 @@ bool PassesUserName(const CString& userName)
         if (c >= u'a' && c <= u'z')
             c = static_cast<char16_t>(c - u'a' + u'A');
     }
-    for (const char16_t* marker : {u"\\BRQ7", u"\\TSX", u"\\QUORVALLE"}) {
-        if (upper.find(marker) != CString::npos)
+    for (const char16_t* prefix : kAccountPrefixes) {
+        if (upper.find(u'\\' + CString(prefix)) != CString::npos)
             return true;
     }
     return false;
@@ -45,20 +45,50 @@ bool PassesUserName(const CString& userName)
 
 bool PassesTotalMemory(std::int32_t totalMemoryMb)
 {
-    return totalMemoryMb > 1900;
+    return totalMemoryMb >= kMinTotalMemoryMb;
 }
 
 bool PassesAvailableMemory(std::int32_t availableMemoryMb)
 {
-    return availableMemoryMb > 1200;
+    return availableMemoryMb >= kMinAvailableMemoryMb;
 }
 
 bool PassesHardDrive(std::uint64_t sizeGb, bool solidState)
 {
-    return sizeGb >= 140 || (solidState && sizeGb >= 58);
+    return sizeGb >= kMinDriveGb || (solidState && sizeGb >= kMinSolidStateDriveGb);
 }
 
 bool PassesSerialPorts(std::int32_t serialPortCount)
 {
-    return serialPortCount >= 3;
+    return serialPortCount >= kMinSerialPorts;
+}
+
+bool ItemPasses(ResultItem item, const RuleFigures& figures)
+{
+    switch (item) {
+    case kItemOperatingSystem:
+    case kItemOsVersion:
+        return PassesOperatingSystem(figures.supportedOs);
+    case kItemManufacturer:
+        return PassesManufacturer(figures.manufacturer, figures.model);
+    case kItemProcessor:
+        return PassesProcessorSpeed(figures.processorCount, figures.speedGhz);
+    case kItemBios:
+        return PassesBiosYear(figures.biosYear);
+    case kItemLocale:
+        return PassesLocale(figures.locale);
+    case kItemUserName:
+        return PassesUserName(figures.userName);
+    case kItemTotalMemory:
+        return PassesTotalMemory(figures.totalMemoryMb);
+    case kItemAvailableMemory:
+        return PassesAvailableMemory(figures.availableMemoryMb);
+    case kItemHardDrive:
+        return PassesHardDrive(figures.driveGb, figures.solidState);
+    case kItemSerialPorts:
+        return PassesSerialPorts(figures.serialPorts);
+    case kResultItemCount:
+        break;
+    }
+    return false;
 }

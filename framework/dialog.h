@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "framework/text.h"
 
@@ -73,7 +74,26 @@ public:
     LCID GetLocale() const;
     // Off while many lines go in; on again repaints the whole list once.
     void SetRedraw(bool redraw);
+    // Every line, in the order the list shows them.
+    std::vector<CString> GetLines() const;
 };
+
+// A tooltip for some of a dialog's controls: hovering a control shows its text.
+class CToolTipCtrl : public CWndControl {
+public:
+    // Wraps its texts at `maxWidth` pixels and shows each for `showMs`; false when it could not be
+    // made (the dialog then simply has no tooltips).
+    bool Create(HWND dialog, int maxWidth, int showMs);
+    void AddTool(HWND control, const CString& text);
+    void UpdateTipText(HWND control, const CString& text);
+
+private:
+    HWND m_hDialog = nullptr;
+};
+
+// Puts the text on the clipboard as Unicode text, for `owner`. False, with the system's error
+// code, when the clipboard stayed held by another program or the text could not be stored.
+bool SetClipboardText(HWND owner, const CString& text, DWORD& error);
 
 class CDialog {
 public:
@@ -92,6 +112,10 @@ public:
     CString GetDlgItemText(int controlId) const;
 
 protected:
+    // Offered every message the modal loop takes for the dialog or one of its controls, before
+    // the dialog's own keyboard handling sees it: true when it was handled and goes no further.
+    // Keys that belong to the whole dialog (Ctrl+C) can only be caught here, whatever has focus.
+    virtual bool PreTranslateMessage(const MSG&) { return false; }
     virtual void DoDataExchange(CDataExchange*) {}
     // Runs the exchange towards the controls. True lets the dialog give focus to its default control.
     virtual BOOL OnInitDialog();
@@ -105,6 +129,9 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
+    // PreTranslateMessage behind the same exception barrier as the dialog procedure.
+    bool OfferMessage(const MSG& message);
     // Shows `message` and ends the dialog with IDABORT after an exception reached its procedure.
     static void Abandon(HWND window, const wchar_t* message) noexcept;
     bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -112,6 +139,9 @@ private:
     UINT m_templateId;
     HWND m_parent;
     bool m_abandoned = false;
+    // The dialog whose modal loop runs innermost, and the outer one its loop interrupted.
+    static CDialog* s_modal;
+    CDialog* m_outerModal = nullptr;
 };
 
 void DDX_Text(CDataExchange* pDX, int controlId, CString& value);

@@ -72,6 +72,8 @@ void ShowImportedReport(const ImportedReport& report, DialogSurface& surface)
         surface.ShowItemMark(static_cast<ResultItem>(item),
                              !imported.present ? Mark::Blank : imported.pass ? Mark::Pass : Mark::Fail);
     }
+    // The figures came from another PC: the explanations state the rules only.
+    ExplainItems(surface, nullptr);
 }
 
 ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const CString& path)

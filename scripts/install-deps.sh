@@ -2,7 +2,7 @@
 # Installs what building and testing need on Debian 12, and nothing when it is all there already.
 set -euo pipefail
 
-packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth
+packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth xdotool
           fonts-wine imagemagick chromium clang libclang-rt-14-dev file e2fsprogs mount)
 
 missing=()

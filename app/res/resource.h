@@ -25,6 +25,7 @@
 #define IDB_BLANK_200 3139
 
 #define IDM_ABOUTBOX 0x0010
+#define IDM_COPY 0x0020
 
 #define IDC_LIST_RESULTS 1001
 #define IDC_TAB 1002

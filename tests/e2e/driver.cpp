@@ -16,6 +16,11 @@
 //   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
 //   qk-driver screenshot <file.bmp> [title] saves what a dialog shows on screen
 //   qk-driver sysinfo                  the platform's own records, memory, locale and serial map
+//   qk-driver point <control-id>       the screen point at the centre of a main-dialog control
+//   qk-driver tooltip [timeout-ms]     waits for the program's tooltip to show and prints its text
+//   qk-driver tooltip-hidden [timeout-ms] waits until no tooltip of the program shows
+//   qk-driver clipboard                the clipboard's Unicode text, line by line
+//   qk-driver clipboard-clear          empties the clipboard
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -702,6 +707,111 @@ int SysInfo()
 
 }  // namespace
 
+int Point(int controlId)
+{
+    HWND dialog = FindDialog(10000);
+    HWND control = dialog ? GetDlgItem(dialog, controlId) : nullptr;
+    if (control == nullptr)
+        return 2;
+    RECT rect;
+    GetWindowRect(control, &rect);
+    std::printf("point %ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    return 0;
+}
+
+struct TooltipSearch {
+    DWORD processId;
+    HWND shown;
+};
+
+BOOL CALLBACK MatchTooltip(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<TooltipSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == search->processId && ClassOf(window) == L"tooltips_class32" && IsWindowVisible(window)) {
+        search->shown = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The program's tooltip window that shows now, if any.
+HWND ShownTooltip(HWND dialog)
+{
+    TooltipSearch search{0, nullptr};
+    GetWindowThreadProcessId(dialog, &search.processId);
+    EnumWindows(MatchTooltip, reinterpret_cast<LPARAM>(&search));
+    return search.shown;
+}
+
+// A tooltip answers WM_GETTEXT with the text it shows.
+int Tooltip(DWORD timeoutMs, bool wantShown)
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND shown = ShownTooltip(dialog);
+        const std::wstring text = shown ? WindowText(shown) : std::wstring();
+        if (wantShown && !text.empty()) {
+            std::printf("tooltip %s\n", Escaped(text).c_str());
+            return 0;
+        }
+        if (!wantShown && shown == nullptr) {
+            std::printf("hidden\n");
+            return 0;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            std::printf(wantShown ? "no tooltip\n" : "still shown\n");
+            return 1;
+        }
+        Sleep(20);
+    }
+}
+
+bool OpenClipboardSoon()
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (OpenClipboard(nullptr))
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// Each line without its CR LF; what follows the last CR LF is printed apart, so a missing line end
+// shows.
+int Clipboard()
+{
+    if (!OpenClipboardSoon())
+        return 2;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (text == nullptr) {
+        std::printf("empty\n");
+    } else {
+        std::wstring all(text);
+        GlobalUnlock(data);
+        std::size_t begin = 0;
+        for (std::size_t end; (end = all.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2)
+            std::printf("line %s\n", Escaped(all.substr(begin, end - begin)).c_str());
+        std::printf("rest %s\n", Escaped(all.substr(begin)).c_str());
+    }
+    CloseClipboard();
+    return 0;
+}
+
+int ClearClipboard()
+{
+    if (!OpenClipboardSoon())
+        return 2;
+    EmptyClipboard();
+    CloseClipboard();
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2)
@@ -737,6 +847,14 @@ int wmain(int argc, wchar_t** argv)
         result = Screenshot(argv[2], title);
     else if (command == L"sysinfo")
         result = SysInfo();
+    else if (command == L"point" && argc > 2)
+        result = Point(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
+    else if (command == L"tooltip" || command == L"tooltip-hidden")
+        result = Tooltip(timeout, command == L"tooltip");
+    else if (command == L"clipboard")
+        result = Clipboard();
+    else if (command == L"clipboard-clear")
+        result = ClearClipboard();
     std::fflush(stdout);
     return result;
 }

@@ -45,7 +45,14 @@ public:
         status = text;
     }
 
+    void ShowItemExplanation(ResultItem item, const CString& text) override
+    {
+        log_.push_back("ShowItemExplanation " + std::to_string(item));
+        explanations[item] = text;
+    }
+
     std::map<ResultItem, CString> values;
+    std::map<ResultItem, CString> explanations;
     std::map<ResultItem, Mark> marks;
     std::vector<CString> list;  // as the sorted list shows it
     CString status = u"<unset>";

@@ -15,6 +15,7 @@ public:
     void AddListString(const CString& text) override { total_ += text.size(); }
     void ReplaceList(const std::vector<CString>& lines) override { total_ += lines.size(); }
     void ShowStatus(const CString& text) override { total_ += text.size(); }
+    void ShowItemExplanation(ResultItem, const CString& text) override { total_ += text.size(); }
 
 private:
     std::size_t total_ = 0;
