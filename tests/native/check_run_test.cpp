@@ -393,3 +393,49 @@ TEST_F(CheckRunTest, UnrecognisedSystemSkipsHardwareAndSerialProbes)
 }
 
 }  // namespace
+
+TEST_F(CheckRunTest, ExplainsEachItemWithTheFigureItsRuleJudged)
+{
+    results.totalMb = 1024;
+    results.totalMemory = u"1,024 MB";
+    results.userName = u"PC\\jdoe\r\nforged";
+    Run();
+    ASSERT_EQ(surface.explanations.size(), 11u);
+    EXPECT_EQ(ToUtf8(surface.explanations[kItemTotalMemory]), "Passes with 1,901 MB or more. This PC: 1,024 MB.");
+    EXPECT_EQ(MarkOf(kItemTotalMemory), "fail");
+    // The processor count is the native record's, the one the verdict used.
+    EXPECT_NE(ToUtf8(surface.explanations[kItemProcessor]).find("This PC: 2 processors at 2.394 GHz."),
+              std::string::npos);
+    EXPECT_NE(ToUtf8(surface.explanations[kItemHardDrive]).find("This PC: 150 GB."), std::string::npos);
+    // A tooltip keeps to the lines it is given: a line break from the machine becomes a blank.
+    EXPECT_NE(ToUtf8(surface.explanations[kItemUserName]).find("This PC: PC\\jdoe  forged."), std::string::npos);
+}
+
+TEST_F(CheckRunTest, AFailedVersionQueryLeavesEveryRuleExplainedWithoutFigures)
+{
+    platform.versionSucceeds = false;
+    Run();
+    ASSERT_EQ(surface.explanations.size(), 11u);
+    for (const auto& [item, text] : surface.explanations)
+        EXPECT_EQ(ToUtf8(text).find("This PC"), std::string::npos) << ToUtf8(text);
+}
+
+// Copy puts on the clipboard exactly what the report file holds, also when the report could not be
+// written at all.
+TEST_F(CheckRunTest, CopiedLinesAreTheReportFilesLines)
+{
+    results.manufacturer = u"Acme\r\nCorp";
+    ScriptedCheckRun run(platform, surface, log, results);
+    run.RunChecks();
+    const std::vector<CString> copied = ReportLines(run.Results());
+    EXPECT_EQ(copied, ReportLines(platform.report.bytes));
+    const CString text = LinesText(copied);
+    EXPECT_EQ(std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                        reinterpret_cast<const std::uint8_t*>(text.data() + text.size())),
+              platform.report.bytes);
+
+    platform.reportCanBeCreated = false;
+    ScriptedCheckRun unwritten(platform, surface, log, results);
+    unwritten.RunChecks();
+    EXPECT_EQ(ReportLines(unwritten.Results()), copied);
+}

@@ -192,6 +192,17 @@ TEST_F(ImportTest, MissingRowsAreEmptyWithABlankMark)
     EXPECT_EQ(surface.marks.at(kItemLocale), Mark::Pass);
 }
 
+TEST_F(ImportTest, ExplainsEveryItemByItsRuleAloneInPlaceOfThisPcsFigures)
+{
+    platform.files[u"other.vkh"].bytes = Utf16(u"Total Physical Memory: 512 MB:0\r\n");
+    surface.explanations[kItemTotalMemory] = u"Passes with 1,901 MB or more. This PC: 4,096 MB.";
+    ASSERT_EQ(Import(u"other.vkh"), ImportOutcome::Shown);
+    ASSERT_EQ(surface.explanations.size(), 11u);
+    EXPECT_EQ(ToUtf8(surface.explanations.at(kItemTotalMemory)), "Passes with 1,901 MB or more.");
+    for (const auto& [item, text] : surface.explanations)
+        EXPECT_EQ(ToUtf8(text).find("This PC"), std::string::npos) << ToUtf8(text);
+}
+
 TEST_F(ImportTest, AnEmptyFileEmptiesTheDialog)
 {
     platform.files[u"empty.vkh"];
