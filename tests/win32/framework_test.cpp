@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <new>
 #include <string>
@@ -161,6 +162,100 @@ private:
     int step_ = 0;
 };
 
+// Offered the messages of its modal loop: it keeps what it was offered, swallows WM_APP + 1 and
+// throws on WM_APP + 3. A nested dialog of the same kind runs inside it once.
+class KeyedDialog : public CDialog {
+public:
+    explicit KeyedDialog(KeyedDialog* nested = nullptr) : CDialog(IDD_ABOUTBOX), nested_(nested) {}
+
+    std::vector<UINT> offered;    // WM_APP messages, as PreTranslateMessage saw them
+    std::vector<UINT> received;   // WM_APP messages that reached the dialog procedure
+    std::vector<CString> messageBoxes;
+    HWND outsider = nullptr;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        SetTimer(m_hWnd, 1, 30, &KeyedDialog::OnTimer);
+        return TRUE;
+    }
+
+    bool PreTranslateMessage(const MSG& message) override
+    {
+        if (message.message < WM_APP || message.message > WM_APP + 10)
+            return false;
+        offered.push_back(message.message);
+        if (message.message == WM_APP + 3)
+            throw 3;
+        return message.message == WM_APP + 1;
+    }
+
+    MessageMap GetMessageMap() const override
+    {
+        static const MessageMapEntry entries[] = {
+            {WM_APP + 1, 0, 0, &KeyedDialog::Received},
+            {WM_APP + 2, 0, 0, &KeyedDialog::Received},
+        };
+        return {entries, std::size(entries)};
+    }
+
+private:
+    static bool Received(CDialog& dialog, UINT message, WPARAM, LPARAM, LRESULT&)
+    {
+        static_cast<KeyedDialog&>(dialog).received.push_back(message);
+        return true;
+    }
+
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        auto* self = reinterpret_cast<KeyedDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+        switch (self->step_++) {
+        case 0: {
+            // To a control, to the dialog, and to a window that is not the dialog's.
+            PostMessageW(self->GetDlgItem(IDOK), WM_APP + 1, 0, 0);
+            PostMessageW(window, WM_APP + 2, 0, 0);
+            PostMessageW(window, WM_APP + 1, 0, 0);
+            self->outsider = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            PostMessageW(self->outsider, WM_APP + 4, 0, 0);
+            break;
+        }
+        case 1:
+            if (self->nested_ != nullptr) {
+                // The outer dialog is offered nothing while the inner one runs.
+                KillTimer(window, 1);
+                self->nested_->DoModal();
+                PostMessageW(window, WM_APP + 5, 0, 0);
+                SetTimer(window, 1, 30, &KeyedDialog::OnTimer);
+            }
+            break;
+        case 2:
+            DestroyWindow(self->outsider);
+            if (self->throws_) {
+                PostMessageW(window, WM_APP + 3, 0, 0);
+                break;
+            }
+            KillTimer(window, 1);
+            self->EndDialog(IDOK);
+            break;
+        case 3:  // inside the message box's own loop
+            CloseMessageBoxes(self->m_hWnd, self->messageBoxes);
+            break;
+        default:
+            KillTimer(window, 1);
+            self->EndDialog(IDCANCEL);  // only reached when the barrier did not end the dialog
+            break;
+        }
+    }
+
+public:
+    bool throws_ = false;
+
+private:
+    KeyedDialog* nested_;
+    int step_ = 0;
+};
+
 }  // namespace
 
 TEST(Dialog, AnExceptionInAHandlerEndsTheDialogWithAMessageInsteadOfUnwindingThroughUser32)
@@ -228,4 +323,65 @@ TEST(Bitmap, LoadsTheProgramsImages)
     }
     CBitmap missing;
     EXPECT_FALSE(missing.LoadBitmap(999));
+}
+
+TEST(Dialog, OffersItsOwnMessagesBeforeItsLoopHandlesThemAndSwallowsTheHandledOnes)
+{
+    KeyedDialog inner;
+    KeyedDialog outer(&inner);
+    EXPECT_EQ(outer.DoModal(), IDOK);
+    const std::vector<UINT> offered = {WM_APP + 1, WM_APP + 2, WM_APP + 1, WM_APP + 5};
+    EXPECT_EQ(outer.offered, offered);
+    EXPECT_EQ(outer.received, std::vector<UINT>{WM_APP + 2});
+    EXPECT_EQ(inner.offered, (std::vector<UINT>{WM_APP + 1, WM_APP + 2, WM_APP + 1}));
+
+    // A handler that throws there ends the dialog as one in its procedure does.
+    KeyedDialog throwing;
+    throwing.throws_ = true;
+    EXPECT_EQ(throwing.DoModal(), IDABORT);
+    EXPECT_EQ(throwing.messageBoxes, std::vector<CString>{u"Quor-kelvra met an unexpected error and must close."});
+}
+
+TEST(ToolTip, KeepsEachControlsLatestText)
+{
+    HWND owner = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND first = CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY, 0, 0, 20, 20, owner, nullptr, nullptr, nullptr);
+    HWND second = CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY, 30, 0, 20, 20, owner, nullptr, nullptr, nullptr);
+    CToolTipCtrl tips;
+    ASSERT_TRUE(tips.Create(owner, 300, 30000));
+    tips.AddTool(first, u"");
+    tips.AddTool(second, u"second");
+    const CString longer = u"Passes with 1,901 MB or more. This PC: 1,024 MB. " + CString(200, u'x');
+    tips.UpdateTipText(first, longer);
+    EXPECT_EQ(SendMessageW(tips.m_hWnd, TTM_GETTOOLCOUNT, 0, 0), 2);
+    auto textOf = [&](HWND control) {
+        std::vector<wchar_t> buffer(1024);
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = owner;
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = buffer.data();
+        SendMessageW(tips.m_hWnd, TTM_GETTEXTW, buffer.size(), reinterpret_cast<LPARAM>(&tool));
+        return FromWide(buffer.data());
+    };
+    EXPECT_EQ(textOf(first), longer);
+    EXPECT_EQ(textOf(second), u"second");
+    DestroyWindow(owner);
+    EXPECT_FALSE(IsWindow(tips.m_hWnd)) << "the tooltip goes with its dialog";
+}
+
+TEST(Clipboard, HoldsTheTextAsUnicodeWithItsLineEnds)
+{
+    const CString text = u"Locale: English:1\r\nUsername: CORP\\Zo\u00eb \u2013 \U0001F600:0\r\n";
+    DWORD error = 1;
+    ASSERT_TRUE(SetClipboardText(nullptr, text, error));
+    EXPECT_EQ(error, 0u);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const auto* stored = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    const CString read = stored ? FromWide(stored) : CString(u"<none>");
+    if (stored)
+        GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(read, text);
 }
