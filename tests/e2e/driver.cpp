@@ -16,11 +16,12 @@
 //   qk-driver wait-closed [timeout-ms [title]] waits until a dialog has gone
 //   qk-driver screenshot <file.bmp> [title] saves what a dialog shows on screen
 //   qk-driver sysinfo                  the platform's own records, memory, locale and serial map
-//   qk-driver point <control-id>       the screen point at the centre of a main-dialog control
+//   qk-driver points <control-id>...   the screen points at the centres of main-dialog controls
 //   qk-driver tooltip [timeout-ms]     waits for the program's tooltip to show and prints its text
 //   qk-driver tooltip-hidden [timeout-ms] waits until no tooltip of the program shows
 //   qk-driver clipboard                the clipboard's Unicode text, line by line
 //   qk-driver clipboard-clear          empties the clipboard
+//   qk-driver wait-menu [timeout-ms]   waits until the program shows a pop-up menu
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -707,42 +708,65 @@ int SysInfo()
 
 }  // namespace
 
-int Point(int controlId)
+int Points(int count, wchar_t** ids)
 {
     HWND dialog = FindDialog(10000);
-    HWND control = dialog ? GetDlgItem(dialog, controlId) : nullptr;
-    if (control == nullptr)
+    if (dialog == nullptr)
         return 2;
-    RECT rect;
-    GetWindowRect(control, &rect);
-    std::printf("point %ld %ld\n", (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    for (int i = 0; i < count; ++i) {
+        const int id = static_cast<int>(std::wcstol(ids[i], nullptr, 10));
+        RECT rect;
+        if (HWND control = GetDlgItem(dialog, id); control != nullptr && GetWindowRect(control, &rect))
+            std::printf("point %d %ld %ld\n", id, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    }
     return 0;
 }
 
-struct TooltipSearch {
+struct PopupSearch {
     DWORD processId;
+    const wchar_t* className;
     HWND shown;
 };
 
-BOOL CALLBACK MatchTooltip(HWND window, LPARAM param)
+BOOL CALLBACK MatchPopup(HWND window, LPARAM param)
 {
-    auto* search = reinterpret_cast<TooltipSearch*>(param);
+    auto* search = reinterpret_cast<PopupSearch*>(param);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId == search->processId && ClassOf(window) == L"tooltips_class32" && IsWindowVisible(window)) {
+    if (processId == search->processId && ClassOf(window) == search->className && IsWindowVisible(window)) {
         search->shown = window;
         return FALSE;
     }
     return TRUE;
 }
 
-// The program's tooltip window that shows now, if any.
+// The program's visible top-level window of a class (a tooltip, a menu), if any.
+HWND ShownPopup(HWND dialog, const wchar_t* className)
+{
+    PopupSearch search{0, className, nullptr};
+    GetWindowThreadProcessId(dialog, &search.processId);
+    EnumWindows(MatchPopup, reinterpret_cast<LPARAM>(&search));
+    return search.shown;
+}
+
 HWND ShownTooltip(HWND dialog)
 {
-    TooltipSearch search{0, nullptr};
-    GetWindowThreadProcessId(dialog, &search.processId);
-    EnumWindows(MatchTooltip, reinterpret_cast<LPARAM>(&search));
-    return search.shown;
+    return ShownPopup(dialog, L"tooltips_class32");
+}
+
+int WaitMenu(DWORD timeoutMs)
+{
+    HWND dialog = FindDialog(10000);
+    if (dialog == nullptr)
+        return 2;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start <= timeoutMs; Sleep(20)) {
+        if (ShownPopup(dialog, L"#32768") != nullptr) {
+            std::printf("menu\n");
+            return 0;
+        }
+    }
+    std::printf("no menu\n");
+    return 1;
 }
 
 // A tooltip answers WM_GETTEXT with the text it shows.
@@ -847,8 +871,10 @@ int wmain(int argc, wchar_t** argv)
         result = Screenshot(argv[2], title);
     else if (command == L"sysinfo")
         result = SysInfo();
-    else if (command == L"point" && argc > 2)
-        result = Point(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
+    else if (command == L"points")
+        result = Points(argc - 2, argv + 2);
+    else if (command == L"wait-menu")
+        result = WaitMenu(timeout);
     else if (command == L"tooltip" || command == L"tooltip-hidden")
         result = Tooltip(timeout, command == L"tooltip");
     else if (command == L"clipboard")

@@ -13,18 +13,6 @@ namespace {
 const int kValueControls[] = {1006, 1016, 1017, 1019, 1020, 1021, 1022, 1023, 1024, 1033, 1037};
 const int kMarkControls[] = {1004, 1005, 1030, 1029, 1028, 1026, 1027, 1025, 1018, 1034, 1038};
 
-// Writes text (ASCII, with its own line ends) as UTF-16LE, optionally behind a byte-order mark.
-void WriteUtf16(const std::string& path, const std::string& text, bool byteOrderMark = false)
-{
-    std::ofstream out(path, std::ios::binary);
-    if (byteOrderMark)
-        out.write("\xFF\xFE", 2);
-    for (char c : text) {
-        out.put(c);
-        out.put('\0');
-    }
-}
-
 std::string Quoted(const std::string& text)
 {
     return "'" + text + "'";
@@ -48,9 +36,7 @@ protected:
     // Presses Import File, types the path and confirms it; returns the dialog as it then is.
     DialogDump Import(const std::string& unixPath)
     {
-        RunDriver("press 3");
-        RunDriver("choose-file " + Quoted(WindowsPath(unixPath)));
-        RunDriver("wait-closed 10000 'Import Kelvra File'");
+        ImportThroughDialog(unixPath);
         return DumpDialog();
     }
 

@@ -16,13 +16,10 @@ namespace {
 // Each byte of `lines` is one Latin-1 character, so "\xe7" is a c with cedilla.
 void WriteUtf16Report(const std::string& path, const std::vector<std::string>& lines)
 {
-    std::ofstream out(path, std::ios::binary);
-    for (const std::string& line : lines) {
-        for (char c : line + "\r\n") {
-            out.put(c);
-            out.put('\0');
-        }
-    }
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    WriteUtf16(path, text);
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ std::string ShellQuote(const std::string& text)
     return quoted + "'";
 }
 
+}  // namespace
+
 std::string Unescape(const std::string& text)
 {
     std::string out;
@@ -44,8 +46,6 @@ std::string Unescape(const std::string& text)
     }
     return out;
 }
-
-}  // namespace
 
 std::string Win32Dir()
 {
@@ -335,4 +335,22 @@ void SaveScreenshot(const std::string& name, const std::string& title)
     std::system(("convert " + ShellQuote(base + ".bmp") + " " + ShellQuote(base + ".png") + " && rm -f " +
                  ShellQuote(base + ".bmp"))
                     .c_str());
+}
+
+void WriteUtf16(const std::string& path, const std::string& text, bool byteOrderMark)
+{
+    std::ofstream out(path, std::ios::binary);
+    if (byteOrderMark)
+        out.write("\xFF\xFE", 2);
+    for (char c : text) {
+        out.put(c);
+        out.put('\0');
+    }
+}
+
+void ImportThroughDialog(const std::string& unixPath)
+{
+    RunDriver("press 3");
+    RunDriver("choose-file " + ShellQuote(WindowsPath(unixPath)));
+    RunDriver("wait-closed 10000 'Import Kelvra File'");
 }

@@ -83,6 +83,8 @@ int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& a
                     std::string* output = nullptr);
 // The path as a Windows program under Wine sees it: on drive Z:, with backslashes.
 std::string WindowsPath(const std::string& unixPath);
+// A text the driver printed with its line breaks and backslashes escaped, as it was.
+std::string Unescape(const std::string& text);
 // Runs the driver with the arguments and returns its standard output, without carriage returns.
 std::string RunDriver(const std::string& arguments, int* exitCode = nullptr);
 DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-kelvra");
@@ -103,6 +105,13 @@ struct MessageBoxInfo {
 };
 // Reads the program's message box and closes it with OK.
 MessageBoxInfo ReadMessageBox(int timeoutMs = 10000);
+
+// Writes text (each byte one Latin-1 character, with its own line ends) as UTF-16LE, optionally
+// behind a byte-order mark.
+void WriteUtf16(const std::string& path, const std::string& text, bool byteOrderMark = false);
+// Import File on the running program: the button pressed, the path typed into the open-file dialog
+// and confirmed, and the open-file dialog gone again.
+void ImportThroughDialog(const std::string& unixPath);
 
 // The first instance's property as Wine's own wmic reports it, trimmed.
 std::string WmicValue(const std::string& alias, const std::string& property);
