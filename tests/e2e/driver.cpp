@@ -22,6 +22,8 @@
 //   qk-driver clipboard                the clipboard's Unicode text, line by line
 //   qk-driver clipboard-clear          empties the clipboard
 //   qk-driver wait-menu [timeout-ms]   waits until the program shows a pop-up menu
+//   qk-driver copy-loop <n>            presses Ctrl+C on the dialog n times, timing each until the
+//                                      clipboard holds the text, and prints the text's length
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -836,6 +838,58 @@ int ClearClipboard()
     return 0;
 }
 
+// Ctrl+C as the keyboard would type it: the program reads the Ctrl key's state, not the message.
+void PressCtrlC()
+{
+    INPUT keys[4] = {};
+    const WORD codes[4] = {VK_CONTROL, 'C', 'C', VK_CONTROL};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = codes[i];
+        keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    SendInput(4, keys, sizeof(INPUT));
+}
+
+int CopyLoop(int count)
+{
+    HWND main = FindDialog(10000);
+    if (main == nullptr)
+        return 2;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (int i = 0; i < count; ++i) {
+        if (ClearClipboard() != 0)
+            return 3;
+        SetForegroundWindow(main);
+        WaitIdle(main);
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        PressCtrlC();
+        const DWORD began = GetTickCount();
+        while (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+            if (GetTickCount() - began > 60000) {
+                std::printf("error nothing copied\n");
+                return 4;
+            }
+            Sleep(1);
+        }
+        QueryPerformanceCounter(&end);
+        std::printf("copy-ms %.1f\n", 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                                           static_cast<double>(frequency.QuadPart));
+        WaitIdle(main);
+    }
+    if (OpenClipboardSoon()) {
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        const wchar_t* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+        std::printf("copy-units %lu\n", text ? static_cast<unsigned long>(std::wcslen(text)) : 0ul);
+        if (text)
+            GlobalUnlock(data);
+        CloseClipboard();
+    }
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2)
@@ -873,6 +927,8 @@ int wmain(int argc, wchar_t** argv)
         result = SysInfo();
     else if (command == L"points")
         result = Points(argc - 2, argv + 2);
+    else if (command == L"copy-loop" && argc > 2)
+        result = CopyLoop(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
     else if (command == L"wait-menu")
         result = WaitMenu(timeout);
     else if (command == L"tooltip" || command == L"tooltip-hidden")
