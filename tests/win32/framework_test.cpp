@@ -385,3 +385,50 @@ TEST(Clipboard, HoldsTheTextAsUnicodeWithItsLineEnds)
     CloseClipboard();
     EXPECT_EQ(read, text);
 }
+
+TEST(Clipboard, HeldByAnotherProgramItFailsAndKeepsWhatItHeld)
+{
+    DWORD error = 0;
+    ASSERT_TRUE(SetClipboardText(nullptr, u"before", error));
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    struct Holder {
+        HANDLE opened, release;
+    } holder{opened, release};
+    // Another thread stands for the other program: the clipboard is open to one thread at a time.
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            auto* h = static_cast<Holder*>(param);
+            // Open for a window of its own: the clipboard tells its holders apart by window.
+            HWND window = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            const BOOL held = OpenClipboard(window);
+            SetEvent(h->opened);
+            WaitForSingleObject(h->release, 10000);
+            if (held)
+                CloseClipboard();
+            DestroyWindow(window);
+            return held ? 0 : 1;
+        },
+        &holder, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(opened, 10000);
+    EXPECT_FALSE(SetClipboardText(nullptr, u"after", error));
+    EXPECT_NE(error, 0u);
+    SetEvent(release);
+    WaitForSingleObject(thread, 10000);
+    DWORD held = 1;
+    GetExitCodeThread(thread, &held);
+    EXPECT_EQ(held, 0u) << "the other thread could not open the clipboard";
+    CloseHandle(thread);
+    CloseHandle(opened);
+    CloseHandle(release);
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const auto* stored = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    EXPECT_EQ(stored ? FromWide(stored) : CString(u"<none>"), u"before");
+    if (stored)
+        GlobalUnlock(data);
+    CloseClipboard();
+}
