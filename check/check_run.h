@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "check/rules.h"
 #include "framework/text.h"
 #include "platform/platform.h"
-#include "check/rules.h"
 #include "platform/records.h"
 #include "report/labels.h"
 

@@ -50,7 +50,7 @@ CString RuleText(ResultItem item)
     case kItemOperatingSystem:
         return Format(u"Passes on %s.", {kSupportedSystems});
     case kItemOsVersion:
-        return Format(u"Passes with the operating system: %s.", {kSupportedSystems});
+        return Format(u"Passes when the operating system does: %s.", {kSupportedSystems});
     case kItemManufacturer:
         return Format(u"Passes when the manufacturer is %s or the model is %s.",
                       {Quoted(kQualifyingManufacturer), Quoted(kQualifyingModel)});
