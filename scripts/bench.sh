@@ -54,6 +54,9 @@ $wine_table
 - The one-character rows are the shapes the sorted list is worst at: the most lines a 1 MiB report
   holds (262,144, a character and a line feed each), ascending, descending, all alike and in random
   order.
+- Ctrl+C is pressed by the driver (\`SendInput\`, so the program reads a real Ctrl key) and timed
+  until the clipboard holds Unicode text: once on the 28 lines of a run, once on the list the
+  random-order import left, which is read back from the list box line by line.
 
 ## Site summary (Linux, Release build)
 
