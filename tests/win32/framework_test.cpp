@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <new>
 #include <string>
@@ -340,34 +339,6 @@ TEST(Dialog, OffersItsOwnMessagesBeforeItsLoopHandlesThemAndSwallowsTheHandledOn
     throwing.throws_ = true;
     EXPECT_EQ(throwing.DoModal(), IDABORT);
     EXPECT_EQ(throwing.messageBoxes, std::vector<CString>{u"Quor-kelvra met an unexpected error and must close."});
-}
-
-TEST(ToolTip, KeepsEachControlsLatestText)
-{
-    HWND owner = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
-    HWND first = CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY, 0, 0, 20, 20, owner, nullptr, nullptr, nullptr);
-    HWND second = CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY, 30, 0, 20, 20, owner, nullptr, nullptr, nullptr);
-    CToolTipCtrl tips;
-    ASSERT_TRUE(tips.Create(owner, 300, 30000));
-    tips.AddTool(first, u"");
-    tips.AddTool(second, u"second");
-    const CString longer = u"Passes with 1,901 MB or more. This PC: 1,024 MB. " + CString(200, u'x');
-    tips.UpdateTipText(first, longer);
-    EXPECT_EQ(SendMessageW(tips.m_hWnd, TTM_GETTOOLCOUNT, 0, 0), 2);
-    auto textOf = [&](HWND control) {
-        std::vector<wchar_t> buffer(1024);
-        TOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = owner;
-        tool.uId = reinterpret_cast<UINT_PTR>(control);
-        tool.lpszText = buffer.data();
-        SendMessageW(tips.m_hWnd, TTM_GETTEXTW, buffer.size(), reinterpret_cast<LPARAM>(&tool));
-        return FromWide(buffer.data());
-    };
-    EXPECT_EQ(textOf(first), longer);
-    EXPECT_EQ(textOf(second), u"second");
-    DestroyWindow(owner);
-    EXPECT_FALSE(IsWindow(tips.m_hWnd)) << "the tooltip goes with its dialog";
 }
 
 TEST(Clipboard, HoldsTheTextAsUnicodeWithItsLineEnds)
