@@ -242,7 +242,9 @@ bool CQuorkelvraDlg::PreTranslateMessage(const MSG& message)
     const bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
     if (message.message != WM_KEYDOWN || message.wParam != 'C' || !control || alt)
         return false;
-    CopyResults();
+    // Copied from the dialog procedure, as the menu's Copy is: a message box saying the clipboard
+    // is held must not run inside the message hook.
+    PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDM_COPY, 0), 0);
     return true;
 }
 
@@ -261,11 +263,9 @@ bool CQuorkelvraDlg::OnContextMenu(HWND window, int x, int y)
     if (menu == nullptr)
         return true;
     AppendMenuW(menu, MF_STRING, IDM_COPY, L"&Copy\tCtrl+C");
-    const UINT chosen = static_cast<UINT>(
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, m_hWnd, nullptr));
+    // The choice comes back as WM_COMMAND IDM_COPY.
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, x, y, 0, m_hWnd, nullptr);
     DestroyMenu(menu);
-    if (chosen == IDM_COPY)
-        CopyResults();
     return true;
 }
 
@@ -344,6 +344,11 @@ MessageMap CQuorkelvraDlg::GetMessageMap() const
          [](CDialog& dialog, UINT, WPARAM wParam, LPARAM lParam, LRESULT&) {
              return static_cast<Dialog&>(dialog).OnContextMenu(reinterpret_cast<HWND>(wParam),
                                                                GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+         }},
+        {WM_COMMAND, IDM_COPY, 0,
+         [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
+             static_cast<Dialog&>(dialog).CopyResults();
+             return true;
          }},
         {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
          [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
