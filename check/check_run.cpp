@@ -126,9 +126,6 @@ private:
 void CheckRun::RunChecks()
 {
     m_surface.ShowStatus(u"");
-    // Until this run's figures are known, and for good when the version query fails, each item is
-    // explained by its rule alone.
-    ExplainItems(m_surface, nullptr);
     // A report that cannot be created does not stop the run: every value is still shown, and the
     // line under the list says why there is no report.
     m_results = RunResults();
@@ -147,6 +144,8 @@ void CheckRun::RunChecks()
     SystemRecord system;
     if (!m_platform.GetVersionRecord(version)) {
         m_surface.AddListString(kVersionErrorText);
+        // No figure was read: each item is explained by its rule alone.
+        ExplainItems(m_surface, nullptr);
         return;
     }
     // A 32-bit process on 64-bit Windows sees the native processor only through

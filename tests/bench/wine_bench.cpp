@@ -141,30 +141,30 @@ int WriteOneCharacterLines(const std::string& path, Shape shape)
     return lines;
 }
 
-// Ctrl+C on the dialog until the clipboard holds the text; the text's length in UTF-16 units.
-std::vector<double> CopyTimes(int runs, long* units)
+// The times a driver loop printed as "<kind>-ms N", and its "<kind>-units N" line if any.
+std::vector<double> LoopTimes(const std::string& arguments, const std::string& kind, long* units = nullptr)
 {
     std::vector<double> times;
-    std::istringstream lines(RunDriver("copy-loop " + std::to_string(runs)));
+    std::istringstream lines(RunDriver(arguments));
     for (std::string line; std::getline(lines, line);) {
         double ms;
-        if (std::sscanf(line.c_str(), "copy-ms %lf", &ms) == 1)
+        if (std::sscanf(line.c_str(), (kind + "-ms %lf").c_str(), &ms) == 1)
             times.push_back(ms);
-        std::sscanf(line.c_str(), "copy-units %ld", units);
+        if (units != nullptr)
+            std::sscanf(line.c_str(), (kind + "-units %ld").c_str(), units);
     }
     return times;
 }
 
+// Ctrl+C on the dialog until the clipboard holds the text; the text's length in UTF-16 units.
+std::vector<double> CopyTimes(int runs, long* units)
+{
+    return LoopTimes("copy-loop " + std::to_string(runs), "copy", units);
+}
+
 std::vector<double> ImportTimes(const std::string& windowsPath, int runs)
 {
-    std::vector<double> times;
-    std::istringstream lines(RunDriver("import-loop " + std::to_string(runs) + " 0 '" + windowsPath + "'"));
-    for (std::string line; std::getline(lines, line);) {
-        double ms;
-        if (std::sscanf(line.c_str(), "import-ms %lf", &ms) == 1)
-            times.push_back(ms);
-    }
-    return times;
+    return LoopTimes("import-loop " + std::to_string(runs) + " 0 '" + windowsPath + "'", "import");
 }
 
 }  // namespace

@@ -756,19 +756,25 @@ HWND ShownTooltip(HWND dialog)
     return ShownPopup(dialog, L"tooltips_class32");
 }
 
+// Polls every 20 ms until `ready` holds; false when the time ran out first.
+template <class Ready>
+bool WaitUntil(DWORD timeoutMs, Ready ready)
+{
+    for (const DWORD start = GetTickCount(); !ready(); Sleep(20)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+    }
+    return true;
+}
+
 int WaitMenu(DWORD timeoutMs)
 {
     HWND dialog = FindDialog(10000);
     if (dialog == nullptr)
         return 2;
-    for (const DWORD start = GetTickCount(); GetTickCount() - start <= timeoutMs; Sleep(20)) {
-        if (ShownPopup(dialog, L"#32768") != nullptr) {
-            std::printf("menu\n");
-            return 0;
-        }
-    }
-    std::printf("no menu\n");
-    return 1;
+    const bool shown = WaitUntil(timeoutMs, [&] { return ShownPopup(dialog, L"#32768") != nullptr; });
+    std::printf(shown ? "menu\n" : "no menu\n");
+    return shown ? 0 : 1;
 }
 
 // A tooltip answers WM_GETTEXT with the text it shows.
@@ -777,55 +783,54 @@ int Tooltip(DWORD timeoutMs, bool wantShown)
     HWND dialog = FindDialog(10000);
     if (dialog == nullptr)
         return 2;
-    const DWORD start = GetTickCount();
-    for (;;) {
+    std::wstring text;
+    const bool reached = WaitUntil(timeoutMs, [&] {
         HWND shown = ShownTooltip(dialog);
-        const std::wstring text = shown ? WindowText(shown) : std::wstring();
-        if (wantShown && !text.empty()) {
-            std::printf("tooltip %s\n", Escaped(text).c_str());
-            return 0;
-        }
-        if (!wantShown && shown == nullptr) {
-            std::printf("hidden\n");
-            return 0;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            std::printf(wantShown ? "no tooltip\n" : "still shown\n");
-            return 1;
-        }
-        Sleep(20);
-    }
+        text = shown ? WindowText(shown) : std::wstring();
+        return wantShown ? !text.empty() : shown == nullptr;
+    });
+    if (!reached)
+        std::printf(wantShown ? "no tooltip\n" : "still shown\n");
+    else if (wantShown)
+        std::printf("tooltip %s\n", Escaped(text).c_str());
+    else
+        std::printf("hidden\n");
+    return reached ? 0 : 1;
 }
 
 bool OpenClipboardSoon()
 {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (OpenClipboard(nullptr))
-            return true;
-        Sleep(20);
-    }
-    return false;
+    return WaitUntil(1000, [] { return OpenClipboard(nullptr) != FALSE; });
 }
 
 // Each line without its CR LF; what follows the last CR LF is printed apart, so a missing line end
 // shows.
-int Clipboard()
+// The clipboard's Unicode text; false when it could not be opened or holds none.
+bool ClipboardText(std::wstring& text)
 {
     if (!OpenClipboardSoon())
-        return 2;
+        return false;
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    const wchar_t* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
-    if (text == nullptr) {
+    const wchar_t* stored = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (stored != nullptr) {
+        text = stored;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return stored != nullptr;
+}
+
+int Clipboard()
+{
+    std::wstring all;
+    if (!ClipboardText(all)) {
         std::printf("empty\n");
     } else {
-        std::wstring all(text);
-        GlobalUnlock(data);
         std::size_t begin = 0;
         for (std::size_t end; (end = all.find(L"\r\n", begin)) != std::wstring::npos; begin = end + 2)
             std::printf("line %s\n", Escaped(all.substr(begin, end - begin)).c_str());
         std::printf("rest %s\n", Escaped(all.substr(begin)).c_str());
     }
-    CloseClipboard();
     return 0;
 }
 
@@ -879,14 +884,9 @@ int CopyLoop(int count)
                                            static_cast<double>(frequency.QuadPart));
         WaitIdle(main);
     }
-    if (OpenClipboardSoon()) {
-        HANDLE data = GetClipboardData(CF_UNICODETEXT);
-        const wchar_t* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
-        std::printf("copy-units %lu\n", text ? static_cast<unsigned long>(std::wcslen(text)) : 0ul);
-        if (text)
-            GlobalUnlock(data);
-        CloseClipboard();
-    }
+    std::wstring text;
+    ClipboardText(text);
+    std::printf("copy-units %lu\n", static_cast<unsigned long>(text.size()));
     return 0;
 }
 

@@ -41,18 +41,57 @@ void CloseMessageBoxes(HWND dialog, std::vector<CString>& texts)
     EnumThreadWindows(GetCurrentThreadId(), CloseMessageBox, reinterpret_cast<LPARAM>(&search));
 }
 
-// A dialog on the program's own template, driven by a script of steps run from a timer, so a
-// modal loop (and a message box inside it) can be tested on one thread.
-class ScriptedDialog : public CDialog {
+// A dialog driven by a script of steps run from a timer, so a modal loop (and a message box inside
+// it) can be tested on one thread. The last step ends the dialog with `fallback`, which a test
+// expects never to see.
+class TimedDialog : public CDialog {
 public:
-    ScriptedDialog() : CDialog(IDD_QUORKELVRA_DIALOG) {}
+    explicit TimedDialog(UINT templateId) : CDialog(templateId) {}
+
+    std::vector<CString> messageBoxes;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        StartTimer();
+        return TRUE;
+    }
+
+    // One step of the script, the first being 0; false once the script has run out.
+    virtual bool Step(int step) = 0;
+    void StartTimer() { SetTimer(m_hWnd, 1, 50, &TimedDialog::OnTimer); }
+    void StopTimer() { KillTimer(m_hWnd, 1); }
+    // From inside a message box's own loop.
+    void CloseMessageBoxes() { ::CloseMessageBoxes(m_hWnd, messageBoxes); }
+    void EndWith(INT_PTR result)
+    {
+        StopTimer();
+        EndDialog(result);
+    }
+
+    INT_PTR fallback_ = IDABORT;
+
+private:
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        auto* self = static_cast<TimedDialog*>(reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER)));
+        if (!self->Step(self->step_++))
+            self->EndWith(self->fallback_);
+    }
+
+    int step_ = 0;
+};
+
+// A dialog on the program's own template: its data exchange, validation and message map.
+class ScriptedDialog : public TimedDialog {
+public:
+    ScriptedDialog() : TimedDialog(IDD_QUORKELVRA_DIALOG) {}
 
     CString m_strValue = u"?";
     CTabCtrl m_tab;
     int importClicks = 0;
-    std::vector<CString> messageBoxes;
     std::vector<CString> shownOnInit;
-    int step = 0;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override
@@ -64,9 +103,8 @@ protected:
 
     BOOL OnInitDialog() override
     {
-        CDialog::OnInitDialog();
+        TimedDialog::OnInitDialog();
         shownOnInit.push_back(GetDlgItemText(IDC_VALUE_OS));
-        SetTimer(m_hWnd, 1, 50, &ScriptedDialog::OnTimer);
         return TRUE;
     }
 
@@ -82,47 +120,39 @@ protected:
         return {entries, std::size(entries)};
     }
 
-private:
-    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    // The last step is only reached when OK failed to close the dialog.
+    bool Step(int step) override
     {
-        auto* self = reinterpret_cast<ScriptedDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-        switch (self->step++) {
+        switch (step) {
         case 0:
-            SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
-            self->SetDlgItemText(IDC_VALUE_OS, CString(129, u'x'));
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            break;
-        case 1:  // inside the message box's own loop
-            CloseMessageBoxes(self->m_hWnd, self->messageBoxes);
-            break;
+            SendMessageW(GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
+            SetDlgItemText(IDC_VALUE_OS, CString(129, u'x'));
+            PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return true;
+        case 1:
+            CloseMessageBoxes();
+            return true;
         case 2:
-            self->SetDlgItemText(IDC_VALUE_OS, CString(128, u'y'));
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            break;
+            SetDlgItemText(IDC_VALUE_OS, CString(128, u'y'));
+            PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return true;
         default:
-            KillTimer(window, 1);
-            self->EndDialog(IDABORT);  // only reached when OK failed to close the dialog
-            break;
+            return false;
         }
     }
 };
 
 // Its Import handler throws, as an allocation failure would, while a timer watches from inside.
-class ThrowingDialog : public CDialog {
+class ThrowingDialog : public TimedDialog {
 public:
-    explicit ThrowingDialog(bool outOfMemory) : CDialog(IDD_QUORKELVRA_DIALOG), outOfMemory_(outOfMemory) {}
+    explicit ThrowingDialog(bool outOfMemory) : TimedDialog(IDD_QUORKELVRA_DIALOG), outOfMemory_(outOfMemory)
+    {
+        fallback_ = IDCANCEL;  // only reached when the barrier did not end the dialog
+    }
 
-    std::vector<CString> messageBoxes;
     int handlerCalls = 0;
 
 protected:
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        SetTimer(m_hWnd, 1, 50, &ThrowingDialog::OnTimer);
-        return TRUE;
-    }
-
     MessageMap GetMessageMap() const override
     {
         static const MessageMapEntry entries[] = {
@@ -138,48 +168,35 @@ protected:
         return {entries, std::size(entries)};
     }
 
-private:
-    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    bool Step(int step) override
     {
-        auto* self = reinterpret_cast<ThrowingDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-        switch (self->step_++) {
-        case 0:
-            SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
-            break;
-        case 1:  // inside the message box's own loop: the dialog ignores a second click meanwhile
-            SendMessageW(self->GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
-            CloseMessageBoxes(self->m_hWnd, self->messageBoxes);
-            break;
-        default:
-            KillTimer(window, 1);
-            self->EndDialog(IDCANCEL);  // only reached when the barrier did not end the dialog
-            break;
-        }
+        if (step > 1)
+            return false;
+        SendMessageW(GetDlgItem(IDC_IMPORT), BM_CLICK, 0, 0);
+        // The second time inside the message box's own loop: the dialog ignores a click meanwhile.
+        if (step == 1)
+            CloseMessageBoxes();
+        return true;
     }
 
+private:
     bool outOfMemory_;
-    int step_ = 0;
 };
 
 // Offered the messages of its modal loop: it keeps what it was offered, swallows WM_APP + 1 and
 // throws on WM_APP + 3. A nested dialog of the same kind runs inside it once.
-class KeyedDialog : public CDialog {
+class KeyedDialog : public TimedDialog {
 public:
-    explicit KeyedDialog(KeyedDialog* nested = nullptr) : CDialog(IDD_ABOUTBOX), nested_(nested) {}
+    explicit KeyedDialog(KeyedDialog* nested = nullptr) : TimedDialog(IDD_ABOUTBOX), nested_(nested)
+    {
+        fallback_ = IDCANCEL;  // only reached when the barrier did not end the dialog
+    }
 
     std::vector<UINT> offered;    // WM_APP messages, as PreTranslateMessage saw them
     std::vector<UINT> received;   // WM_APP messages that reached the dialog procedure
-    std::vector<CString> messageBoxes;
-    HWND outsider = nullptr;
+    bool throws_ = false;
 
 protected:
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        SetTimer(m_hWnd, 1, 30, &KeyedDialog::OnTimer);
-        return TRUE;
-    }
-
     bool PreTranslateMessage(const MSG& message) override
     {
         if (message.message < WM_APP || message.message > WM_APP + 10)
@@ -199,6 +216,41 @@ protected:
         return {entries, std::size(entries)};
     }
 
+    bool Step(int step) override
+    {
+        switch (step) {
+        case 0:
+            // To a control, to the dialog, and to a window that is not the dialog's.
+            PostMessageW(GetDlgItem(IDOK), WM_APP + 1, 0, 0);
+            PostMessageW(m_hWnd, WM_APP + 2, 0, 0);
+            PostMessageW(m_hWnd, WM_APP + 1, 0, 0);
+            outsider_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            PostMessageW(outsider_, WM_APP + 4, 0, 0);
+            return true;
+        case 1:
+            if (nested_ != nullptr) {
+                // The outer dialog is offered nothing while the inner one runs.
+                StopTimer();
+                nested_->DoModal();
+                PostMessageW(m_hWnd, WM_APP + 5, 0, 0);
+                StartTimer();
+            }
+            return true;
+        case 2:
+            DestroyWindow(outsider_);
+            if (throws_)
+                PostMessageW(m_hWnd, WM_APP + 3, 0, 0);
+            else
+                EndWith(IDOK);
+            return true;
+        case 3:
+            CloseMessageBoxes();
+            return true;
+        default:
+            return false;
+        }
+    }
+
 private:
     static bool Received(CDialog& dialog, UINT message, WPARAM, LPARAM, LRESULT&)
     {
@@ -206,53 +258,8 @@ private:
         return true;
     }
 
-    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
-    {
-        auto* self = reinterpret_cast<KeyedDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-        switch (self->step_++) {
-        case 0: {
-            // To a control, to the dialog, and to a window that is not the dialog's.
-            PostMessageW(self->GetDlgItem(IDOK), WM_APP + 1, 0, 0);
-            PostMessageW(window, WM_APP + 2, 0, 0);
-            PostMessageW(window, WM_APP + 1, 0, 0);
-            self->outsider = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-            PostMessageW(self->outsider, WM_APP + 4, 0, 0);
-            break;
-        }
-        case 1:
-            if (self->nested_ != nullptr) {
-                // The outer dialog is offered nothing while the inner one runs.
-                KillTimer(window, 1);
-                self->nested_->DoModal();
-                PostMessageW(window, WM_APP + 5, 0, 0);
-                SetTimer(window, 1, 30, &KeyedDialog::OnTimer);
-            }
-            break;
-        case 2:
-            DestroyWindow(self->outsider);
-            if (self->throws_) {
-                PostMessageW(window, WM_APP + 3, 0, 0);
-                break;
-            }
-            KillTimer(window, 1);
-            self->EndDialog(IDOK);
-            break;
-        case 3:  // inside the message box's own loop
-            CloseMessageBoxes(self->m_hWnd, self->messageBoxes);
-            break;
-        default:
-            KillTimer(window, 1);
-            self->EndDialog(IDCANCEL);  // only reached when the barrier did not end the dialog
-            break;
-        }
-    }
-
-public:
-    bool throws_ = false;
-
-private:
     KeyedDialog* nested_;
-    int step_ = 0;
+    HWND outsider_ = nullptr;
 };
 
 }  // namespace
