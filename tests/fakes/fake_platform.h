@@ -129,6 +129,22 @@ public:
 
     WmiApi& Wmi() override { return wmi; }
 
+    // Windows XP Service Pack 3 on two processors, with a Dell computer-system record whose model
+    // the caller chooses.
+    void ShapeAsWindowsXp(const CString& model)
+    {
+        version.osVersionInfoSize = 284;
+        version.platformId = 2;
+        version.majorVersion = 5;
+        version.minorVersion = 1;
+        version.buildNumber = 2600;
+        version.csdVersion = u"Service Pack 3";
+        nativeSystem.numberOfProcessors = 2;
+        wmi.instances[u"Select * from Win32_ComputerSystem"] = {
+            {{u"Manufacturer", FakeWmi::Text(u"Dell Inc.")}, {u"Model", FakeWmi::Text(model)},
+             {u"UserName", FakeWmi::Text(u"PC\\user")}}};
+    }
+
     FakeWmi wmi;
     VersionRecord version;
     SystemRecord system;

@@ -131,17 +131,8 @@ protected:
 
 TEST_F(ImportTest, ARoundTripShowsWhatTheCheckRunShowed)
 {
-    platform.version.osVersionInfoSize = 284;
-    platform.version.platformId = 2;
-    platform.version.majorVersion = 5;
-    platform.version.minorVersion = 1;
-    platform.version.buildNumber = 2600;
-    platform.version.csdVersion = u"Service Pack 3";
-    platform.nativeSystem.numberOfProcessors = 2;
+    platform.ShapeAsWindowsXp(u"Box: 9");
     platform.registryNames = {u"\\Device\\Serial0", u"\\Device\\Serial1", u"\\Device\\Mxser0"};
-    platform.wmi.instances[u"Select * from Win32_ComputerSystem"] = {
-        {{u"Manufacturer", FakeWmi::Text(u"Dell Inc.")}, {u"Model", FakeWmi::Text(u"Box: 9")},
-         {u"UserName", FakeWmi::Text(u"PC\\user")}}};
     platform.wmi.instances[u"Select * from Win32_Processor"] = {{{u"MaxClockSpeed", FakeWmi::Int32(2394)}}};
     CheckRun run(platform, surface);
     run.RunChecks();

@@ -14,17 +14,8 @@ class UnattendedTest : public ::testing::Test {
 protected:
     UnattendedTest() : platform(log)
     {
-        platform.version.osVersionInfoSize = 284;
-        platform.version.platformId = 2;
-        platform.version.majorVersion = 5;
-        platform.version.minorVersion = 1;
-        platform.version.buildNumber = 2600;
-        platform.version.csdVersion = u"Service Pack 3";
-        platform.nativeSystem.numberOfProcessors = 2;
+        platform.ShapeAsWindowsXp(u"\"Q\" \\ 9\t\u00e9");
         platform.registryNames = {u"\\Device\\Serial0"};
-        platform.wmi.instances[u"Select * from Win32_ComputerSystem"] = {
-            {{u"Manufacturer", FakeWmi::Text(u"Dell Inc.")}, {u"Model", FakeWmi::Text(u"\"Q\" \\ 9\t\u00e9")},
-             {u"UserName", FakeWmi::Text(u"PC\\user")}}};
     }
 
     int Run(std::initializer_list<const char16_t*> words)
