@@ -364,31 +364,37 @@ TEST(Clipboard, HoldsTheTextAsUnicodeWithItsLineEnds)
     EXPECT_EQ(read, text);
 }
 
+namespace {
+
+struct ClipboardHolder {
+    HANDLE opened, release;
+};
+
+// Stands for the other program: the clipboard is open to one window at a time.
+DWORD WINAPI HoldClipboard(void* param)
+{
+    auto* holder = static_cast<ClipboardHolder*>(param);
+    // Open for a window of its own: the clipboard tells its holders apart by window.
+    HWND window = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const BOOL held = OpenClipboard(window);
+    SetEvent(holder->opened);
+    WaitForSingleObject(holder->release, 10000);
+    if (held)
+        CloseClipboard();
+    DestroyWindow(window);
+    return held ? 0 : 1;
+}
+
+}  // namespace
+
 TEST(Clipboard, HeldByAnotherProgramItFailsAndKeepsWhatItHeld)
 {
     DWORD error = 0;
     ASSERT_TRUE(SetClipboardText(nullptr, u"before", error));
     HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    struct Holder {
-        HANDLE opened, release;
-    } holder{opened, release};
-    // Another thread stands for the other program: the clipboard is open to one thread at a time.
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* param) -> DWORD {
-            auto* h = static_cast<Holder*>(param);
-            // Open for a window of its own: the clipboard tells its holders apart by window.
-            HWND window = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-            const BOOL held = OpenClipboard(window);
-            SetEvent(h->opened);
-            WaitForSingleObject(h->release, 10000);
-            if (held)
-                CloseClipboard();
-            DestroyWindow(window);
-            return held ? 0 : 1;
-        },
-        &holder, 0, nullptr);
+    ClipboardHolder holder{opened, release};
+    HANDLE thread = CreateThread(nullptr, 0, HoldClipboard, &holder, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(opened, 10000);
     EXPECT_FALSE(SetClipboardText(nullptr, u"after", error));
