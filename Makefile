@@ -4,20 +4,20 @@
 SHELL := /bin/bash
 NATIVE := build/native
 WIN32 := build/win32
-WIN32_TESTS := build/win32-tests
 WIN64 := build/win64
-WIN64_TESTS := build/win64-tests
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native summary win32 win32-tests win64 win64-tests windows-tests fuzz bench test test-sanitize test-native test-wine run clean
+.PHONY: all deps build native summary win32 win64 dist fuzz bench test test-sanitize test-native test-dist test-wine run clean
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps native summary win32 windows-tests
+# Every Windows target is compiled for both architectures on every machine, whatever its kernel
+# runs: only the step that runs the Windows suites picks which build it runs (scripts/test-wine.sh).
+build: deps native summary win32 win64
 
 native:
 	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -27,32 +27,29 @@ RELEASE := build/release
 
 # The site summary for Linux, optimised: it is the one native program a user runs.
 summary:
-	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DQK_TESTS=OFF >/dev/null
 	@cmake --build $(RELEASE) -j$(JOBS) --target quor-kelvra-summary
 
+# The shipped 32-bit programs, and beside them, from the same configuration, what tests them.
+WIN32_CONFIGURE = cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DQK_TESTS=ON >/dev/null
+
 win32:
-	@cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(WIN32_CONFIGURE)
 	@cmake --build $(WIN32) -j$(JOBS)
 
-win32-tests:
-	@cmake -S . -B $(WIN32_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN32_TESTS) -j$(JOBS) --target win32_tests
-
-# What the Windows suites run: the 32-bit unit tests, or, on a machine whose kernel runs no 32-bit
-# code, the same sources built as a 64-bit program with its unit tests.
-windows-tests:
-	@source scripts/wine-env.sh && if wine_can_run || ! wine64_can_run; then \
-		$(MAKE) --no-print-directory win32-tests; else $(MAKE) --no-print-directory win64 win64-tests; fi
-
+# The same sources as a 64-bit program: the stand-in where Wine cannot start 32-bit programs.
 win64:
-	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra qk-driver qk-floor Quor-kelvra-summary
+	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DQK_TESTS=ON >/dev/null
+	@cmake --build $(WIN64) -j$(JOBS)
 
-win64-tests:
-	@cmake -S . -B $(WIN64_TESTS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DMINGW_THREADS=posix -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN64_TESTS) -j$(JOBS) --target win32_tests
+# The release package from the 32-bit build: dist/Quor-kelvra-<version>.zip and dist/SHA256SUMS.
+dist: deps
+	@$(WIN32_CONFIGURE)
+	@cmake --build $(WIN32) -j$(JOBS) --target Quor-kelvra Quor-kelvra-summary
+	@scripts/dist.sh $(WIN32) dist
 
-test: build test-native test-sanitize fuzz test-wine
+# The Windows suites come last: their final line names the program they ran against.
+test: build test-native test-sanitize fuzz test-dist test-wine
 
 SANITIZE := build/sanitize
 
@@ -69,7 +66,7 @@ FUZZ_SECONDS ?= 30
 # Short libFuzzer runs on the report import, the command line and the summary of one report;
 # FUZZ_SECONDS=600 make fuzz for longer ones (the last two get half the time each).
 fuzz:
-	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DQK_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer command_line_fuzzer summary_fuzzer
 	@mkdir -p $(FUZZ)/corpus $(FUZZ)/command-line-corpus $(FUZZ)/summary-corpus
 	@cp tests/fuzz/seeds/* $(FUZZ)/corpus/
@@ -83,7 +80,11 @@ fuzz:
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine
-	@scripts/check-exe.sh $(WIN32)/Quor-kelvra.exe
+	@scripts/check-exe.sh $(WIN32)
+
+# The package built twice in fresh folders, byte for byte the same, and its programs the tested ones.
+test-dist:
+	@scripts/check-dist.sh
 
 test-wine:
 	@$(XVFB) scripts/test-wine.sh
@@ -103,4 +104,4 @@ run: build
 clean:
 	-grep -o " $(CURDIR)/build/tmp/[^ ]*" /proc/mounts | xargs -r umount 2>/dev/null
 	-chattr -R -i build/tmp 2>/dev/null
-	rm -rf build
+	rm -rf build dist

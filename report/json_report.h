@@ -4,8 +4,9 @@
 #include <string>
 
 #include "check/check_run.h"
+#include "quorkelvra_version.h"
 
-inline constexpr const char16_t* kProgramVersion = u"1.7.0.0";
+inline constexpr const char16_t* kProgramVersion = u"" QK_VERSION_TEXT;
 
 // One object: program, version, computer, fit, failed, items (label, value, pass) in report order,
 // and system (the seventeen listing lines as label and value).

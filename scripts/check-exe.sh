@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Checks the built program as a Windows loader and a user would meet it: a 32-bit GUI PE that
-# imports only system DLLs (so it starts on a bare PC), nothing newer than Windows XP by import,
-# and every resource compiled in.
+# Checks the two shipped programs in a folder (build/win32 unless named) as a Windows loader and a
+# user would meet them: 32-bit PEs that import only system DLLs (so they start on a bare PC),
+# nothing newer than Windows XP by import, every resource compiled in, a complete version resource
+# and the commit's time as their time stamp.
 set -uo pipefail
-exe="${1:-build/win32/Quor-kelvra.exe}"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+dir="${1:-build/win32}"
+exe="$dir/Quor-kelvra.exe"
+summary="$dir/Quor-kelvra-summary.exe"
+read -r version <"$root/VERSION"
+# The version resource's strings write the minor number with two digits: 1.7.0.0 is "1.07.0.0".
+IFS=. read -r major minor patch tweak <<<"$version"
+version_text="$major.$(printf %02d "$minor").$patch.$tweak"
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
 passed=0
 failed=0
 check() {  # check "what" command...
@@ -41,8 +50,6 @@ for id in 131 132 138 139 1131 1132 1138 1139 2131 2132 2138 2139 3131 3132 3138
 done
 check "icon 153" grep -q '^153 14 /\* RT_GROUP_ICON \*/' <<<"$resources"
 check "string 101" grep -q '101, "&About Quor-kelvra..."' <<<"$resources"
-check "file version 1.7.0.0" grep -q 'FILEVERSION 1, 7, 0, 0' <<<"$resources"
-check "version strings 1.07.0.0" grep -q 'VALUE "FileVersion", "1.07.0.0"' <<<"$resources"
 check "manifest asks for common controls 6" grep -q 'Microsoft.Windows.Common-Controls"" version=""6.0.0.0' <<<"$manifest"
 check "manifest runs as invoker" grep -q 'level=""asInvoker""' <<<"$manifest"
 # Every system from Vista to Windows 10/11, so that GetVersionExW reports the true version.
@@ -51,6 +58,33 @@ for id in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f
     check "manifest declares supported OS $id" grep -qi "supportedOS Id=\"\"{$id}" <<<"$manifest"
 done
 check "manifest declares DPI awareness" grep -q 'dpiAware xmlns=""http://schemas.microsoft.com/SMI/2005/WindowsSettings"">true<' <<<"$manifest"
+
+
+# check_version EXE DESCRIPTION: every field Explorer's Details tab shows, and the time stamp.
+check_version() {
+    local exe="$1" description="$2" name resources stamp
+    name=$(basename "$exe")
+    resources=$(i686-w64-mingw32-windres -i "$exe" -O rc 2>/dev/null)
+    check "$name: file and product version $version" \
+        grep -qzE "FILEVERSION $major, $minor, $patch, $tweak.*PRODUCTVERSION $major, $minor, $patch, $tweak" <<<"$resources"
+    local field
+    for field in "FileVersion\", \"$version_text" "ProductVersion\", \"$version_text" "FileDescription\", \"$description" \
+        "CompanyName\", \"Quorkelvra" "ProductName\", \"Quor-kelvra" "LegalCopyright\", \"Copyright (C) 2009-2026 Quorkelvra" \
+        "OriginalFilename\", \"$name" "InternalName\", \"$name"; do
+        check "$name: version string $field\"" grep -qF "VALUE \"$field\"" <<<"$resources"
+    done
+    # As the linker wrote it, read back by objdump: the commit's time, not the time of the build.
+    stamp=$(TZ=UTC i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^Time\/Date[[:space:]]*//p')
+    check "$name: time stamp $stamp is the commit's ($(TZ=UTC date -d "@$epoch"))" \
+        test "$stamp" = "$(TZ=UTC LC_ALL=C date -d "@$epoch" '+%a %b %e %H:%M:%S %Y')"
+}
+check_version "$exe" "Quor-kelvra: checks a PC for Zonfir-plus"
+
+i686-w64-mingw32-objdump -p "$summary" >"$work/summary-headers"
+check "summary: PE32 console program for i386" grep -q 'PE32 executable (console) Intel 80386' <<<"$(file "$summary")"
+check "summary: imports only system DLLs" bash -c '! grep "DLL Name:" "$2" | awk "{print tolower(\$3)}" | grep -qvE "$1"' \
+    _ "$allowed" "$work/summary-headers"
+check_version "$summary" "Quor-kelvra site summary: many reports in one table"
 
 echo "exe checks: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,27 @@
+// GoogleTest's Notification on a Windows event, for compilers without std::mutex.
+#include <windows.h>
+
+#include "gtest/internal/custom/gtest-port.h"
+
+namespace testing {
+namespace internal {
+
+Notification::Notification() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+Notification::~Notification()
+{
+    CloseHandle(event_);
+}
+
+void Notification::Notify()
+{
+    SetEvent(event_);
+}
+
+void Notification::WaitForNotification()
+{
+    WaitForSingleObject(event_, INFINITE);
+}
+
+}  // namespace internal
+}  // namespace testing
