@@ -67,7 +67,7 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
     ASSERT_EQ(lines.size(), 28u);
     const nlohmann::json json = nlohmann::json::parse(platform.standardOutputBytes);
     EXPECT_EQ(json["program"], "Quor-kelvra");
-    EXPECT_EQ(json["version"], "1.7.0.0");
+    EXPECT_EQ(json["version"], QK_VERSION_TEXT);  // from the file VERSION, as the version resources are
     EXPECT_EQ(json["computer"], "SITE-PC-07");
     ASSERT_EQ(json["items"].size(), 11u);
     ASSERT_EQ(json["system"].size(), 17u);
