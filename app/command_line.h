@@ -23,11 +23,12 @@ inline constexpr const char16_t* kUsageText =
     u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]\r\n"
     u"  /silent       no window: check, write the report and end with an exit code\r\n"
     u"                (0 fit, 1 some items fail, 2 the check could not run,\r\n"
-    u"                3 the report or JSON could not be written, 87 wrong command line)\r\n"
+    u"                3 the report or JSON could not be written, 87 wrong command line,\r\n"
+    u"                1460 WMI gave no answer in time)\r\n"
     u"  /report PATH  write the report to PATH instead of Quor-kelvra.vkh here\r\n"
     u"  /json PATH    also write the results as JSON to PATH (- for standard output)\r\n"
     u"  /?            show this text\r\n";
 
 // The outcomes of a run, and the exit code each ends the program with.
-enum class RunOutcome { AllPass, SomeFail, CheckCouldNotRun, OutputIncomplete, BadCommandLine };
+enum class RunOutcome { AllPass, SomeFail, CheckCouldNotRun, OutputIncomplete, BadCommandLine, WmiTimedOut };
 int ExitCode(RunOutcome outcome);

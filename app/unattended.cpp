@@ -39,6 +39,9 @@ RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)
         return RunOutcome::CheckCouldNotRun;
     if (!results.reportWritten || !jsonWritten)
         return RunOutcome::OutputIncomplete;
+    // Its items were judged on "Error 0x40004": whether this PC is fit is not known.
+    if (results.AnyTimedOut())
+        return RunOutcome::WmiTimedOut;
     for (const RunResults::Item& item : results.items) {
         if (!item.pass)
             return RunOutcome::SomeFail;

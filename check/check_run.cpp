@@ -44,6 +44,15 @@ const char16_t* Verdict(bool pass)
 
 }  // namespace
 
+bool RunResults::AnyTimedOut() const
+{
+    for (const Item& item : items) {
+        if (item.timedOut)
+            return true;
+    }
+    return false;
+}
+
 std::vector<CString> ReportLines(const RunResults& results)
 {
     std::vector<CString> lines = results.systemLines;
@@ -78,8 +87,9 @@ namespace {
 // Everything one run holds; nothing of it outlives the run.
 class RunState {
 public:
-    RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report, RunResults& results)
-        : surface_(surface), report_(std::move(report)), results_(results)
+    RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report, RunResults& results,
+             const std::array<bool, kResultItemCount>& timedOut)
+        : surface_(surface), report_(std::move(report)), results_(results), timedOut_(timedOut)
     {
     }
 
@@ -104,7 +114,7 @@ public:
         surface_.ShowItemValue(item, value);
         surface_.AddListString(line);
         surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
-        results_.items[item] = {value, pass};
+        results_.items[item] = {value, pass, timedOut_[item]};
         Write(line + Verdict(pass));
     }
 
@@ -118,6 +128,7 @@ private:
     DialogSurface& surface_;
     std::unique_ptr<OutputFile> report_;
     RunResults& results_;
+    const std::array<bool, kResultItemCount>& timedOut_;  // the items whose WMI probe gave no answer
     bool writeFailed_ = false;
 };
 
@@ -129,6 +140,8 @@ void CheckRun::RunChecks()
     // A report that cannot be created does not stop the run: every value is still shown, and the
     // line under the list says why there is no report.
     m_results = RunResults();
+    m_wmiTimedOut = false;
+    m_itemTimedOut = {};
     std::uint32_t createError = 0;
     std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(m_reportPath, createError);
     const bool reportCreated = reportFile != nullptr;
@@ -138,7 +151,7 @@ void CheckRun::RunChecks()
                                  ? ReportNotCreatedText(m_platform.CurrentFolder(), reason, createError)
                                  : ReportPathNotCreatedText(m_reportPath, reason, createError));
     }
-    RunState run(m_surface, std::move(reportFile), m_results);
+    RunState run(m_surface, std::move(reportFile), m_results, m_itemTimedOut);
 
     VersionRecord version;
     SystemRecord system;
@@ -152,6 +165,7 @@ void CheckRun::RunChecks()
     // GetNativeSystemInfo; systems older than Windows XP lack it.
     if (!m_platform.GetNativeSystemRecord(system))
         m_platform.GetSystemRecord(system);
+    m_wmiConnectFlags = WmiConnectFlags(version.majorVersion);
 
     RuleFigures& figures = m_results.figures;
     bool recognisedOs = false;
@@ -201,7 +215,12 @@ void CheckRun::RunChecks()
 
     m_strSerialPorts = Format(u"%d", {serialPortCount});
     run.PresentItem(kItemSerialPorts, m_strSerialPorts);
-    ExplainItems(m_surface, &figures);
+    for (int item = 0; item < kResultItemCount; ++item) {
+        const auto shown = static_cast<ResultItem>(item);
+        m_surface.ShowItemExplanation(shown, OneLine(m_results.items[item].timedOut
+                                                         ? NoWmiAnswerExplanation(shown, m_wmiDeadlineMs)
+                                                         : ItemExplanation(shown, &figures)));
+    }
 
     run.CloseReport();
     m_results.ran = true;

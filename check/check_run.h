@@ -14,6 +14,7 @@
 #include "framework/text.h"
 #include "platform/platform.h"
 #include "platform/records.h"
+#include "probes/wmi/wmi_query.h"
 #include "report/labels.h"
 
 // What an item's mark shows: a green tick, a red cross, or nothing (a row an import left empty).
@@ -56,12 +57,15 @@ struct RunResults {
     struct Item {
         CString value;  // as the report line holds it
         bool pass = false;
+        bool timedOut = false;  // its WMI probe gave no answer within the deadline
     };
     bool ran = false;            // false when the version query failed and no probe ran
     bool reportWritten = false;  // the report was created and every line of it written
     std::vector<CString> systemLines;
     std::array<Item, kResultItemCount> items;
     RuleFigures figures;  // what the rules judged
+
+    bool AnyTimedOut() const;
 };
 
 // The report's lines as the run wrote them, verdicts included: what Copy puts on the clipboard.
@@ -121,8 +125,20 @@ public:
     CString m_strHardDrive = u"?";
     CString m_strSerialPorts = u"?";
 
+    // How long each WMI probe may take; tests make it short.
+    std::uint32_t m_wmiDeadlineMs = kWmiDeadlineMs;
+
 protected:
     Platform& m_platform;
     DialogSurface& m_surface;
     RunResults m_results;
+
+private:
+    // One WMI probe's query on a worker, bounded by the deadline; `items` are the items its fields
+    // show, marked when it gives no answer in time.
+    WmiAnswer AskWmi(WmiRequest request, std::initializer_list<ResultItem> items);
+
+    std::int32_t m_wmiConnectFlags = 0;
+    bool m_wmiTimedOut = false;
+    std::array<bool, kResultItemCount> m_itemTimedOut{};
 };

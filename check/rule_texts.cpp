@@ -119,3 +119,9 @@ CString ItemExplanation(ResultItem item, const RuleFigures* figures)
         return RuleText(item);
     return Format(u"%s This PC: %s.", {RuleText(item), FigureText(item, *figures)});
 }
+
+CString NoWmiAnswerExplanation(ResultItem item, std::uint32_t deadlineMs)
+{
+    return Format(u"%s This PC: WMI gave no answer within the %d seconds allowed.",
+                  {RuleText(item), deadlineMs / 1000});
+}

@@ -16,3 +16,6 @@ CString FigureText(ResultItem item, const RuleFigures& figures);
 // The rule, and "This PC: <figure>." when the figures are this PC's; an imported report's figures
 // come from another PC, so its items are explained by their rule alone (null figures).
 CString ItemExplanation(ResultItem item, const RuleFigures* figures);
+
+// The rule, and that WMI gave this PC's figure no answer within the deadline.
+CString NoWmiAnswerExplanation(ResultItem item, std::uint32_t deadlineMs);

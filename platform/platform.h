@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,4 +87,11 @@ public:
     virtual CString GetSystemLocaleLanguage() = 0;
 
     virtual WmiApi& Wmi() = 0;
+
+    // Runs `task` on a thread of its own, with a WMI of its own, and waits for it up to
+    // `milliseconds`: a WMI call may block where no time-out of its own reaches it. True when the
+    // task ended in time. False when it did not: the thread is abandoned with everything the task
+    // holds, and ends on its own or with the process. Where no thread can be started, the task
+    // runs on the calling thread.
+    virtual bool RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds) = 0;
 };

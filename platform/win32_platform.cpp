@@ -1,6 +1,7 @@
 #include "platform/win32_platform.h"
 
 #include <windows.h>
+#include <process.h>
 
 #include <cwchar>
 
@@ -248,4 +249,42 @@ Win32Platform& SystemPlatform()
 {
     static Win32Platform platform;
     return platform;
+}
+
+namespace {
+
+// A WMI task and the WMI it runs against, owned by its thread: an abandoned thread keeps them, and
+// nothing of the run's.
+struct WmiTask {
+    std::function<void(WmiApi&)> task;
+    Win32WmiApi wmi;
+};
+
+unsigned __stdcall RunWmiTaskThread(void* param)
+{
+    std::unique_ptr<WmiTask> job(static_cast<WmiTask*>(param));
+    // No exception may leave a thread procedure; the task reports its failures as values anyway.
+    try {
+        job->task(job->wmi);
+    } catch (...) {
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds)
+{
+    auto job = std::make_unique<WmiTask>();
+    job->task = std::move(task);
+    // _beginthreadex, not CreateThread: the task uses the C runtime.
+    const auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunWmiTaskThread, job.get(), 0, nullptr));
+    if (thread == nullptr) {
+        job->task(job->wmi);
+        return true;
+    }
+    job.release();
+    const DWORD waited = WaitForSingleObject(thread, milliseconds);
+    CloseHandle(thread);
+    return waited == WAIT_OBJECT_0;
 }

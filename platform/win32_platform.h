@@ -22,6 +22,7 @@ public:
     void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;
     CString GetSystemLocaleLanguage() override;
     WmiApi& Wmi() override { return wmi_; }
+    bool RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds) override;
 
 private:
     Win32WmiApi wmi_;

@@ -126,12 +126,12 @@ HResult Win32WmiApi::CreateLocator(ComHandle& locator)
     return status;
 }
 
-HResult Win32WmiApi::ConnectServer(ComHandle locator, const CString& path, ComHandle& services)
+HResult Win32WmiApi::ConnectServer(ComHandle locator, const CString& path, std::int32_t flags, ComHandle& services)
 {
     IWbemServices* pointer = nullptr;
     Bstr name(path);
     const HRESULT status =
-        As<IWbemLocator>(locator)->ConnectServer(name, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &pointer);
+        As<IWbemLocator>(locator)->ConnectServer(name, nullptr, nullptr, nullptr, flags, nullptr, nullptr, &pointer);
     services = Handle(pointer);
     return status;
 }
@@ -146,11 +146,6 @@ HResult Win32WmiApi::ExecQuery(ComHandle services, const CString& language, cons
         As<IWbemServices>(services)->ExecQuery(languageText, queryText, flags, nullptr, &pointer);
     enumerator = Handle(pointer);
     return status;
-}
-
-HResult Win32WmiApi::Reset(ComHandle enumerator)
-{
-    return As<IEnumWbemClassObject>(enumerator)->Reset();
 }
 
 HResult Win32WmiApi::Next(ComHandle enumerator, std::uint32_t timeout, ComHandle& object,

@@ -9,10 +9,9 @@ public:
     HResult InitializeSecurity() override;
     void UninitializeCom() override;
     HResult CreateLocator(ComHandle& locator) override;
-    HResult ConnectServer(ComHandle locator, const CString& path, ComHandle& services) override;
+    HResult ConnectServer(ComHandle locator, const CString& path, std::int32_t flags, ComHandle& services) override;
     HResult ExecQuery(ComHandle services, const CString& language, const CString& query,
                       std::int32_t flags, ComHandle& enumerator) override;
-    HResult Reset(ComHandle enumerator) override;
     HResult Next(ComHandle enumerator, std::uint32_t timeout, ComHandle& object,
                  std::uint32_t& returned) override;
     HResult Get(ComHandle object, const CString& property, WmiValue& value) override;

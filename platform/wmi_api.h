@@ -36,10 +36,10 @@ public:
     // CoCreateInstance of the administrative WMI locator, in-process or local server.
     virtual HResult CreateLocator(ComHandle& locator) = 0;
     // IWbemLocator::ConnectServer to the namespace as the current user.
-    virtual HResult ConnectServer(ComHandle locator, const CString& path, ComHandle& services) = 0;
+    virtual HResult ConnectServer(ComHandle locator, const CString& path, std::int32_t flags,
+                                  ComHandle& services) = 0;
     virtual HResult ExecQuery(ComHandle services, const CString& language, const CString& query,
                               std::int32_t flags, ComHandle& enumerator) = 0;
-    virtual HResult Reset(ComHandle enumerator) = 0;
     virtual HResult Next(ComHandle enumerator, std::uint32_t timeout, ComHandle& object,
                          std::uint32_t& returned) = 0;
     // IWbemClassObject::Get of one property, its name passed as a BSTR.

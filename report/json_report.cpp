@@ -23,9 +23,12 @@ std::string ResultsJson(const CString& computer, const RunResults& results)
     for (std::size_t item = 0; item < results.items.size(); ++item) {
         const RunResults::Item& result = results.items[item];
         failed += result.pass ? 0 : 1;
-        items.push_back({{"label", ToUtf8(kResultRows[item].label)},
-                         {"value", ToUtf8(result.value)},
-                         {"pass", result.pass}});
+        nlohmann::ordered_json entry = {
+            {"label", ToUtf8(kResultRows[item].label)}, {"value", ToUtf8(result.value)}, {"pass", result.pass}};
+        // Only on the items concerned, so the JSON of a run whose WMI answered stays as it was.
+        if (result.timedOut)
+            entry["timedOut"] = true;
+        items.push_back(std::move(entry));
     }
     nlohmann::ordered_json system = nlohmann::ordered_json::array();
     for (const CString& line : results.systemLines)

@@ -3,7 +3,8 @@
 namespace {
 
 constexpr std::int32_t kWbemFlagReturnImmediately = 0x10;
-constexpr std::uint32_t kWbemInfinite = 0xFFFFFFFF;
+constexpr std::int32_t kWbemFlagForwardOnly = 0x20;
+constexpr std::int32_t kWbemFlagConnectUseMaxWait = 0x80;
 // A call that succeeded without handing out its interface is reported as E_POINTER.
 constexpr HResult kEPointer = static_cast<HResult>(0x80004003);
 
@@ -60,9 +61,10 @@ struct Interfaces {
     ComRef locator;
 };
 
-WmiOutcome Failure(HResult status)
+WmiAnswer Failure(WmiAnswer& answer, HResult status)
 {
-    return {WmiOutcome::Kind::Failed, status};
+    answer.outcome = {WmiOutcome::Kind::Failed, status};
+    return answer;
 }
 
 }  // namespace
@@ -72,44 +74,52 @@ CString WmiErrorText(HResult status)
     return Format(u"Error 0x%x", {static_cast<std::uint32_t>(status)});
 }
 
-WmiOutcome RunWmiQuery(WmiApi& api, const CString& query,
-                       std::initializer_list<const char16_t*> properties,
-                       const std::function<void(std::size_t index, const WmiValue& value)>& onProperty)
+std::int32_t WmiConnectFlags(std::uint32_t majorVersion)
 {
+    return majorVersion >= 6 ? kWbemFlagConnectUseMaxWait : 0;
+}
+
+WmiAnswer RunWmiQuery(WmiApi& api, const WmiRequest& request)
+{
+    WmiAnswer answer;
+    answer.values.resize(request.properties.size());
     ComScope com(api);
     // A process may set its COM security only once: from the second probe on Windows answers
     // RPC_E_TOO_LATE, which means the security is already in place.
     HResult status = api.InitializeSecurity();
     if (Failed(status) && status != kRpcETooLate)
-        return Failure(status);
+        return Failure(answer, status);
 
     Interfaces interfaces(api);
     status = api.CreateLocator(interfaces.locator.Out());
     if (Failed(status) || !interfaces.locator)
-        return Failure(Failed(status) ? status : kEPointer);
-    status = api.ConnectServer(interfaces.locator.get(), u"root\\cimv2", interfaces.services.Out());
+        return Failure(answer, Failed(status) ? status : kEPointer);
+    status = api.ConnectServer(interfaces.locator.get(), u"root\\cimv2", request.connectFlags,
+                               interfaces.services.Out());
     if (Failed(status) || !interfaces.services)
-        return Failure(Failed(status) ? status : kEPointer);
-    status = api.ExecQuery(interfaces.services.get(), u"WQL", query, kWbemFlagReturnImmediately,
-                           interfaces.enumerator.Out());
+        return Failure(answer, Failed(status) ? status : kEPointer);
+    // A forward-only enumerator cannot be reset, and needs no reset: it starts at the first instance.
+    status = api.ExecQuery(interfaces.services.get(), u"WQL", request.query,
+                           kWbemFlagReturnImmediately | kWbemFlagForwardOnly, interfaces.enumerator.Out());
     if (Failed(status) || !interfaces.enumerator)
-        return Failure(Failed(status) ? status : kEPointer);
-    status = api.Reset(interfaces.enumerator.get());
-    if (Failed(status))
-        return Failure(status);
+        return Failure(answer, Failed(status) ? status : kEPointer);
     std::uint32_t returned = 0;
-    status = api.Next(interfaces.enumerator.get(), kWbemInfinite, interfaces.object.Out(), returned);
-    if (Failed(status))
-        return Failure(status);
-    if (returned == 0 || !interfaces.object)
-        return {WmiOutcome::Kind::NoInstance, status};
-
-    std::size_t index = 0;
-    for (const char16_t* property : properties) {
-        WmiValue value;
-        if (!Failed(api.Get(interfaces.object.get(), property, value)))
-            onProperty(index, value);
-        ++index;
+    status = api.Next(interfaces.enumerator.get(), request.nextTimeoutMs, interfaces.object.Out(), returned);
+    if (Failed(status) || status == kWbemSTimedOut)
+        return Failure(answer, status);
+    if (returned == 0 || !interfaces.object) {
+        answer.outcome = {WmiOutcome::Kind::NoInstance, status};
+        return answer;
     }
-    return {WmiOutcome::Kind::Read, 0};
+
+    for (std::size_t index = 0; index < request.properties.size(); ++index) {
+        WmiValue value;
+        if (Failed(api.Get(interfaces.object.get(), request.properties[index], value)))
+            continue;
+        if (static_cast<int>(index) == request.int64Property)
+            answer.int64Status = api.ChangeTypeToInt64(value, answer.int64Value);
+        answer.values[index] = std::move(value);
+    }
+    answer.outcome = {WmiOutcome::Kind::Read, 0};
+    return answer;
 }

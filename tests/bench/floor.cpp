@@ -14,8 +14,21 @@ namespace {
 
 const CLSID kLocator = {0xCB8555CC, 0x9128, 0x11D1, {0xAD, 0x9B, 0x00, 0xC0, 0x4F, 0xD8, 0xFD, 0xFF}};
 
-void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertLast)
+struct QueryTask {
+    const wchar_t* query;
+    const wchar_t* const* properties;
+    int count;
+    bool convertLast;
+    LONG connectFlags;
+};
+
+DWORD WINAPI RunQuery(void* param)
 {
+    const QueryTask& task = *static_cast<const QueryTask*>(param);
+    const wchar_t* query = task.query;
+    const wchar_t* const* properties = task.properties;
+    const int count = task.count;
+    const bool convertLast = task.convertLast;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IMPERSONATE,
                          nullptr, EOAC_NONE, nullptr);
@@ -26,21 +39,19 @@ void Query(const wchar_t* query, const wchar_t* const* properties, int count, bo
     if (SUCCEEDED(CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IWbemLocator,
                                    reinterpret_cast<void**>(&locator)))) {
         BSTR path = SysAllocString(L"root\\cimv2");
-        locator->ConnectServer(path, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services);
+        locator->ConnectServer(path, nullptr, nullptr, nullptr, task.connectFlags, nullptr, nullptr, &services);
         SysFreeString(path);
     }
     if (services) {
         BSTR language = SysAllocString(L"WQL");
         BSTR text = SysAllocString(query);
-        services->ExecQuery(language, text, 0x10, nullptr, &enumerator);
+        services->ExecQuery(language, text, 0x30, nullptr, &enumerator);
         SysFreeString(text);
         SysFreeString(language);
     }
     ULONG returned = 0;
-    if (enumerator) {
-        enumerator->Reset();
-        enumerator->Next(WBEM_INFINITE, 1, &object, &returned);
-    }
+    if (enumerator)
+        enumerator->Next(15000, 1, &object, &returned);
     for (int i = 0; object && i < count; ++i) {
         BSTR name = SysAllocString(properties[i]);
         VARIANT value;
@@ -61,6 +72,19 @@ void Query(const wchar_t* query, const wchar_t* const* properties, int count, bo
     if (object)
         object->Release();
     CoUninitialize();
+    return 0;
+}
+
+// Each query on a thread of its own, as the program runs it; the floor is only measured where WMI
+// answers, so it waits for the thread to end.
+LONG g_connectFlags = 0;
+
+void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertLast)
+{
+    QueryTask task = {query, properties, count, convertLast, g_connectFlags};
+    HANDLE thread = CreateThread(nullptr, 0, RunQuery, &task, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
 }
 
 void WriteLines(HANDLE file, int count)
@@ -137,6 +161,7 @@ void CheckRunCalls(HWND dialog)
         version.dwMajorVersion == 6 || (version.dwMajorVersion == 10 && version.dwMinorVersion == 0);
     if (productInfo && editionFamily)
         productInfo(version.dwMajorVersion, version.dwMinorVersion, 0, 0, &product);
+    g_connectFlags = version.dwMajorVersion >= 6 ? 0x80 : 0;
 
     const wchar_t* drive[] = {L"Model", L"Size"};
     Query(L"Select * from Win32_DiskDrive", drive, 2, true);

@@ -3,6 +3,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
 
 #include "tests/e2e/wine_session.h"
 
@@ -29,6 +32,39 @@ std::vector<std::string> RunAndClose(const TempFolder& folder, const std::vector
     EXPECT_TRUE(program.WaitForExit(15000));
     return ReportLinesOf(folder.File("Quor-kelvra.vkh"));
 }
+
+// Wine's WMI made to never answer, for the object's lifetime: the WMI locator's class is registered
+// to a DLL whose class factory never comes (tests/e2e/hung_wmi.cpp), in the registry view the
+// program reads, and given back its own server afterwards.
+class HungWmi {
+public:
+    HungWmi()
+    {
+        const std::string answer = RunCommand("wine reg query '" + Key() + "' /ve " + View() + " 2>/dev/null");
+        const std::size_t type = answer.find("REG_SZ");
+        if (type != std::string::npos)
+            original_ = answer.substr(answer.find_first_not_of(' ', type + 6));
+        original_.erase(original_.find_last_not_of("\r\n ") + 1);
+        EXPECT_FALSE(original_.empty()) << "Wine's WMI locator is not registered: " << answer;
+        Register(WindowsPath(Win32Dir() + "/qk-hung-wmi.dll"));
+    }
+    ~HungWmi() { Register(original_); }
+
+private:
+    static std::string Key() { return "HKLM\\Software\\Classes\\CLSID\\{CB8555CC-9128-11D1-AD9B-00C04FD8FDFF}\\InprocServer32"; }
+    static std::string View()
+    {
+        const char* bits = std::getenv("QK_WINE_BITS");
+        return bits && std::string(bits) == "64" ? "/reg:64" : "/reg:32";
+    }
+    void Register(const std::string& server)
+    {
+        int code = -1;
+        RunCommand("wine reg add '" + Key() + "' /ve /d '" + server + "' /f " + View() + " >/dev/null 2>&1", &code);
+        EXPECT_EQ(code, 0) << "could not register " << server;
+    }
+    std::string original_;
+};
 
 }  // namespace
 
@@ -84,4 +120,50 @@ TEST(WmiProbes, DisabledWmiStillShowsTheDialogWithItsErrors)
     EXPECT_EQ(ResultLine(lines, "System Manufacturer").rfind("Error 0x", 0), 0u);
     EXPECT_EQ(dump.controls[1019].text.rfind("Error 0x", 0), 0u);
     EXPECT_EQ(dump.list.size(), 28u);
+}
+
+TEST(WmiProbes, AWmiThatNeverAnswersCostsOneDeadlineAndTheRunEndsAsUsual)
+{
+    HungWmi hung;
+    const char* wmiLabels[] = {"System Manufacturer", "Processor Speed", "BIOS Version", "Username", "Hard Drive Size"};
+
+    // The dialog and a silent run side by side, so the test waits for one deadline, not two.
+    TempFolder dialog;
+    RunningProgram shown(dialog.path());
+    TempFolder silent;
+    std::string output;
+    const auto start = std::chrono::steady_clock::now();
+    // 1460: Wine's exit status keeps its low byte, 180.
+    EXPECT_EQ(RunProgramToEnd(silent.path(), {"/silent", "/json", "-"}, &output), 1460 % 256);
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 30) << "one deadline of 15 s, and a margin";
+    const std::vector<std::string> lines = ReportLinesOf(silent.File("Quor-kelvra.vkh"));
+    ASSERT_EQ(lines.size(), 28u);
+    const nlohmann::json json = nlohmann::json::parse(output);
+    for (const char* label : wmiLabels) {
+        const std::string value = ResultLine(lines, label);
+        EXPECT_EQ(value.rfind("Error 0x40004", 0), 0u) << label << ": " << value;
+        EXPECT_EQ(value.substr(value.size() - 2), ":0") << label;
+    }
+    int timedOut = 0;
+    for (const auto& item : json["items"])
+        timedOut += item.value("timedOut", false) ? 1 : 0;
+    EXPECT_EQ(timedOut, 5);
+    EXPECT_EQ(ResultLine(lines, "Locale"), "English:1");
+
+    // The dialog has completed with the same rows, and OK ends it.
+    const DialogDump dump = DumpDialog();
+    ASSERT_TRUE(dump.found);
+    EXPECT_EQ(dump.list.size(), 28u);
+    EXPECT_EQ(dump.controls.at(1019).text, "Error 0x40004");
+    EXPECT_EQ(dump.controls.at(1033).text, "Error 0x40004");
+    RunDriver("press 1");
+    EXPECT_TRUE(shown.WaitForExit(15000));
+    const std::vector<std::string> dialogLines = ReportLinesOf(dialog.File("Quor-kelvra.vkh"));
+    ASSERT_EQ(dialogLines.size(), 28u);
+    for (std::size_t i = 17; i < 28; ++i) {
+        if (lines[i].rfind("Available Physical Memory", 0) != 0)
+            EXPECT_EQ(dialogLines[i], lines[i]);
+    }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ struct FakeFileContents {
 class FakePlatform : public Platform {
 public:
     explicit FakePlatform(EventLog& log) : log_(log) {}
+    ~FakePlatform() override { FinishAbandonedTasks(); }
 
     bool GetVersionRecord(VersionRecord& record) override
     {
@@ -129,6 +131,25 @@ public:
 
     WmiApi& Wmi() override { return wmi; }
 
+    // On a real thread, as the program's, so a hung call is met by the real deadline.
+    bool RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds) override
+    {
+        wmiDeadlines.push_back(milliseconds);
+        auto worker = std::make_unique<FakeWorker>([this, task = std::move(task)] { task(wmi); });
+        if (worker->WaitFor(milliseconds))
+            return true;
+        abandoned.push_back(std::move(worker));
+        return false;
+    }
+
+    // Lets every hung call return and waits for the abandoned tasks to end: only then may a test
+    // read what they did to the fake WMI.
+    void FinishAbandonedTasks()
+    {
+        wmi.ReleaseHangs();
+        abandoned.clear();
+    }
+
     // Windows XP Service Pack 3 on two processors, with a Dell computer-system record whose model
     // the caller chooses.
     void ShapeAsWindowsXp(const CString& model)
@@ -146,6 +167,8 @@ public:
     }
 
     FakeWmi wmi;
+    std::vector<std::uint32_t> wmiDeadlines;  // one per task started
+    std::vector<std::unique_ptr<FakeWorker>> abandoned;
     VersionRecord version;
     SystemRecord system;
     SystemRecord nativeSystem;

@@ -1,5 +1,6 @@
-// A WMI service made of fixed instances. Any step of any query sequence can fail; every call is
-// recorded, and every handle handed out is tracked until it is released.
+// A WMI service made of fixed instances. Any step of any query sequence can fail or never return
+// (until the test lets it); every call is recorded, and every handle handed out is tracked until it
+// is released.
 #pragma once
 
 #include <map>
@@ -8,10 +9,11 @@
 #include <vector>
 
 #include "platform/wmi_api.h"
+#include "tests/fakes/fake_worker.h"
 
 class FakeWmi : public WmiApi {
 public:
-    enum class Step { InitializeCom, Security, CreateLocator, Connect, ExecQuery, Reset, Next };
+    enum class Step { InitializeCom, Security, CreateLocator, Connect, ExecQuery, Next, Get };
 
     using Instance = std::map<CString, WmiValue>;
 
@@ -50,6 +52,14 @@ public:
     std::map<CString, HResult> failingGets;
     // What CoInitializeSecurity returns from the second sequence on, as Windows does.
     std::optional<HResult> laterSecurityStatus;
+    // A step of the sequence with this index (-1: every one) that does not return until
+    // ReleaseHangs, as a hung provider's call; then it goes on as usual.
+    struct Hang {
+        int sequence;
+        Step step;
+    };
+    std::optional<Hang> hang;
+    void ReleaseHangs() { hangGate_.Open(); }
 
     std::vector<std::string> calls;
     int initializeCount = 0;
@@ -68,6 +78,7 @@ public:
         ++sequence;
         ++initializeCount;
         calls.push_back("CoInitializeEx");
+        HangIfAsked(Step::InitializeCom);
         const HResult status = FailureFor(Step::InitializeCom).value_or(0);
         if (status >= 0)
             ++joinedApartments;
@@ -77,6 +88,7 @@ public:
     HResult InitializeSecurity() override
     {
         calls.push_back("CoInitializeSecurity");
+        HangIfAsked(Step::Security);
         if (auto failure = FailureFor(Step::Security))
             return *failure;
         if (sequence > 0 && laterSecurityStatus)
@@ -98,13 +110,15 @@ public:
     HResult CreateLocator(ComHandle& locator) override
     {
         calls.push_back("CreateLocator");
+        HangIfAsked(Step::CreateLocator);
         return Issue(Step::CreateLocator, "locator", locator);
     }
 
-    HResult ConnectServer(ComHandle locator, const CString& path, ComHandle& services) override
+    HResult ConnectServer(ComHandle locator, const CString& path, std::int32_t flags, ComHandle& services) override
     {
-        calls.push_back("ConnectServer " + ToUtf8(path));
+        calls.push_back("ConnectServer " + ToUtf8(path) + " " + std::to_string(flags));
         Use(locator, "locator");
+        HangIfAsked(Step::Connect);
         return Issue(Step::Connect, "services", services);
     }
 
@@ -114,15 +128,9 @@ public:
         calls.push_back("ExecQuery " + ToUtf8(language) + " " + ToUtf8(query) + " " +
                         std::to_string(flags));
         Use(services, "services");
+        HangIfAsked(Step::ExecQuery);
         query_ = query;
         return Issue(Step::ExecQuery, "enumerator", enumerator);
-    }
-
-    HResult Reset(ComHandle enumerator) override
-    {
-        calls.push_back("Reset");
-        Use(enumerator, "enumerator");
-        return FailureFor(Step::Reset).value_or(0);
     }
 
     HResult Next(ComHandle enumerator, std::uint32_t timeout, ComHandle& object,
@@ -130,6 +138,7 @@ public:
     {
         calls.push_back("Next " + std::to_string(timeout));
         Use(enumerator, "enumerator");
+        HangIfAsked(Step::Next);
         returned = 0;
         if (auto failure = FailureFor(Step::Next))
             return *failure;
@@ -145,6 +154,7 @@ public:
     {
         calls.push_back("Get " + ToUtf8(property));
         Use(object, "object");
+        HangIfAsked(Step::Get);
         auto failing = failingGets.find(property);
         if (failing != failingGets.end())
             return failing->second;
@@ -200,6 +210,12 @@ public:
     }
 
 private:
+    void HangIfAsked(Step step)
+    {
+        if (hang && hang->step == step && (hang->sequence == -1 || hang->sequence == sequence))
+            hangGate_.Wait();
+    }
+
     std::optional<HResult> FailureFor(Step step) const
     {
         for (const Failure& failure : failures) {
@@ -240,6 +256,7 @@ private:
             faults.push_back("call through a " + kind + " that was not obtained");
     }
 
+    FakeGate hangGate_;
     ComHandle nextHandle_ = 0x1000;
     CString query_;
     Instance current_;

@@ -1,6 +1,8 @@
 // The WMI query sequence and the four hardware probes against a fake WMI service.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "check/check_run.h"
 #include "probes/wmi/hardware_text.h"
 #include "probes/wmi/wmi_query.h"
@@ -73,10 +75,9 @@ TEST_F(HardwareProbeTest, SequenceRunsItsStepsInOrderAndReadsOnlyTheFirstInstanc
         "CoInitializeEx",
         "CoInitializeSecurity",
         "CreateLocator",
-        "ConnectServer root\\cimv2",
-        "ExecQuery WQL Select * from Win32_ComputerSystem 16",
-        "Reset",
-        "Next 4294967295",
+        "ConnectServer root\\cimv2 0",
+        "ExecQuery WQL Select * from Win32_ComputerSystem 48",
+        "Next 15000",
         "Get Manufacturer",
         "Get Model",
         "Get UserName",
@@ -112,8 +113,7 @@ TEST_F(HardwareProbeTest, EachProbeConvertsItsProperties)
 
 TEST_F(HardwareProbeTest, AFailingStepShowsItsStatusAndReleasesWhatWasObtained)
 {
-    const Step steps[] = {Step::Security, Step::CreateLocator, Step::Connect, Step::ExecQuery,
-                          Step::Reset, Step::Next};
+    const Step steps[] = {Step::Security, Step::CreateLocator, Step::Connect, Step::ExecQuery, Step::Next};
     const Probe probes[] = {Probe::Drive, Probe::ComputerSystem, Probe::Bios, Probe::Processor};
     for (Step step : steps) {
         for (Probe probe : probes) {
@@ -154,6 +154,55 @@ TEST_F(HardwareProbeTest, AFailingStepShowsItsStatusAndReleasesWhatWasObtained)
                     << context;
             }
         }
+    }
+}
+
+TEST_F(HardwareProbeTest, ACallThatNeverReturnsMissesItsDeadlineAndTheRunGoesOnWithoutWmi)
+{
+    const ResultItem wmiItems[] = {kItemManufacturer, kItemProcessor, kItemBios, kItemUserName, kItemHardDrive};
+    for (Step step : {Step::Security, Step::Connect, Step::ExecQuery, Step::Next, Step::Get}) {
+        const std::string context = "hung at step " + std::to_string(static_cast<int>(step));
+        ProbeBench fresh;
+        fresh.platform.ShapeAsWindowsXp(u"OptiPlex 780");
+        fresh.run.m_wmiDeadlineMs = 30;
+        fresh.wmi().hang = FakeWmi::Hang{0, step};  // the first probe's sequence: the drive's
+        fresh.run.RunChecks();
+
+        const RunResults& results = fresh.run.Results();
+        EXPECT_EQ(ReportLines(results).size(), 28u) << context;
+        // Only the first probe was given a worker; the later ones answered at once.
+        EXPECT_EQ(fresh.platform.wmiDeadlines, std::vector<std::uint32_t>{30}) << context;
+        for (ResultItem item : wmiItems) {
+            EXPECT_TRUE(results.items[item].timedOut) << context << " item " << item;
+            EXPECT_NE(results.items[item].value.find(u"Error 0x40004"), CString::npos) << context << " item " << item;
+            EXPECT_FALSE(results.items[item].pass) << context << " item " << item;
+            EXPECT_NE(fresh.surface.explanations[item].find(u"WMI gave no answer within"), CString::npos) << context;
+        }
+        EXPECT_FALSE(results.items[kItemLocale].timedOut) << context;
+        EXPECT_EQ(results.items[kItemLocale].value, u"English") << context;
+        EXPECT_EQ(fresh.surface.explanations[kItemLocale].find(u"WMI"), CString::npos) << context;
+
+        // The hung call returns at last and its worker reads the drive in full: nobody listens.
+        fresh.platform.FinishAbandonedTasks();
+        EXPECT_EQ(fresh.run.m_strHardDrive, u"Error 0x40004") << context;
+        EXPECT_EQ(fresh.run.m_nHardDriveSizeGB, 0u) << context;
+        EXPECT_EQ(fresh.wmi().initializeCount, 1) << context;
+        fresh.ExpectBalanced(context);
+    }
+}
+
+TEST_F(HardwareProbeTest, ConnectServerBoundsItsOwnWaitWhereWindowsKnowsHow)
+{
+    // Windows XP (5.1) and Windows 7 (6.1): both recognised, so all four probes connect.
+    for (std::uint32_t major : {5u, 6u}) {
+        ProbeBench fresh;
+        fresh.platform.ShapeAsWindowsXp(u"OptiPlex 780");
+        fresh.platform.version.majorVersion = major;
+        fresh.run.RunChecks();
+        const std::string connect = major >= 6 ? "ConnectServer root\\cimv2 128" : "ConnectServer root\\cimv2 0";
+        EXPECT_EQ(std::count(fresh.wmi().calls.begin(), fresh.wmi().calls.end(), connect), 4)
+            << "major version " << major;
+        EXPECT_EQ(fresh.platform.wmiDeadlines, std::vector<std::uint32_t>(4, kWmiDeadlineMs));
     }
 }
 

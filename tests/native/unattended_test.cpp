@@ -77,6 +77,7 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
         const std::string verdict = item["pass"].get<bool>() ? ":1" : ":0";
         failed += item["pass"].get<bool>() ? 0 : 1;
         EXPECT_EQ(lines[17 + i], item["label"].get<std::string>() + ": " + item["value"].get<std::string>() + verdict);
+        EXPECT_EQ(item.size(), 3u) << "a run whose WMI answered marks no item as timed out";
     }
     for (std::size_t i = 0; i < 17; ++i) {
         const nlohmann::json& line = json["system"][i];
@@ -110,6 +111,32 @@ TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
     EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 1);
     platform.standardOutputResult = OutputResult::Failed;
     EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 3);
+}
+
+TEST_F(UnattendedTest, AWmiThatGivesNoAnswerEndsWith1460AndTheJsonNamesItsItems)
+{
+    platform.wmi.hang = FakeWmi::Hang{-1, FakeWmi::Step::CreateLocator};
+    FakeSurface surface(log);
+    CheckRun run(platform, surface);
+    run.m_wmiDeadlineMs = 20;
+    run.RunChecks();
+    const RunResults& results = run.Results();
+    EXPECT_EQ(ExitCode(OutcomeOf(results, true)), 1460);
+    // A report or JSON not written says more: do not trust the files.
+    EXPECT_EQ(ExitCode(OutcomeOf(results, false)), 3);
+    EXPECT_EQ(Utf8Lines(platform.report.bytes).size(), 28u);
+
+    const nlohmann::json json = nlohmann::json::parse(ResultsJson(u"PC", results));
+    std::vector<std::string> timedOut;
+    for (const auto& item : json["items"]) {
+        if (item.contains("timedOut")) {
+            EXPECT_EQ(item["timedOut"], true);
+            timedOut.push_back(item["label"]);
+        }
+    }
+    EXPECT_EQ(timedOut, (std::vector<std::string>{"System Manufacturer", "Processor Speed", "BIOS Version",
+                                                  "Username", "Hard Drive Size"}));
+    EXPECT_FALSE(json["fit"]);
 }
 
 TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)

@@ -133,3 +133,23 @@ TEST(Win32Platform, CheckRunWritesTheReportThePlatformDescribes)
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), written.begin()));
     EXPECT_EQ(surface.list.size(), 28u);
 }
+
+TEST(Win32Platform, AWmiTaskThatNeverEndsIsAbandonedAtItsDeadlineWithWhatItHolds)
+{
+    // Never set: the task waits for ever, as a WMI call that never returns. The test process still
+    // ends at its end, the abandoned thread with it.
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto held = std::make_shared<int>(7);
+    const std::weak_ptr<int> watch = held;
+    EXPECT_FALSE(SystemPlatform().RunWmiTask(
+        [never, held = std::move(held)](WmiApi&) { WaitForSingleObject(never, INFINITE); }, 50));
+    EXPECT_FALSE(watch.expired()) << "the abandoned thread keeps what its task holds";
+
+    // A task that ends in time: its result is there when the call returns.
+    int answer = 0;
+    EXPECT_TRUE(SystemPlatform().RunWmiTask([&answer](WmiApi& api) {
+        answer = 1 + static_cast<int>(Failed(api.InitializeCom()));
+        api.UninitializeCom();
+    }, 5000));
+    EXPECT_EQ(answer, 1);
+}
