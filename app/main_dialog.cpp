@@ -144,6 +144,13 @@ void CQuorkelvraDlg::DoDataExchange(CDataExchange* pDX)
     }
 }
 
+namespace {
+
+// Posted by OnInitDialog: the check run starts from the dialog's own loop.
+constexpr UINT kStartChecksMessage = WM_APP + 1;
+
+}  // namespace
+
 BOOL CQuorkelvraDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
@@ -173,10 +180,26 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_pListBox = &m_listResults;
     LoadMarkImages();
     CreateToolTips();
+    // The run starts from the dialog's own loop, once the dialog is on the screen.
+    PostMessageW(m_hWnd, kStartChecksMessage, 0, 0);
+    return TRUE;
+}
+
+void CQuorkelvraDlg::StartChecks()
+{
+    // Shown and painted first: the first WMI connection after a PC starts can take seconds, and a
+    // window that shows nothing meanwhile gets started twice.
+    ShowWindow(m_hWnd, SW_SHOW);
+    UpdateWindow(m_hWnd);
+    m_bRunning = true;
+    EnableWindow(GetDlgItem(IDC_IMPORT), FALSE);
     RunChecks();
+    m_bRunning = false;
+    if (Ended())
+        return;
+    EnableWindow(GetDlgItem(IDC_IMPORT), TRUE);
     if (m_jsonPath && Results().ran && !WriteResultsJson(SystemPlatform(), *m_jsonPath, Results()))
         ShowStatus(Format(u"%s could not be written.", {*m_jsonPath}));
-    return TRUE;
 }
 
 void CQuorkelvraDlg::AddAboutItemToSystemMenu()
@@ -202,6 +225,9 @@ bool CQuorkelvraDlg::OnSysCommand(UINT commandId)
 
 void CQuorkelvraDlg::OnBnClickedImport()
 {
+    // An import in the middle of a run would be overwritten by the rest of it.
+    if (m_bRunning)
+        return;
     static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the open-file record is the full layout");
     wchar_t path[256] = {};
     wchar_t folder[256] = {};
@@ -271,6 +297,9 @@ bool CQuorkelvraDlg::OnContextMenu(HWND window, int x, int y)
 
 void CQuorkelvraDlg::CopyResults()
 {
+    // The results are not there yet; the list would be half of them.
+    if (m_bRunning)
+        return;
     // A run that stopped at the version query wrote no report lines; the list shows why.
     const std::vector<CString> lines =
         m_bImported || !Results().ran ? m_listResults.GetLines() : ReportLines(Results());
@@ -344,6 +373,11 @@ MessageMap CQuorkelvraDlg::GetMessageMap() const
          [](CDialog& dialog, UINT, WPARAM wParam, LPARAM lParam, LRESULT&) {
              return static_cast<Dialog&>(dialog).OnContextMenu(reinterpret_cast<HWND>(wParam),
                                                                GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+         }},
+        {kStartChecksMessage, 0, 0,
+         [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
+             static_cast<Dialog&>(dialog).StartChecks();
+             return true;
          }},
         {WM_COMMAND, IDM_COPY, 0,
          [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {

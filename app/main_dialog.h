@@ -49,6 +49,8 @@ public:
     // after an import.
     void CopyResults();
     HICON OnQueryDragIcon() const { return m_hIcon; }
+    // The check run, once the dialog has been shown and painted.
+    void StartChecks();
 
     // Where the command line asked for the run's results as JSON too ("-": standard output).
     std::optional<CString> m_jsonPath;
@@ -70,6 +72,7 @@ private:
     void ReplaceList(const std::vector<CString>& lines) override;
     void ShowStatus(const CString& text) override;
     void ShowItemExplanation(ResultItem item, const CString& text) override;
+    bool Closing() const override { return Ended(); }
     void LoadMarkImages();
     void CreateToolTips();
 
@@ -88,6 +91,8 @@ private:
     CToolTipCtrl m_toolTips;
     // The dialog shows an imported report rather than this PC's results.
     bool m_bImported = false;
+    // The check run goes on: Import File and Copy wait for its end.
+    bool m_bRunning = false;
     CString m_strVersionCaption;
     MarkImages m_markImages;
 };

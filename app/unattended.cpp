@@ -30,7 +30,8 @@ bool WriteResultsJson(Platform& platform, const CString& path, const RunResults&
         return platform.WriteStandardOutputBytes(json) != OutputResult::Failed;
     std::uint32_t error = 0;
     std::unique_ptr<OutputFile> file = platform.CreateReportFile(path, error);
-    return file && file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+    return file && file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()) &&
+           file->Commit(error);
 }
 
 RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)

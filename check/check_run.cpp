@@ -94,7 +94,13 @@ public:
     }
 
     bool writeFailed() const { return writeFailed_; }
-    void CloseReport() { report_.reset(); }
+    // Puts a complete report in place; a report a write failed on is removed instead.
+    bool CommitReport(std::uint32_t& error)
+    {
+        const bool committed = report_ && !writeFailed_ && report_->Commit(error);
+        report_.reset();
+        return committed;
+    }
 
     // A diagnostic line: listed, then written as it stands.
     void ListAndWrite(const CString& line)
@@ -134,31 +140,45 @@ private:
 
 }  // namespace
 
+CString WaitingForWmiText(const CString& query)
+{
+    const std::size_t from = query.rfind(u"from ");
+    return Format(u"Checking this PC: waiting for WMI (%s)...",
+                  {from == CString::npos ? query : query.substr(from + 5)});
+}
+
+CString CheckRun::ReportNotCreatedMessage(std::uint32_t error)
+{
+    const CString reason = m_platform.SystemErrorMessage(error);
+    return m_reportPath == kReportFileName ? ReportNotCreatedText(m_platform.CurrentFolder(), reason, error)
+                                           : ReportPathNotCreatedText(m_reportPath, reason, error);
+}
+
 void CheckRun::RunChecks()
 {
-    m_surface.ShowStatus(u"");
+    m_surface.ShowStatus(kCheckingText);
     // A report that cannot be created does not stop the run: every value is still shown, and the
-    // line under the list says why there is no report.
+    // line under the list says why there is no report once the run has ended.
     m_results = RunResults();
     m_wmiTimedOut = false;
+    m_stopped = false;
     m_itemTimedOut = {};
     std::uint32_t createError = 0;
     std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(m_reportPath, createError);
     const bool reportCreated = reportFile != nullptr;
-    if (!reportCreated) {
-        const CString reason = m_platform.SystemErrorMessage(createError);
-        m_surface.ShowStatus(m_reportPath == kReportFileName
-                                 ? ReportNotCreatedText(m_platform.CurrentFolder(), reason, createError)
-                                 : ReportPathNotCreatedText(m_reportPath, reason, createError));
-    }
+    CString finalStatus = reportCreated ? CString() : ReportNotCreatedMessage(createError);
     RunState run(m_surface, std::move(reportFile), m_results, m_itemTimedOut);
 
     VersionRecord version;
     SystemRecord system;
     if (!m_platform.GetVersionRecord(version)) {
+        // The report stays as this run leaves it: empty, in place of any earlier one.
+        std::uint32_t commitError = 0;
+        run.CommitReport(commitError);
         m_surface.AddListString(kVersionErrorText);
         // No figure was read: each item is explained by its rule alone.
         ExplainItems(m_surface, nullptr);
+        m_surface.ShowStatus(finalStatus);
         return;
     }
     // A 32-bit process on 64-bit Windows sees the native processor only through
@@ -179,6 +199,9 @@ void CheckRun::RunChecks()
         GetSerialPortCount(&serialPortCount);
     }
     GetPhysicalMemory();
+    // Closed while a probe waited: nothing more is shown, and no report is put in place.
+    if (m_stopped)
+        return;
 
     for (const CString& line : SystemInformationLines(system, version))
         run.ListAndWrite(line);
@@ -195,6 +218,8 @@ void CheckRun::RunChecks()
 
     figures.processorCount = system.numberOfProcessors;
     GetProcessorSpeed(&figures.speedGhz);
+    if (m_stopped)
+        return;
     run.PresentItem(kItemProcessor, m_strProcessor);
 
     figures.biosYear = m_nBiosYear;
@@ -222,9 +247,12 @@ void CheckRun::RunChecks()
                                                          : ItemExplanation(shown, &figures)));
     }
 
-    run.CloseReport();
+    std::uint32_t commitError = 0;
+    m_results.reportWritten = run.CommitReport(commitError);
     m_results.ran = true;
-    m_results.reportWritten = reportCreated && !run.writeFailed();
     if (run.writeFailed())
-        m_surface.ShowStatus(kReportIncompleteText);
+        finalStatus = kReportNotWrittenText;
+    else if (reportCreated && !m_results.reportWritten)
+        finalStatus = ReportNotCreatedMessage(commitError);
+    m_surface.ShowStatus(finalStatus);
 }

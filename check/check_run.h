@@ -31,19 +31,27 @@ public:
     virtual void AddListString(const CString& text) = 0;
     // Empties the list and fills it with these lines in its own sorted order.
     virtual void ReplaceList(const std::vector<CString>& lines) = 0;
-    // The line under the list: the imported file's path, or why the report is missing or incomplete.
+    // The line under the list: the imported file's path, or why the report is missing.
     virtual void ShowStatus(const CString& text) = 0;
     // What hovering the item's mark or value says: its rule, and this PC's figure after a run.
     virtual void ShowItemExplanation(ResultItem item, const CString& text) = 0;
+    // The dialog was closed while the run went on: the run stops at once and writes nothing.
+    virtual bool Closing() const { return false; }
 };
+
+// The line under the list while the run goes on, and while a WMI probe takes longer than a moment.
+inline constexpr const char16_t* kCheckingText = u"Checking this PC...";
+inline constexpr std::uint32_t kSlowWaitMs = 500;
+// "Checking this PC: waiting for WMI (Win32_BIOS)..."
+CString WaitingForWmiText(const CString& query);
 
 // Every item explained by its rule alone, or also by this PC's figure when `figures` is given.
 void ExplainItems(DialogSurface& surface, const RuleFigures* figures);
 
-// Shown under the list when a write to the report failed part-way, so a truncated report is never
-// mistaken for a complete one.
-inline constexpr const char16_t* kReportIncompleteText =
-    u"Quor-kelvra.vkh is incomplete: writing the report file failed.";
+// Shown under the list when a write to the report failed part-way (a full disk): what was written
+// is removed, so no truncated report is ever taken for a complete one, and an earlier one stays.
+inline constexpr const char16_t* kReportNotWrittenText =
+    u"Quor-kelvra.vkh was not written: writing it failed part-way, and any earlier report was left as it was.";
 
 // Shown under the list when the report could not be created (a read-only folder, a report held
 // open by another program, a folder of its name), so nobody takes an older report for this run's:
@@ -134,11 +142,15 @@ protected:
     RunResults m_results;
 
 private:
+    // The line under the list when the report could not be created or put in place.
+    CString ReportNotCreatedMessage(std::uint32_t error);
+
     // One WMI probe's query on a worker, bounded by the deadline; `items` are the items its fields
     // show, marked when it gives no answer in time.
     WmiAnswer AskWmi(WmiRequest request, std::initializer_list<ResultItem> items);
 
     std::int32_t m_wmiConnectFlags = 0;
     bool m_wmiTimedOut = false;
+    bool m_stopped = false;  // the dialog was closed during a wait: the run ends there
     std::array<bool, kResultItemCount> m_itemTimedOut{};
 };

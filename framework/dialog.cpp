@@ -180,6 +180,7 @@ INT_PTR CDialog::DoModal()
         hook = SetWindowsHookExW(WH_GETMESSAGE, &CDialog::GetMessageHook, nullptr, GetCurrentThreadId());
     m_outerModal = s_modal;
     s_modal = this;
+    m_ended = false;
     const INT_PTR result = DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_templateId), m_parent,
                                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     s_modal = m_outerModal;
@@ -230,6 +231,7 @@ bool CDialog::UpdateData(bool saveAndValidate)
 
 void CDialog::EndDialog(INT_PTR result)
 {
+    m_ended = true;
     ::EndDialog(m_hWnd, result);
 }
 

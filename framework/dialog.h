@@ -105,6 +105,8 @@ public:
     INT_PTR DoModal();
     bool UpdateData(bool saveAndValidate);
     void EndDialog(INT_PTR result);
+    // EndDialog was called: the modal loop ends as soon as control returns to it.
+    bool Ended() const { return m_ended; }
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND GetDlgItem(int controlId) const { return ::GetDlgItem(m_hWnd, controlId); }
@@ -139,6 +141,7 @@ private:
     UINT m_templateId;
     HWND m_parent;
     bool m_abandoned = false;
+    bool m_ended = false;
     // The dialog whose modal loop runs innermost, and the outer one its loop interrupted.
     static CDialog* s_modal;
     CDialog* m_outerModal = nullptr;

@@ -39,6 +39,11 @@ DWORD CFile::GetFileType() const
     return IsOpen() ? ::GetFileType(m_hFile) : FILE_TYPE_UNKNOWN;
 }
 
+bool CFile::Flush()
+{
+    return IsOpen() && FlushFileBuffers(m_hFile);
+}
+
 void CFile::Close()
 {
     if (IsOpen())

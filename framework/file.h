@@ -29,6 +29,8 @@ public:
     std::int64_t GetLength() const;
     // GetFileType: FILE_TYPE_DISK for a file on a disk; FILE_TYPE_UNKNOWN when not open.
     DWORD GetFileType() const;
+    // FlushFileBuffers: what was written is on the disk, not only in the system's cache.
+    bool Flush();
     void Close();
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
 

@@ -13,12 +13,17 @@
 #include "platform/records.h"
 #include "platform/wmi_api.h"
 
-// A file opened for writing. Closed when the object is destroyed.
+// A file written beside its final name and put in place only when complete, so a run cut short,
+// a full disk or a crash never leaves half a file under that name. Destroyed without a commit, it
+// is removed and any earlier file of the name stays as it was.
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
     // One write call; true only when every byte was written.
     virtual bool Write(const std::uint8_t* bytes, std::size_t count) = 0;
+    // Flushes and closes the file and moves it to its final name, replacing any earlier file. False,
+    // with the system's error code in `error`, when that fails; the file is then removed.
+    virtual bool Commit(std::uint32_t& error) = 0;
 };
 
 // A file opened for reading only, not shared. Closed when the object is destroyed.
@@ -42,6 +47,9 @@ public:
     virtual std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) = 0;
 };
 
+// How a wait for a WMI task ended.
+enum class WaitEnd { Finished, TimedOut, Stopped };
+
 // What became of bytes sent to standard output. A program started from Explorer has none, and that
 // is not a failure.
 enum class OutputResult { Written, NoOutput, Failed };
@@ -56,8 +64,9 @@ public:
     virtual bool GetNativeSystemRecord(SystemRecord& record) = 0;
     virtual void GetSystemRecord(SystemRecord& record) = 0;
 
-    // Created or truncated, write-only, not shared. Null when it cannot be created, with the
-    // system's error code (GetLastError) in `error`.
+    // Written as NAME.partial beside NAME, write-only, not shared. Null, with the system's error code
+    // (GetLastError) in `error`, when it cannot be created, or when NAME could not be replaced at the
+    // end (held open by another program, read-only, a folder).
     virtual std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) = 0;
     // GetCurrentDirectoryW; empty when it fails.
     virtual CString CurrentFolder() = 0;
@@ -89,9 +98,11 @@ public:
     virtual WmiApi& Wmi() = 0;
 
     // Runs `task` on a thread of its own, with a WMI of its own, and waits for it up to
-    // `milliseconds`: a WMI call may block where no time-out of its own reaches it. True when the
-    // task ended in time. False when it did not: the thread is abandoned with everything the task
-    // holds, and ends on its own or with the process. Where no thread can be started, the task
-    // runs on the calling thread.
-    virtual bool RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds) = 0;
+    // `milliseconds`: a WMI call may block where no time-out of its own reaches it. While it
+    // waits, the calling thread's windows go on receiving their messages, and `waiting` is called
+    // every few tens of milliseconds with the time waited so far; its false stops the wait at once.
+    // A task that did not finish is abandoned with everything it holds, and ends on its own or with
+    // the process. Where no thread can be started, the task runs on the calling thread.
+    virtual WaitEnd RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds,
+                               const std::function<bool(std::uint32_t elapsedMs)>& waiting) = 0;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <process.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "framework/file.h"
@@ -62,14 +63,55 @@ private:
 
 class Win32OutputFile : public OutputFile {
 public:
-    bool Open(const CString& name) { return file_.Open(name, CFile::modeCreate | CFile::modeWrite); }
+    ~Win32OutputFile() override
+    {
+        if (!partial_.empty()) {
+            file_.Close();
+            DeleteFileW(AsWide(partial_));
+        }
+    }
+
+    bool Open(const CString& name)
+    {
+        // What would keep the file from being put in place at the end is said now, before the run:
+        // the name held open by another program, read-only, or a folder's.
+        HANDLE existing = CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+        if (existing != INVALID_HANDLE_VALUE)
+            CloseHandle(existing);
+        else if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            return false;
+        final_ = name;
+        if (!file_.Open(name + u".partial", CFile::modeCreate | CFile::modeWrite))
+            return false;
+        partial_ = name + u".partial";
+        return true;
+    }
+
     bool Write(const std::uint8_t* bytes, std::size_t count) override
     {
         return count <= MAXDWORD && file_.Write(bytes, static_cast<DWORD>(count));
     }
 
+    bool Commit(std::uint32_t& error) override
+    {
+        // Flushed first, so that a crash after the move cannot leave a name without its bytes.
+        const bool flushed = file_.Flush() || file_.GetFileType() != FILE_TYPE_DISK;
+        error = flushed ? 0 : GetLastError();
+        file_.Close();
+        if (flushed && MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            partial_.clear();
+            return true;
+        }
+        if (error == 0)
+            error = GetLastError();
+        return false;
+    }
+
 private:
     CFile file_;
+    CString final_;
+    CString partial_;  // empty once moved into place
 };
 
 class Win32InputFile : public InputFile {
@@ -271,9 +313,31 @@ unsigned __stdcall RunWmiTaskThread(void* param)
     return 0;
 }
 
+// Hands the thread's waiting messages to their windows, with a dialog's keys (Tab, Enter, Escape)
+// to the dialog. False when the thread was told to quit; the quit message is left for its loop.
+bool DeliverMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        wchar_t className[8] = {};
+        if (root && GetClassNameW(root, className, 8) && std::wcscmp(className, L"#32770") == 0 &&
+            IsDialogMessageW(root, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
 }  // namespace
 
-bool Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds)
+WaitEnd Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds,
+                                  const std::function<bool(std::uint32_t elapsedMs)>& waiting)
 {
     auto job = std::make_unique<WmiTask>();
     job->task = std::move(task);
@@ -281,10 +345,27 @@ bool Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t 
     const auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunWmiTaskThread, job.get(), 0, nullptr));
     if (thread == nullptr) {
         job->task(job->wmi);
-        return true;
+        return WaitEnd::Finished;
     }
     job.release();
-    const DWORD waited = WaitForSingleObject(thread, milliseconds);
+    constexpr DWORD kSliceMs = 50;
+    const DWORD start = GetTickCount();
+    WaitEnd end = WaitEnd::TimedOut;
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            break;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, std::min<DWORD>(milliseconds - elapsed, kSliceMs),
+                                                      QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) {
+            end = WaitEnd::Finished;
+            break;
+        }
+        if ((woken == WAIT_OBJECT_0 + 1 && !DeliverMessages()) || !waiting(GetTickCount() - start)) {
+            end = WaitEnd::Stopped;
+            break;
+        }
+    }
     CloseHandle(thread);
-    return waited == WAIT_OBJECT_0;
+    return end;
 }

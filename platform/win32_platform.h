@@ -22,7 +22,8 @@ public:
     void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;
     CString GetSystemLocaleLanguage() override;
     WmiApi& Wmi() override { return wmi_; }
-    bool RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds) override;
+    WaitEnd RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds,
+                       const std::function<bool(std::uint32_t elapsedMs)>& waiting) override;
 
 private:
     Win32WmiApi wmi_;

@@ -13,17 +13,29 @@ WmiAnswer CheckRun::AskWmi(WmiRequest request, std::initializer_list<ResultItem>
     answer.outcome = {WmiOutcome::Kind::Failed, kWbemSTimedOut};
     // Once WMI has missed a deadline in this run, it is not asked again: the run ends within one
     // deadline of its start however many probes follow.
-    if (!m_wmiTimedOut) {
+    if (!m_wmiTimedOut && !m_stopped) {
         request.connectFlags = m_wmiConnectFlags;
         request.nextTimeoutMs = m_wmiDeadlineMs;
         // The worker writes only into an answer it shares; the run reads it only once the worker
         // has ended, and an abandoned worker keeps it alive for itself.
         auto shared = std::make_shared<WmiAnswer>();
-        if (m_platform.RunWmiTask([shared, request](WmiApi& api) { *shared = RunWmiQuery(api, request); },
-                                  m_wmiDeadlineMs))
+        bool saidWaiting = false;
+        const WaitEnd end = m_platform.RunWmiTask(
+            [shared, request](WmiApi& api) { *shared = RunWmiQuery(api, request); }, m_wmiDeadlineMs,
+            [&](std::uint32_t elapsedMs) {
+                if (!saidWaiting && elapsedMs >= kSlowWaitMs) {
+                    m_surface.ShowStatus(WaitingForWmiText(request.query));
+                    saidWaiting = true;
+                }
+                return !m_surface.Closing();
+            });
+        if (end == WaitEnd::Finished)
             answer = *shared;
+        m_stopped = end == WaitEnd::Stopped;
+        if (saidWaiting && !m_stopped)
+            m_surface.ShowStatus(kCheckingText);
     }
-    if (answer.outcome.TimedOut()) {
+    if (answer.outcome.TimedOut() && !m_stopped) {
         m_wmiTimedOut = true;
         for (ResultItem item : items)
             m_itemTimedOut[item] = true;

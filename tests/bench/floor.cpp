@@ -142,8 +142,12 @@ void CheckRunCalls(HWND dialog)
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND list = GetDlgItem(dialog, 1001);
     SetDlgItemTextW(dialog, 1031, L"");
-    HANDLE file = CreateFileW(L"Quor-kelvra.vkh", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE existing = CreateFileW(L"Quor-kelvra.vkh", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (existing != INVALID_HANDLE_VALUE)
+        CloseHandle(existing);
+    HANDLE file = CreateFileW(L"Quor-kelvra.vkh.partial", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     HBITMAP bitmaps[] = {LoadBitmapW(instance, MAKEINTRESOURCEW(131)), LoadBitmapW(instance, MAKEINTRESOURCEW(132)),
                          LoadBitmapW(instance, MAKEINTRESOURCEW(139))};
     OSVERSIONINFOEXW version = {};
@@ -200,7 +204,9 @@ void CheckRunCalls(HWND dialog)
                             reinterpret_cast<LPARAM>(bitmaps[i % 2]));
         WriteLines(file, 1);
     }
+    FlushFileBuffers(file);
     CloseHandle(file);
+    MoveFileExW(L"Quor-kelvra.vkh.partial", L"Quor-kelvra.vkh", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 INT_PTR CALLBACK FloorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

@@ -2,7 +2,9 @@
 // dialog, reads its controls, presses its buttons and looks at its pixels. Output is UTF-8, one
 // fact per line, for the Linux side of the tests to parse.
 //
-//   qk-driver dump [timeout-ms [title]] controls, list entries and mark colours of a dialog
+//   qk-driver dump [timeout-ms [title]] controls, list entries and mark colours of a dialog; the
+//                                      main dialog once its check run has ended
+//   qk-driver dump-running [timeout-ms] the same of the main dialog as soon as it shows
 //   qk-driver press <control-id> [title] clicks a button
 //   qk-driver syscommand <code>        sends a system-menu command to the main dialog
 //   qk-driver minimise                 minimises the main dialog and restores it
@@ -41,6 +43,9 @@
 namespace {
 
 constexpr const wchar_t* kMainTitle = L"Quor-kelvra";
+// The main dialog keeps Import File (id 3) disabled while its check run goes on: a dump waits for
+// the run's end, unless told to look at once.
+constexpr int kImportButton = 3;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -82,6 +87,7 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
         return TRUE;
     if ((GetDlgItem(window, 0xFFFF) != nullptr) != search->messageBox)
         return TRUE;
+
     search->found = window;
     return FALSE;
 }
@@ -284,12 +290,18 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
     return TRUE;
 }
 
-int Dump(DWORD timeoutMs, const wchar_t* title)
+int Dump(DWORD timeoutMs, const wchar_t* title, bool waitForRun = true)
 {
+    const DWORD start = GetTickCount();
     HWND dialog = FindDialog(timeoutMs, title);
     if (dialog == nullptr) {
         std::printf("error no dialog\n");
         return 2;
+    }
+    if (waitForRun && std::wstring(title) == kMainTitle) {
+        while (IsWindow(dialog) && !IsWindowEnabled(GetDlgItem(dialog, kImportButton)) &&
+               GetTickCount() - start < timeoutMs)
+            Sleep(10);
     }
     // Let the dialog finish painting before its pixels are read.
     DWORD_PTR ignored;
@@ -900,6 +912,8 @@ int wmain(int argc, wchar_t** argv)
     const wchar_t* title = argc > 3 ? argv[3] : kMainTitle;
     if (command == L"dump")
         result = Dump(timeout, title);
+    else if (command == L"dump-running")
+        result = Dump(timeout, title, false);
     else if (command == L"press" && argc > 2)
         result = Press(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), title);
     else if (command == L"minimise")

@@ -113,9 +113,10 @@ TEST(FaultSweep, ReportHeldOpenByAnotherProcessIsLeftAloneAndNamedUnderTheList)
     waitpid(holder, &status, 0);
     const std::vector<unsigned char> bytes = ReadBytes(report);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "another program's data");
+    EXPECT_FALSE(FileExists(report + ".partial"));
 }
 
-TEST(FaultSweep, FullDiskSaysTheReportIsIncomplete)
+TEST(FaultSweep, FullDiskLeavesNoHalfReportAndSaysSo)
 {
     if (!DefaultProfile())
         GTEST_SKIP() << "swept on the default profile";
@@ -134,12 +135,16 @@ TEST(FaultSweep, FullDiskSaysTheReportIsIncomplete)
         EXPECT_TRUE(program.WaitForExit(15000));
     }
     const std::vector<unsigned char> bytes = ReadBytes(disk + "/Quor-kelvra.vkh");
+    const bool partialLeft = FileExists(disk + "/Quor-kelvra.vkh.partial");
     std::system(("umount '" + disk + "'").c_str());
     ASSERT_TRUE(dump.found);
     EXPECT_EQ(dump.list.size(), 28u);
-    EXPECT_EQ(dump.controls.at(1031).text, "Quor-kelvra.vkh is incomplete: writing the report file failed.");
-    // tmpfs hands out whole pages, and the filler holds the only one: nothing of the report fits.
-    EXPECT_LT(bytes.size(), 1000u);
+    EXPECT_EQ(dump.controls.at(1031).text,
+              "Quor-kelvra.vkh was not written: writing it failed part-way, and any earlier report was left as it was.");
+    // tmpfs hands out whole pages, and the filler holds the only one: nothing of the report fits,
+    // and what did is removed with its partial file.
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(partialLeft);
 }
 
 TEST(FaultSweep, MissingSerialMapCountsNoPorts)

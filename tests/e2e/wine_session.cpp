@@ -168,10 +168,11 @@ std::string RunDriver(const std::string& arguments, int* exitCode)
     return clean;
 }
 
-DialogDump DumpDialog(int timeoutMs, const std::string& title)
+DialogDump DumpDialog(int timeoutMs, const std::string& title, bool duringRun)
 {
     DialogDump dump;
-    std::istringstream lines(RunDriver("dump " + std::to_string(timeoutMs) + " " + ShellQuote(title)));
+    std::istringstream lines(RunDriver((duringRun ? "dump-running " : "dump ") + std::to_string(timeoutMs) + " " +
+                                       ShellQuote(title)));
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::string kind;

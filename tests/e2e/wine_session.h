@@ -87,7 +87,9 @@ std::string WindowsPath(const std::string& unixPath);
 std::string Unescape(const std::string& text);
 // Runs the driver with the arguments and returns its standard output, without carriage returns.
 std::string RunDriver(const std::string& arguments, int* exitCode = nullptr);
-DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-kelvra");
+// The main dialog once its check run has ended, or any other dialog by its title; `duringRun`: the
+// main dialog as soon as it shows.
+DialogDump DumpDialog(int timeoutMs = 30000, const std::string& title = "Quor-kelvra", bool duringRun = false);
 // The platform's own records as name -> decimal text, read by the driver.
 std::map<std::string, std::string> PlatformRecords();
 std::vector<unsigned char> ReadBytes(const std::string& path);

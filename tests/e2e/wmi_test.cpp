@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr unsigned long WS_DISABLED_BIT = 0x08000000;
+
 std::string ResultLine(const std::vector<std::string>& lines, const std::string& label)
 {
     for (const std::string& line : lines) {
@@ -163,7 +165,32 @@ TEST(WmiProbes, AWmiThatNeverAnswersCostsOneDeadlineAndTheRunEndsAsUsual)
     const std::vector<std::string> dialogLines = ReportLinesOf(dialog.File("Quor-kelvra.vkh"));
     ASSERT_EQ(dialogLines.size(), 28u);
     for (std::size_t i = 17; i < 28; ++i) {
-        if (lines[i].rfind("Available Physical Memory", 0) != 0)
+        if (lines[i].rfind("Available Physical Memory", 0) != 0) {
             EXPECT_EQ(dialogLines[i], lines[i]);
+        }
     }
+}
+
+TEST(WmiProbes, TheDialogShowsAtOnceAndClosingItDuringTheRunLeavesTheEarlierReport)
+{
+    HungWmi hung;
+    TempFolder folder;
+    const std::string report = folder.File("Quor-kelvra.vkh");
+    WriteUtf16(report, "An earlier report:  1\r\n");
+    const std::vector<unsigned char> earlier = ReadBytes(report);
+
+    RunningProgram program(folder.path());
+    // Long before the WMI deadline: on the screen, painted, saying what it does, Import File off.
+    const DialogDump dump = DumpDialog(10000, "Quor-kelvra", /*duringRun=*/true);
+    ASSERT_TRUE(dump.found);
+    EXPECT_EQ(dump.controls.at(1031).text.rfind("Checking this PC", 0), 0u) << dump.controls.at(1031).text;
+    EXPECT_TRUE(dump.list.empty());
+    EXPECT_NE(dump.controls.at(3).style & WS_DISABLED_BIT, 0u) << "Import File waits for the run";
+    EXPECT_EQ(dump.background, "153,186,190") << "the dialog paints while the run goes on";
+
+    // Closed by its OK button in the middle of the run: the program ends at once.
+    RunDriver("press 1");
+    EXPECT_TRUE(program.WaitForExit(5000)) << "the program waited for WMI after its dialog was closed";
+    EXPECT_EQ(ReadBytes(report), earlier);
+    EXPECT_FALSE(FileExists(report + ".partial"));
 }

@@ -2,6 +2,7 @@
 // order, into a log it may share with the other fakes.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -18,6 +19,7 @@ struct FakeFileContents {
     std::vector<std::uint8_t> bytes;
     int writeCalls = 0;
     bool closed = false;
+    bool committed = false;  // put in place under its name; until then only its partial file exists
 };
 
 class FakePlatform : public Platform {
@@ -58,9 +60,9 @@ public:
             return nullptr;
         }
         if (json)
-            return std::make_unique<File>(createdFiles[name], log_, -1);
+            return std::make_unique<File>(createdFiles[name], log_, -1, 0);
         reportName = name;
-        return std::make_unique<File>(report, log_, failWritesFrom);
+        return std::make_unique<File>(report, log_, failWritesFrom, reportCommitError);
     }
 
     std::unique_ptr<InputFile> OpenFileForReading(const CString& path) override
@@ -132,14 +134,23 @@ public:
     WmiApi& Wmi() override { return wmi; }
 
     // On a real thread, as the program's, so a hung call is met by the real deadline.
-    bool RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds) override
+    WaitEnd RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds,
+                       const std::function<bool(std::uint32_t elapsedMs)>& waiting) override
     {
         wmiDeadlines.push_back(milliseconds);
         auto worker = std::make_unique<FakeWorker>([this, task = std::move(task)] { task(wmi); });
-        if (worker->WaitFor(milliseconds))
-            return true;
+        constexpr std::uint32_t kSliceMs = 10;
+        WaitEnd end = WaitEnd::TimedOut;
+        for (std::uint32_t waited = 0; waited < milliseconds; waited += kSliceMs) {
+            if (worker->WaitFor(std::min(kSliceMs, milliseconds - waited)))
+                return WaitEnd::Finished;
+            if (!waiting(waited + kSliceMs)) {
+                end = WaitEnd::Stopped;
+                break;
+            }
+        }
         abandoned.push_back(std::move(worker));
-        return false;
+        return end;
     }
 
     // Lets every hung call return and waits for the abandoned tasks to end: only then may a test
@@ -183,6 +194,8 @@ public:
                                                             u"is being used by another process.\r\n"}};
     // Writes from this one on (counted from 0) fail without writing; -1 never fails.
     int failWritesFrom = -1;
+    // The error a report's commit fails with; 0: it succeeds.
+    std::uint32_t reportCommitError = 0;
 
     CString reportName;
     FakeFileContents report;
@@ -265,9 +278,15 @@ private:
 
     class File : public OutputFile {
     public:
-        File(FakeFileContents& contents, EventLog& log, int failFrom)
-            : contents_(contents), log_(log), failFrom_(failFrom)
+        File(FakeFileContents& contents, EventLog& log, int failFrom, std::uint32_t commitError)
+            : contents_(contents), log_(log), failFrom_(failFrom), commitError_(commitError)
         {
+        }
+        bool Commit(std::uint32_t& error) override
+        {
+            error = commitError_;
+            contents_.committed = commitError_ == 0;
+            return contents_.committed;
         }
         ~File() override
         {
@@ -287,6 +306,7 @@ private:
         FakeFileContents& contents_;
         EventLog& log_;
         int failFrom_;
+        std::uint32_t commitError_;
     };
 
     EventLog& log_;

@@ -45,6 +45,11 @@ public:
         status = text;
     }
 
+    // Closed after being asked this many times whether it is (-1: never).
+    bool Closing() const override { return closeAfterQuestions >= 0 && ++questions > closeAfterQuestions; }
+    int closeAfterQuestions = -1;
+    mutable int questions = 0;
+
     void ShowItemExplanation(ResultItem item, const CString& text) override
     {
         log_.push_back("ShowItemExplanation " + std::to_string(item));

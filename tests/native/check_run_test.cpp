@@ -203,7 +203,10 @@ TEST_F(CheckRunTest, CallsTheProbesInTheirOrder)
     EXPECT_GT(Position("GetLocaleLanguage"), Position("ShowItemMark " + std::to_string(kItemBios)));
     EXPECT_LT(Position("GetLocaleLanguage"), Position("ShowItemValue " + std::to_string(kItemLocale)));
     EXPECT_EQ(speedOnEntry, 0.0);
-    EXPECT_EQ(log.back(), "CloseReportFile");
+    // The report is closed at the end of the run; only the line under the list follows.
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "CloseReportFile");
+    EXPECT_EQ(log.back(), "ShowStatus");
 }
 
 TEST_F(CheckRunTest, ListsTwentyEightEntriesSortedAndWithoutVerdicts)
@@ -312,6 +315,7 @@ TEST_F(CheckRunTest, FailedVersionQueryListsOneLineAndWritesNothing)
     EXPECT_TRUE(platform.report.bytes.empty());
     EXPECT_EQ(platform.report.writeCalls, 0);
     EXPECT_TRUE(platform.report.closed);
+    EXPECT_TRUE(platform.report.committed) << "an empty report in place of any earlier one";
     EXPECT_TRUE(surface.marks.empty());
     // Only the line under the list was touched, and it was emptied before the query.
     EXPECT_TRUE(surface.values.empty());
@@ -354,17 +358,29 @@ TEST_F(CheckRunTest, LineBreaksInsideValuesNeverSplitTheReport)
     EXPECT_EQ(OneLine(u"a\tb%s:1"), u"a\tb%s:1");
 }
 
-TEST_F(CheckRunTest, FailedWriteGoesOnAndSaysTheReportIsIncomplete)
+TEST_F(CheckRunTest, AReportThatCannotBeWrittenWholeIsNeverPutInPlace)
 {
     platform.failWritesFrom = 20;
     Run();
     EXPECT_EQ(platform.report.writeCalls, 28);
-    EXPECT_EQ(ReportLines(platform.report.bytes).size(), 20u);
+    EXPECT_FALSE(platform.report.committed) << "half a report under the report's name";
+    EXPECT_TRUE(platform.report.closed);
     EXPECT_EQ(surface.list.size(), 28u);
     EXPECT_EQ(surface.marks.size(), 11u);
-    EXPECT_EQ(surface.status, kReportIncompleteText);
+    EXPECT_EQ(surface.status, kReportNotWrittenText);
     // The message comes once the file is closed, as the run's last act.
     EXPECT_EQ(log.back(), "ShowStatus");
+
+    // Written whole, but it cannot replace the earlier one (held open since the run began): said
+    // as when it cannot be created.
+    platform.failWritesFrom = -1;
+    platform.reportCommitError = 32;
+    platform.report = FakeFileContents();
+    Run();
+    EXPECT_EQ(platform.report.writeCalls, 28);
+    EXPECT_FALSE(platform.report.committed);
+    EXPECT_EQ(surface.status, u"Quor-kelvra.vkh could not be created in D:\\: The process cannot access the "
+                              u"file because it is being used by another process.");
 }
 
 TEST_F(CheckRunTest, UnrecognisedSystemSkipsHardwareAndSerialProbes)

@@ -191,6 +191,25 @@ TEST_F(HardwareProbeTest, ACallThatNeverReturnsMissesItsDeadlineAndTheRunGoesOnW
     }
 }
 
+TEST_F(HardwareProbeTest, ClosedWhileAProbeWaitsTheRunStopsAndPutsNoReportInPlace)
+{
+    platform.ShapeAsWindowsXp(u"OptiPlex 780");
+    wmi().hang = FakeWmi::Hang{0, Step::Connect};
+    // The fake asks every 10 ms: closed after 0.6 s, a moment after the line says what it waits for.
+    surface.closeAfterQuestions = 60;
+    run.RunChecks();
+    EXPECT_EQ(surface.status, u"Checking this PC: waiting for WMI (Win32_DiskDrive)...");
+    EXPECT_EQ(platform.wmiDeadlines.size(), 1u) << "no later probe asked WMI";
+    EXPECT_EQ(platform.report.writeCalls, 0);
+    EXPECT_TRUE(platform.report.closed);
+    EXPECT_FALSE(platform.report.committed) << "the earlier report must stay";
+    EXPECT_TRUE(surface.list.empty());
+    EXPECT_TRUE(surface.marks.empty());
+    EXPECT_FALSE(run.Results().ran);
+    platform.FinishAbandonedTasks();
+    ExpectBalanced("closed while waiting");
+}
+
 TEST_F(HardwareProbeTest, ConnectServerBoundsItsOwnWaitWhereWindowsKnowsHow)
 {
     // Windows XP (5.1) and Windows 7 (6.1): both recognised, so all four probes connect.

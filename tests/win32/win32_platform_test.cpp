@@ -49,28 +49,40 @@ TEST(Win32Platform, FindsNativeSystemInfoAtRunTime)
     EXPECT_EQ(emulated.minimumApplicationAddress, 0x10000u);
 }
 
-TEST(Win32Platform, ReportFileIsTruncatedAndHeldWithoutSharing)
+TEST(Win32Platform, ReportIsWrittenBesideItsNameAndReplacesTheEarlierOneOnlyWhenCommitted)
 {
     ScratchFolder folder;
     const CString path = folder.File(u"Quor-kelvra.vkh");
+    const CString partial = path + u".partial";
     {
         CFile old;
         ASSERT_TRUE(old.Open(path, CFile::modeCreate | CFile::modeWrite));
         ASSERT_TRUE(old.Write("an older and longer report", 26));
     }
+    const std::vector<std::uint8_t> older = ReadAll(path);
+    {
+        // Cut short: never committed, so the earlier report stays and the partial file goes.
+        std::uint32_t error = 0;
+        auto report = SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error);
+        ASSERT_NE(report, nullptr);
+        EXPECT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
+        EXPECT_EQ(ReadAll(path), older) << "the earlier report is untouched while the new one is written";
+        // The partial file is held without sharing: a second writer, as a second instance of the
+        // program would be, is refused.
+        EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error), nullptr);
+        EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_EQ(ReadAll(path), older);
+    EXPECT_EQ(GetFileAttributesW(AsWide(partial)), INVALID_FILE_ATTRIBUTES);
     {
         std::uint32_t error = 0;
         auto report = SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error);
         ASSERT_NE(report, nullptr);
         EXPECT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
-        CFile reader;
-        EXPECT_FALSE(reader.Open(path, CFile::modeRead));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        // A second writer, as a second instance of the program would be, is refused too.
-        EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error), nullptr);
-        EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+        EXPECT_TRUE(report->Commit(error)) << error;
     }
     EXPECT_EQ(ReadAll(path), EncodeReportLine(u"Locale: English:1"));
+    EXPECT_EQ(GetFileAttributesW(AsWide(partial)), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Win32Platform, ReportFileThatCannotBeCreatedSaysWhyInTheSystemsWords)
@@ -141,15 +153,27 @@ TEST(Win32Platform, AWmiTaskThatNeverEndsIsAbandonedAtItsDeadlineWithWhatItHolds
     HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     auto held = std::make_shared<int>(7);
     const std::weak_ptr<int> watch = held;
-    EXPECT_FALSE(SystemPlatform().RunWmiTask(
-        [never, held = std::move(held)](WmiApi&) { WaitForSingleObject(never, INFINITE); }, 50));
+    // Meanwhile the thread's windows get their messages: this one is closed by its own.
+    HWND window = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    int waits = 0;
+    EXPECT_EQ(SystemPlatform().RunWmiTask([never, held = std::move(held)](WmiApi&) { WaitForSingleObject(never, INFINITE); },
+                                          300, [&waits](std::uint32_t) { return ++waits > 0; }),
+              WaitEnd::TimedOut);
     EXPECT_FALSE(watch.expired()) << "the abandoned thread keeps what its task holds";
+    EXPECT_GE(waits, 2);
+    EXPECT_FALSE(IsWindow(window)) << "a message posted during the wait was not delivered";
+
+    // A wait told to stop ends at once, long before the deadline.
+    EXPECT_EQ(SystemPlatform().RunWmiTask([never](WmiApi&) { WaitForSingleObject(never, INFINITE); }, 600000,
+                                          [](std::uint32_t) { return false; }),
+              WaitEnd::Stopped);
 
     // A task that ends in time: its result is there when the call returns.
     int answer = 0;
-    EXPECT_TRUE(SystemPlatform().RunWmiTask([&answer](WmiApi& api) {
+    EXPECT_EQ(SystemPlatform().RunWmiTask([&answer](WmiApi& api) {
         answer = 1 + static_cast<int>(Failed(api.InitializeCom()));
         api.UninitializeCom();
-    }, 5000));
+    }, 5000, [](std::uint32_t) { return true; }), WaitEnd::Finished);
     EXPECT_EQ(answer, 1);
 }
