@@ -352,7 +352,13 @@ WaitEnd Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32
     const DWORD start = GetTickCount();
     WaitEnd end = WaitEnd::TimedOut;
     for (;;) {
+        // A message handled on the way may have held this thread far longer than a slice (the About
+        // box's own loop, a window being dragged): a task that ended meanwhile still counts.
         const DWORD elapsed = GetTickCount() - start;
+        if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+            end = WaitEnd::Finished;
+            break;
+        }
         if (elapsed >= milliseconds)
             break;
         const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, std::min<DWORD>(milliseconds - elapsed, kSliceMs),

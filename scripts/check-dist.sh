@@ -12,12 +12,15 @@ work="$root/build/repro"
 rm -rf "$work"
 
 copies=(first "second/at a deeper path")
+# What git would commit, as the tree holds it now: tracked files that exist, and new ones. Both
+# copies are taken at once, so they hold the same sources whatever changes meanwhile.
+mkdir -p "$work/first"
+git ls-files -z -co --exclude-standard | while IFS= read -r -d '' file; do
+    [ -e "$file" ] && printf '%s\0' "$file"
+done | tar --null -T - -cf - | tar -xf - -C "$work/first"
+mkdir -p "$(dirname "$work/${copies[1]}")"
+cp -a "$work/first" "$work/${copies[1]}"
 for copy in "${copies[@]}"; do
-    mkdir -p "$work/$copy"
-    # What git would commit, as the tree holds it now: tracked files that exist, and new ones.
-    git ls-files -z -co --exclude-standard | while IFS= read -r -d '' file; do
-        [ -e "$file" ] && printf '%s\0' "$file"
-    done | tar --null -T - -cf - | tar -xf - -C "$work/$copy"
     echo "== make dist in build/repro/$copy"
     make --no-print-directory -C "$work/$copy" dist >"$work/${copy%%/*}.log" 2>&1 ||
         { cat "$work/${copy%%/*}.log"; exit 1; }

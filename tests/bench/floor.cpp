@@ -1,7 +1,9 @@
 // The floor of the check run: the same platform calls as the program makes from its start until
 // its report is closed, in the same order, and nothing else: a bare dialog procedure on the same
 // template with constant texts, no framework, no formatting, no decisions. The benchmark runs it
-// beside the program; with /silent it makes the check run's calls alone, beside an unattended run.
+// beside the program; with /silent it makes the check run's calls alone, beside an unattended run;
+// with /show it shows the template and does nothing else, the floor of the first paint; with /exit
+// it ends at once, the cost of starting a process under Wine.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -209,10 +211,13 @@ void CheckRunCalls(HWND dialog)
     MoveFileExW(L"Quor-kelvra.vkh.partial", L"Quor-kelvra.vkh", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
+bool g_showOnly = false;
+
 INT_PTR CALLBACK FloorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        Initialise(dialog);
+        if (!g_showOnly)
+            Initialise(dialog);
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
@@ -226,10 +231,13 @@ INT_PTR CALLBACK FloorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
+    if (wcsstr(commandLine, L"/exit") != nullptr)
+        return 0;
     if (wcsstr(commandLine, L"/silent") != nullptr) {
         CheckRunCalls(nullptr);
         return 0;
     }
+    g_showOnly = wcsstr(commandLine, L"/show") != nullptr;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     DialogBoxParamW(instance, MAKEINTRESOURCEW(102), nullptr, FloorProc, 0);

@@ -43,19 +43,32 @@ int CountLineEnds(const std::string& path)
     return count;
 }
 
+using Arguments = std::vector<std::string>;
+
+// Starts `exe` with `arguments` in `folder`, its output thrown away.
+pid_t Start(const std::string& folder, const std::string& exe, const Arguments& arguments)
+{
+    std::vector<char*> argv = {const_cast<char*>("wine"), const_cast<char*>(exe.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0 || !std::freopen("/dev/null", "w", stdout))
+            _exit(127);
+        execvp("wine", argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 // Milliseconds from starting `exe` in a fresh folder until its report has 28 lines.
 double TimeRun(const std::string& exe)
 {
     TempFolder folder;
     const std::string report = folder.File("Quor-kelvra.vkh");
     const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.path().c_str()) != 0)
-            _exit(127);
-        execlp("wine", "wine", exe.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = Start(folder.path(), exe, {});
     double ms = -1;
     while (Clock::now() - start < std::chrono::seconds(60)) {
         if (CountLineEnds(report) >= 28) {
@@ -70,21 +83,39 @@ double TimeRun(const std::string& exe)
     return ms;
 }
 
-// Milliseconds from starting `exe /silent` in a fresh folder until the process has ended.
-double TimeSilentRun(const std::string& exe)
+// Milliseconds from starting `exe` with `arguments` in a fresh folder until the process has ended.
+double TimeToExit(const std::string& exe, const Arguments& arguments)
 {
     TempFolder folder;
     const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.path().c_str()) != 0)
-            _exit(127);
-        execlp("wine", "wine", exe.c_str(), "/silent", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = Start(folder.path(), exe, arguments);
     int status = 0;
     waitpid(pid, &status, 0);
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double TimeSilentRun(const std::string& exe)
+{
+    return TimeToExit(exe, {"/silent"});
+}
+
+// Milliseconds from starting `exe` with `arguments` until its dialog is on the screen (mapped, as X
+// sees it, which Wine does once the window is shown and about to paint); the process is then ended.
+double TimeToShown(const std::string& exe, const Arguments& arguments)
+{
+    TempFolder folder;
+    const auto start = Clock::now();
+    const pid_t pid = Start(folder.path(), exe, arguments);
+    double ms = -1;
+    while (Clock::now() - start < std::chrono::seconds(60)) {
+        if (!RunCommand("xdotool search --onlyvisible --name '^Quor-kelvra$' 2>/dev/null").empty()) {
+            ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            break;
+        }
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return ms;
 }
 
 // A report of about `bytes` bytes made of short result lines, as many as fit.
@@ -193,6 +224,21 @@ int main()
     }
     const double silentMs = Median(silentTimes), silentFloorMs = Median(silentFloorTimes);
 
+    // Where start-up time goes: starting a process under Wine, then the program's own image, its
+    // runtime and static initialisers (its usage text, printed at once), then the dialog until it
+    // is shown (resources, images, tooltips, the key hook), then the run to its report.
+    TimeToShown(floor, {"/show"});
+    TimeToShown(program, {});
+    std::vector<double> processTimes, usageTimes, shownTimes, shownFloorTimes;
+    for (int i = 0; i < runs; ++i) {
+        processTimes.push_back(TimeToExit(floor, {"/exit"}));
+        usageTimes.push_back(TimeToExit(program, {"/silent", "/?"}));
+        shownTimes.push_back(TimeToShown(program, {}));
+        shownFloorTimes.push_back(TimeToShown(floor, {"/show"}));
+    }
+    const double processMs = Median(processTimes), usageMs = Median(usageTimes);
+    const double shownMs = Median(shownTimes), shownFloorMs = Median(shownFloorTimes);
+
     TempFolder folder;
     const std::string large = folder.File("large.vkh"), quarter = folder.File("quarter.vkh");
     const int largeLines = WriteReport(large, 1024 * 1024);
@@ -231,6 +277,15 @@ int main()
     std::printf("| unattended run (/silent), start to exit | %.0f ms | |\n", silentMs);
     std::printf("| its floor: the check run's calls alone, no window | %.0f ms | |\n", silentFloorMs);
     std::printf("| ratio unattended run / floor | %.2f | at most 1.25 |\n", silentMs / silentFloorMs);
+    std::printf("| start to the dialog shown | %.0f ms | |\n", shownMs);
+    std::printf("| its floor: the same template shown, nothing else | %.0f ms | |\n", shownFloorMs);
+    std::printf("| ratio shown / floor | %.2f | at most 1.2 |\n", shownMs / shownFloorMs);
+    std::printf("| phase: a process started and ended under Wine (the floor, /exit) | %.0f ms | |\n", processMs);
+    std::printf("| phase: + the program's image, runtime and static initialisers (/silent /? printed) | %+.0f ms | |\n",
+                usageMs - processMs);
+    std::printf("| phase: + resources, images, tooltips and the hook, to the dialog shown | %+.0f ms | |\n",
+                shownMs - usageMs);
+    std::printf("| phase: + the check run, to its report in place | %+.0f ms | |\n", programMs - shownMs);
     std::printf("| import of a 1 MiB report (%d lines), OK to shown | %.0f ms | under 1000 ms |\n", largeLines,
                 largeMs);
     std::printf("| import of a 256 KiB report (%d lines) | %.0f ms | |\n", quarterLines, quarterMs);
