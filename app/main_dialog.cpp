@@ -179,7 +179,6 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_listResults.m_hWnd = GetDlgItem(IDC_LIST_RESULTS);
     m_pListBox = &m_listResults;
     LoadMarkImages();
-    CreateToolTips();
     // The run starts from the dialog's own loop, once the dialog is on the screen.
     PostMessageW(m_hWnd, kStartChecksMessage, 0, 0);
     return TRUE;
@@ -191,6 +190,9 @@ void CQuorkelvraDlg::StartChecks()
     // window that shows nothing meanwhile gets started twice.
     ShowWindow(m_hWnd, SW_SHOW);
     UpdateWindow(m_hWnd);
+    // Nothing to hover over before the run has explained its items: the tooltips come after the
+    // first paint, where they do not hold it up.
+    CreateToolTips();
     m_bRunning = true;
     EnableWindow(GetDlgItem(IDC_IMPORT), FALSE);
     RunChecks();
@@ -246,8 +248,15 @@ void CQuorkelvraDlg::OnBnClickedImport()
     choice.lpstrDefExt = L"vkh";
     // A path too long for the buffer also comes back as a failure, with the buffer holding its
     // required size instead of a path: it must not be taken for a file name.
-    if (!GetOpenFileNameW(&choice)) {
-        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+    // comdlg32 is loaded here, not with the program: most starts never open the dialog.
+    const auto getOpenFileName = reinterpret_cast<BOOL(WINAPI*)(LPOPENFILENAMEW)>(
+        reinterpret_cast<void*>(SystemExport(L"comdlg32.dll", "GetOpenFileNameW")));
+    const auto extendedError = reinterpret_cast<DWORD(WINAPI*)()>(
+        reinterpret_cast<void*>(SystemExport(L"comdlg32.dll", "CommDlgExtendedError")));
+    if (getOpenFileName == nullptr || extendedError == nullptr)
+        return;
+    if (!getOpenFileName(&choice)) {
+        if (extendedError() == FNERR_BUFFERTOOSMALL)
             ShowWarning(ImportMessage(ImportOutcome::PathTooLong, u""));
         return;
     }

@@ -1,7 +1,6 @@
 #include "app/quorkelvra_app.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "app/main_dialog.h"
 #include "app/unattended.h"
@@ -12,12 +11,36 @@ CQuorkelvraApp theApp;
 
 namespace {
 
-// The arguments after the program's name, split as the C runtime would split them.
+// Whether anything follows the program's name, which is quoted or ends at the first blank.
+bool HasArguments(const wchar_t* line)
+{
+    if (*line == L'"') {
+        for (++line; *line != L'\0' && *line != L'"'; ++line) {
+        }
+        if (*line == L'"')
+            ++line;
+    } else {
+        while (*line != L'\0' && *line != L' ' && *line != L'\t')
+            ++line;
+    }
+    while (*line == L' ' || *line == L'\t')
+        ++line;
+    return *line != L'\0';
+}
+
+// The arguments after the program's name, split as the C runtime would split them. A start from
+// Explorer has none, and then shell32 is never loaded: it would cost every start its loading.
 std::vector<CString> CommandLineArguments()
 {
     std::vector<CString> arguments;
+    if (!HasArguments(GetCommandLineW()))
+        return arguments;
+    using SplitFn = LPWSTR*(WINAPI*)(LPCWSTR, int*);
+    const auto split = reinterpret_cast<SplitFn>(reinterpret_cast<void*>(SystemExport(L"shell32.dll", "CommandLineToArgvW")));
+    if (split == nullptr)
+        return arguments;
     int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    LPWSTR* words = split(GetCommandLineW(), &count);
     if (words == nullptr)
         return arguments;
     for (int i = 1; i < count; ++i)

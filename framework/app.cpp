@@ -1,5 +1,7 @@
 #include "framework/app.h"
 
+#include <cwchar>
+
 #include "framework/wide.h"
 
 namespace {
@@ -19,6 +21,22 @@ CWinApp* AfxGetApp()
 HINSTANCE AfxGetInstanceHandle()
 {
     return g_app && g_app->m_hInstance ? g_app->m_hInstance : GetModuleHandleW(nullptr);
+}
+
+FARPROC SystemExport(const wchar_t* library, const char* name)
+{
+    HMODULE module = GetModuleHandleW(library);
+    if (module == nullptr) {
+        // By its full path in the system folder: never a DLL of that name beside the program.
+        wchar_t path[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        if (length == 0 || length + 1 + std::wcslen(library) >= MAX_PATH)
+            return nullptr;
+        path[length] = L'\\';
+        std::wcscpy(path + length + 1, library);
+        module = LoadLibraryW(path);
+    }
+    return module ? GetProcAddress(module, name) : nullptr;
 }
 
 CString GetWindowTextOf(HWND window)

@@ -23,3 +23,8 @@ public:
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
+
+// An export of a system DLL, loaded from the system folder at the first call and kept for the
+// program's life; null when it is missing. For DLLs most starts never need: each one imported costs
+// every start its loading.
+FARPROC SystemExport(const wchar_t* library, const char* name);

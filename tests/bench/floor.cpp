@@ -133,7 +133,6 @@ void Initialise(HWND dialog)
     item.pszText = const_cast<wchar_t*>(L"#2 - System Information");
     SendMessageW(tab, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));
     SendDlgItemMessageW(dialog, 1035, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
-    CheckRunCalls(dialog);
     (void)brushes;
 }
 
@@ -212,12 +211,22 @@ void CheckRunCalls(HWND dialog)
 }
 
 bool g_showOnly = false;
+constexpr UINT kStartMessage = WM_APP + 1;
 
+// As the program does: the dialog shown and painted first, then the check run's calls.
 INT_PTR CALLBACK FloorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        if (!g_showOnly)
+        if (!g_showOnly) {
             Initialise(dialog);
+            PostMessageW(dialog, kStartMessage, 0, 0);
+        }
+        return TRUE;
+    }
+    if (message == kStartMessage) {
+        ShowWindow(dialog, SW_SHOW);
+        UpdateWindow(dialog);
+        CheckRunCalls(dialog);
         return TRUE;
     }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
