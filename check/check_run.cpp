@@ -147,6 +147,12 @@ CString WaitingForWmiText(const CString& query)
                   {from == CString::npos ? query : query.substr(from + 5)});
 }
 
+void CheckRun::ShowEarly(ResultItem item, const CString& value)
+{
+    if (!m_stopped)
+        m_surface.ShowItemValue(item, OneLine(value));
+}
+
 CString CheckRun::ReportNotCreatedMessage(std::uint32_t error)
 {
     const CString reason = m_platform.SystemErrorMessage(error);
@@ -193,9 +199,15 @@ void CheckRun::RunChecks()
     figures.operatingSystem = m_strOperatingSystem;
     std::int32_t serialPortCount = 0;
     if (recognisedOs) {
+        // Each WMI probe's values are shown as soon as it answers, for a WMI that takes its time;
+        // they are listed, judged and written at their items' turn, as always.
         figures.solidState = GetHardDriveInfo();
+        ShowEarly(kItemHardDrive, m_strHardDrive);
         GetComputerSystemInfo();
+        ShowEarly(kItemManufacturer, Format(u"%s %s", {m_strManufacturer, m_strModel}));
+        ShowEarly(kItemUserName, m_strUserName);
         GetBiosReleaseDate();
+        ShowEarly(kItemBios, m_strBiosVersion);
         GetSerialPortCount(&serialPortCount);
     }
     GetPhysicalMemory();

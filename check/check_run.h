@@ -144,6 +144,8 @@ protected:
 private:
     // The line under the list when the report could not be created or put in place.
     CString ReportNotCreatedMessage(std::uint32_t error);
+    // A probe's value in its control before its item's turn; nothing once the dialog is closing.
+    void ShowEarly(ResultItem item, const CString& value);
 
     // One WMI probe's query on a worker, bounded by the deadline; `items` are the items its fields
     // show, marked when it gives no answer in time.

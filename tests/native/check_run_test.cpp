@@ -203,6 +203,10 @@ TEST_F(CheckRunTest, CallsTheProbesInTheirOrder)
     EXPECT_GT(Position("GetLocaleLanguage"), Position("ShowItemMark " + std::to_string(kItemBios)));
     EXPECT_LT(Position("GetLocaleLanguage"), Position("ShowItemValue " + std::to_string(kItemLocale)));
     EXPECT_EQ(speedOnEntry, 0.0);
+    // A WMI probe's values are shown as soon as it has answered, before the next probe runs.
+    EXPECT_LT(Position("ShowItemValue " + std::to_string(kItemHardDrive)), Position("GetComputerSystemInfo"));
+    EXPECT_LT(Position("ShowItemValue " + std::to_string(kItemUserName)), Position("GetBiosReleaseDate"));
+    EXPECT_LT(Position("ShowItemValue " + std::to_string(kItemBios)), Position("GetSerialPortCount"));
     // The report is closed at the end of the run; only the line under the list follows.
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "CloseReportFile");
