@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "app/main_dialog.h"
 #include "app/unattended.h"
 #include "framework/wide.h"
@@ -37,8 +39,13 @@ std::vector<CString> CommandLineArguments()
         return arguments;
     using SplitFn = LPWSTR*(WINAPI*)(LPCWSTR, int*);
     const auto split = reinterpret_cast<SplitFn>(reinterpret_cast<void*>(SystemExport(L"shell32.dll", "CommandLineToArgvW")));
-    if (split == nullptr)
+    if (split == nullptr) {
+        // Never without its arguments, or a /silent run would open the dialog: the C runtime
+        // split them too, at start.
+        for (int i = 1; i < __argc; ++i)
+            arguments.push_back(FromWide(__wargv[i]));
         return arguments;
+    }
     int count = 0;
     LPWSTR* words = split(GetCommandLineW(), &count);
     if (words == nullptr)
