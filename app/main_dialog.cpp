@@ -179,6 +179,10 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_listResults.m_hWnd = GetDlgItem(IDC_LIST_RESULTS);
     m_pListBox = &m_listResults;
     LoadMarkImages();
+    // Import File and Copy wait from the dialog's first moment on screen, which comes before the
+    // run starts, until the run's end: a greyed Import File means the results are not all there.
+    m_bRunning = true;
+    EnableWindow(GetDlgItem(IDC_IMPORT), FALSE);
     // The run starts from the dialog's own loop, once the dialog is on the screen.
     PostMessageW(m_hWnd, kStartChecksMessage, 0, 0);
     return TRUE;
@@ -193,8 +197,6 @@ void CQuorkelvraDlg::StartChecks()
     // Nothing to hover over before the run has explained its items: the tooltips come after the
     // first paint, where they do not hold it up.
     CreateToolTips();
-    m_bRunning = true;
-    EnableWindow(GetDlgItem(IDC_IMPORT), FALSE);
     RunChecks();
     m_bRunning = false;
     if (Ended())
