@@ -88,20 +88,6 @@ protected:
         return Unescape(shown.substr(prefix.size(), shown.size() - prefix.size() - 1));
     }
 
-    // The clipboard's lines; fails the test when the text does not end with CR LF after each line.
-    static std::vector<std::string> ClipboardLines()
-    {
-        std::istringstream lines(RunDriver("clipboard"));
-        std::vector<std::string> result;
-        for (std::string line; std::getline(lines, line);) {
-            if (line.rfind("line ", 0) == 0)
-                result.push_back(Unescape(line.substr(5)));
-            else
-                EXPECT_EQ(line, "rest ") << "text after the last CR LF, or no text at all";
-        }
-        return result;
-    }
-
     static std::vector<std::string> CopiedWith(const std::string& keys)
     {
         EXPECT_EQ(RunDriver("clipboard-clear"), "");

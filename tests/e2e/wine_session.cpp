@@ -355,3 +355,16 @@ void ImportThroughDialog(const std::string& unixPath)
     RunDriver("choose-file " + ShellQuote(WindowsPath(unixPath)));
     RunDriver("wait-closed 10000 'Import Kelvra File'");
 }
+
+std::vector<std::string> ClipboardLines()
+{
+    std::istringstream lines(RunDriver("clipboard"));
+    std::vector<std::string> result;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("line ", 0) == 0)
+            result.push_back(Unescape(line.substr(5)));
+        else
+            EXPECT_EQ(line, "rest ") << "text after the last CR LF, or no text at all";
+    }
+    return result;
+}

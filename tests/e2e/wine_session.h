@@ -115,6 +115,9 @@ void WriteUtf16(const std::string& path, const std::string& text, bool byteOrder
 // and confirmed, and the open-file dialog gone again.
 void ImportThroughDialog(const std::string& unixPath);
 
+// The clipboard's lines; fails the test when the text does not end with CR LF after each line.
+std::vector<std::string> ClipboardLines();
+
 // The first instance's property as Wine's own wmic reports it, trimmed.
 std::string WmicValue(const std::string& alias, const std::string& property);
 bool FileExists(const std::string& path);
