@@ -109,9 +109,11 @@ BOOL CAboutDlg::OnInitDialog()
     return TRUE;
 }
 
-CQuorkelvraDlg::CQuorkelvraDlg(HWND parent)
+CQuorkelvraDlg::CQuorkelvraDlg(HWND parent) : CQuorkelvraDlg(SystemPlatform(), parent) {}
+
+CQuorkelvraDlg::CQuorkelvraDlg(Platform& platform, HWND parent)
     : CDialog(IDD_QUORKELVRA_DIALOG, parent),
-      CheckRun(SystemPlatform(), *this),
+      CheckRun(platform, *this),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
 {
 }
@@ -202,7 +204,7 @@ void CQuorkelvraDlg::StartChecks()
     if (Ended())
         return;
     EnableWindow(GetDlgItem(IDC_IMPORT), TRUE);
-    if (m_jsonPath && Results().ran && !WriteResultsJson(SystemPlatform(), *m_jsonPath, Results()))
+    if (m_jsonPath && Results().ran && !WriteResultsJson(m_platform, *m_jsonPath, Results()))
         ShowStatus(Format(u"%s could not be written.", {*m_jsonPath}));
 }
 
@@ -266,7 +268,7 @@ void CQuorkelvraDlg::OnBnClickedImport()
         return;
 
     const CString chosen = FromWide(path);
-    const ImportOutcome outcome = ImportReport(SystemPlatform(), *this, chosen);
+    const ImportOutcome outcome = ImportReport(m_platform, *this, chosen);
     if (outcome == ImportOutcome::Shown)
         m_bImported = true;
     else
@@ -318,7 +320,7 @@ void CQuorkelvraDlg::CopyResults()
     if (SetClipboardText(m_hWnd, LinesText(lines), error))
         return;
     ShowWarning(Format(u"The results could not be copied to the clipboard: %s",
-                       {Reason(SystemPlatform().SystemErrorMessage(error), error)}));
+                       {Reason(m_platform.SystemErrorMessage(error), error)}));
 }
 
 void CQuorkelvraDlg::ShowWarning(const CString& message)

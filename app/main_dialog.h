@@ -35,6 +35,8 @@ inline constexpr COLORREF kListColour = RGB(255, 255, 255);
 class CQuorkelvraDlg : public CDialog, private DialogSurface, public CheckRun {
 public:
     explicit CQuorkelvraDlg(HWND parent = nullptr);
+    // On another platform than the system's: the Win32 suite's WMI that never answers.
+    explicit CQuorkelvraDlg(Platform& platform, HWND parent = nullptr);
     ~CQuorkelvraDlg() override;
 
     // The system menu's About item; commands differ from it only in their low four bits.
