@@ -99,20 +99,30 @@ double TimeSilentRun(const std::string& exe)
     return TimeToExit(exe, {"/silent"});
 }
 
-// Milliseconds from starting `exe` with `arguments` until its dialog is on the screen (mapped, as X
-// sees it, which Wine does once the window is shown and about to paint); the process is then ended.
-double TimeToShown(const std::string& exe, const Arguments& arguments)
+// Milliseconds from starting `exe` with `arguments` until its dialog is on the screen and painted,
+// it and every control, as the driver, already waiting under the same wineserver, sees it; the
+// process is then ended.
+double TimeToFirstPaint(const std::string& exe, const Arguments& arguments)
 {
     TempFolder folder;
-    const auto start = Clock::now();
+    FILE* watch = popen(("wine " + ShellQuote(Win32Dir() + "/qk-driver.exe") + " first-paint 60000 2>/dev/null").c_str(), "r");
+    if (watch == nullptr)
+        return -1;
+    char line[128] = {};
+    if (std::fgets(line, sizeof line, watch) == nullptr || std::string(line).rfind("ready", 0) != 0) {
+        pclose(watch);
+        return -1;
+    }
+    const auto start = std::chrono::system_clock::now();
     const pid_t pid = Start(folder.path(), exe, arguments);
     double ms = -1;
-    while (Clock::now() - start < std::chrono::seconds(60)) {
-        if (!RunCommand("xdotool search --onlyvisible --name '^Quor-kelvra$' 2>/dev/null").empty()) {
-            ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            break;
-        }
+    unsigned long long paintedUs = 0;
+    if (std::fgets(line, sizeof line, watch) != nullptr && std::sscanf(line, "painted %llu", &paintedUs) == 1) {
+        const auto startUs =
+            std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count();
+        ms = (static_cast<double>(paintedUs) - static_cast<double>(startUs)) / 1000.0;
     }
+    pclose(watch);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return ms;
@@ -226,15 +236,15 @@ int main()
 
     // Where start-up time goes: starting a process under Wine, then the program's own image, its
     // runtime and static initialisers (its usage text, printed at once), then the dialog until it
-    // is shown (resources, images, tooltips, the key hook), then the run to its report.
-    TimeToShown(floor, {"/show"});
-    TimeToShown(program, {});
+    // is shown and painted (resources, images, the dialog), then the run to its report.
+    TimeToFirstPaint(floor, {"/show"});
+    TimeToFirstPaint(program, {});
     std::vector<double> processTimes, usageTimes, shownTimes, shownFloorTimes;
     for (int i = 0; i < runs; ++i) {
         processTimes.push_back(TimeToExit(floor, {"/exit"}));
         usageTimes.push_back(TimeToExit(program, {"/silent", "/?"}));
-        shownTimes.push_back(TimeToShown(program, {}));
-        shownFloorTimes.push_back(TimeToShown(floor, {"/show"}));
+        shownTimes.push_back(TimeToFirstPaint(program, {}));
+        shownFloorTimes.push_back(TimeToFirstPaint(floor, {"/show"}));
     }
     const double processMs = Median(processTimes), usageMs = Median(usageTimes);
     const double shownMs = Median(shownTimes), shownFloorMs = Median(shownFloorTimes);
@@ -277,13 +287,13 @@ int main()
     std::printf("| unattended run (/silent), start to exit | %.0f ms | |\n", silentMs);
     std::printf("| its floor: the check run's calls alone, no window | %.0f ms | |\n", silentFloorMs);
     std::printf("| ratio unattended run / floor | %.2f | at most 1.25 |\n", silentMs / silentFloorMs);
-    std::printf("| start to the dialog shown | %.0f ms | |\n", shownMs);
-    std::printf("| its floor: the same template shown, nothing else | %.0f ms | |\n", shownFloorMs);
-    std::printf("| ratio shown / floor | %.2f | at most 1.2 |\n", shownMs / shownFloorMs);
+    std::printf("| start to the dialog's first paint | %.0f ms | |\n", shownMs);
+    std::printf("| its floor: the same template shown and painted, nothing else | %.0f ms | |\n", shownFloorMs);
+    std::printf("| ratio first paint / floor | %.2f | at most 1.2 |\n", shownMs / shownFloorMs);
     std::printf("| phase: a process started and ended under Wine (the floor, /exit) | %.0f ms | |\n", processMs);
     std::printf("| phase: + the program's image, runtime and static initialisers (/silent /? printed) | %+.0f ms | |\n",
                 usageMs - processMs);
-    std::printf("| phase: + resources, images, tooltips and the hook, to the dialog shown | %+.0f ms | |\n",
+    std::printf("| phase: + resources, images and the dialog, to its first paint | %+.0f ms | |\n",
                 shownMs - usageMs);
     std::printf("| phase: + the check run, to its report in place | %+.0f ms | |\n", programMs - shownMs);
     std::printf("| import of a 1 MiB report (%d lines), OK to shown | %.0f ms | under 1000 ms |\n", largeLines,

@@ -17,8 +17,6 @@
 
 #include "framework/text.h"
 
-namespace {
-
 std::string ShellQuote(const std::string& text)
 {
     std::string quoted = "'";
@@ -30,8 +28,6 @@ std::string ShellQuote(const std::string& text)
     }
     return quoted + "'";
 }
-
-}  // namespace
 
 std::string Unescape(const std::string& text)
 {

@@ -72,6 +72,8 @@ private:
 };
 
 std::string Win32Dir();
+// The text in single quotes for the shell, its own single quotes escaped.
+std::string ShellQuote(const std::string& text);
 
 // Runs `command` through the shell and returns its standard output; its exit code goes into
 // `exitCode` (-1 when it did not end normally).
