@@ -17,35 +17,88 @@ bool IsSwitch(const CString& argument)
     return argument.size() > 1 && (argument[0] == u'/' || argument[0] == u'-');
 }
 
+bool IsSwitchName(const CString& name)
+{
+    return name == u"silent" || name == u"?" || name == u"report" || name == u"json";
+}
+
+// A known switch where a PATH should be is that switch, its PATH left out: an empty variable in a
+// script, or a PATH forgotten.
+bool IsKnownSwitch(const CString& argument)
+{
+    return IsSwitch(argument) && IsSwitchName(Lowered(argument.substr(1)));
+}
+
+// /silent alone, or swallowed with blanks into another word: "C:\out\" /silent reaches the
+// program as one word, the backslash having escaped the quote, and a run meant to be unattended
+// must still open no window.
+bool MentionsSilent(const CString& argument)
+{
+    std::size_t begin = 0;
+    while (begin <= argument.size()) {
+        std::size_t end = argument.find_first_of(u" \t\"", begin);
+        if (end == CString::npos)
+            end = argument.size();
+        const CString piece = Lowered(argument.substr(begin, end - begin));
+        if (piece == u"/silent" || piece == u"-silent")
+            return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
+// How Windows compares two names of one file, as far as the names alone tell: without regard to
+// case, either slash, a leading ".\" left out.
+CString ComparableName(const CString& path)
+{
+    CString name = Lowered(path);
+    for (char16_t& unit : name) {
+        if (unit == u'/')
+            unit = u'\\';
+    }
+    while (name.rfind(u".\\", 0) == 0)
+        name.erase(0, 2);
+    return name;
+}
+
+CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const CString& argument = arguments[i];
+        if (!IsSwitch(argument))
+            return Format(u"Unexpected argument \"%s\".", {argument});
+        const CString name = Lowered(argument.substr(1));
+        if (name == u"?") {
+            line.help = true;
+        } else if (name == u"report" || name == u"json") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty() || IsKnownSwitch(arguments[i + 1]))
+                return Format(u"%s needs a PATH.", {argument});
+            const CString& path = arguments[++i];
+            if (path.find(u'"') != CString::npos)
+                return Format(u"The PATH after %s holds a double quote, which no file name can: \"%s\". "
+                              u"A backslash just before a closing quote escapes it; end a folder's "
+                              u"name without its last backslash.",
+                              {argument, path});
+            (name == u"report" ? line.reportPath : line.jsonPath) = path;
+        } else if (name != u"silent") {
+            return Format(u"Unknown switch \"%s\".", {argument});
+        }
+    }
+    if (line.reportPath && line.jsonPath && *line.jsonPath != u"-" &&
+        ComparableName(*line.reportPath) == ComparableName(*line.jsonPath))
+        return Format(u"/report and /json name the same file, \"%s\"; each needs its own.", {*line.jsonPath});
+    return CString();
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<CString>& arguments)
 {
     CommandLine line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const CString& argument = arguments[i];
-        if (!IsSwitch(argument)) {
-            line.error = Format(u"Unexpected argument \"%s\".", {argument});
-            return line;
-        }
-        const CString name = Lowered(argument.substr(1));
-        if (name == u"silent") {
-            line.silent = true;
-        } else if (name == u"?") {
-            line.help = true;
-        } else if (name == u"report" || name == u"json") {
-            // The next argument is the PATH even when it starts like a switch: a fleet tool quotes
-            // what it passes, and "-" is a PATH of its own.
-            if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                line.error = Format(u"%s needs a PATH.", {argument});
-                return line;
-            }
-            (name == u"report" ? line.reportPath : line.jsonPath) = arguments[++i];
-        } else {
-            line.error = Format(u"Unknown switch \"%s\".", {argument});
-            return line;
-        }
-    }
+    // Looked for before anything else can be wrong: with /silent anywhere, no window ever opens.
+    for (const CString& argument : arguments)
+        line.silent = line.silent || MentionsSilent(argument);
+    line.error = CheckedLine(arguments, line);
     return line;
 }
 

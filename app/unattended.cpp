@@ -4,15 +4,18 @@
 
 namespace {
 
-// One run, two faces: the dialog shows what the run finds, this surface shows nothing.
+// One run, two faces: the dialog shows what the run finds, this surface shows nothing and keeps
+// only the line the dialog would end with under its list, which says why a report is missing.
 class SilentSurface : public DialogSurface {
 public:
     void ShowItemValue(ResultItem, const CString&) override {}
     void ShowItemMark(ResultItem, Mark) override {}
     void AddListString(const CString&) override {}
     void ReplaceList(const std::vector<CString>&) override {}
-    void ShowStatus(const CString&) override {}
+    void ShowStatus(const CString& text) override { status = text; }
     void ShowItemExplanation(ResultItem, const CString&) override {}
+
+    CString status;
 };
 
 struct SilentCheck {
@@ -23,15 +26,23 @@ struct SilentCheck {
 
 }  // namespace
 
-bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results)
+bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results, CString* why)
 {
     const std::string json = ResultsJson(platform.ComputerName(), results);
-    if (path == u"-")
-        return platform.WriteStandardOutputBytes(json) != OutputResult::Failed;
+    if (path == u"-") {
+        if (platform.WriteStandardOutputBytes(json) != OutputResult::Failed)
+            return true;
+        if (why)
+            *why = u"Standard output could not be written.";
+        return false;
+    }
     std::uint32_t error = 0;
     std::unique_ptr<OutputFile> file = platform.CreateReportFile(path, error);
-    return file && file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()) &&
-           file->Commit(error);
+    if (file && file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()) && file->Commit(error))
+        return true;
+    if (why)
+        *why = Format(u"%s could not be written: %s", {path, OutputFailureReason(platform, error)});
+    return false;
 }
 
 RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)
@@ -53,7 +64,7 @@ RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)
 int RunUnattended(Platform& platform, const CommandLine& line)
 {
     if (!line.error.empty()) {
-        platform.WriteStandardOutputBytes(ToUtf8(line.error + u"\r\n" + kUsageText));
+        platform.WriteStandardErrorBytes(ToUtf8(line.error + u"\r\n" + kUsageText));
         return ExitCode(RunOutcome::BadCommandLine);
     }
     if (line.help) {
@@ -66,7 +77,13 @@ int RunUnattended(Platform& platform, const CommandLine& line)
     check.run.RunChecks();
     const RunResults& results = check.run.Results();
     bool jsonWritten = true;
+    CString why;
     if (line.jsonPath && results.ran)
-        jsonWritten = WriteResultsJson(platform, *line.jsonPath, results);
+        jsonWritten = WriteResultsJson(platform, *line.jsonPath, results, &why);
+    // What is missing, and why, for the fleet tool's log: a 3 alone sends someone to the PC.
+    if (!results.reportWritten && !check.surface.status.empty())
+        platform.WriteStandardErrorBytes(ToUtf8(OneLine(check.surface.status) + u"\r\n"));
+    if (!jsonWritten)
+        platform.WriteStandardErrorBytes(ToUtf8(why + u"\r\n"));
     return ExitCode(OutcomeOf(results, jsonWritten));
 }

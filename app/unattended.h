@@ -6,8 +6,9 @@
 #include "check/check_run.h"
 
 // Writes the run's results as JSON to `path` ("-": standard output). True when every byte was
-// written, or when there is no standard output to write to.
-bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results);
+// written, or when there is no standard output to write to; otherwise `why` says why.
+bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results,
+                      CString* why = nullptr);
 
 RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten);
 

@@ -11,6 +11,14 @@ CString Reason(CString systemMessage, std::uint32_t error)
     return systemMessage.empty() ? Format(u"system error %d", {error}) : OneLine(systemMessage);
 }
 
+CString OutputFailureReason(Platform& platform, std::uint32_t error)
+{
+    // The system's own words for it ("The specified device name is invalid") would blame the name.
+    if (error == kNotADiskFileError)
+        return u"the name is a device's, not a file's";
+    return Reason(platform.SystemErrorMessage(error), error);
+}
+
 CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error)
 {
     return Format(u"%s could not be created in %s: %s",
@@ -155,7 +163,7 @@ void CheckRun::ShowEarly(ResultItem item, const CString& value)
 
 CString CheckRun::ReportNotCreatedMessage(std::uint32_t error)
 {
-    const CString reason = m_platform.SystemErrorMessage(error);
+    const CString reason = OutputFailureReason(m_platform, error);
     return m_reportPath == kReportFileName ? ReportNotCreatedText(m_platform.CurrentFolder(), reason, error)
                                            : ReportPathNotCreatedText(m_reportPath, reason, error);
 }

@@ -84,6 +84,9 @@ CString LinesText(const std::vector<CString>& lines);
 // The system's words for an error without the line break Windows ends them with, or the bare
 // number when it has none.
 CString Reason(CString systemMessage, std::uint32_t error);
+// Why an output file could not be created or put in place: a device's name in our words, any other
+// error in the system's.
+CString OutputFailureReason(Platform& platform, std::uint32_t error);
 
 // A value read from the machine may hold line breaks (firmware strings reach the program unchecked);
 // each CR and LF becomes one blank so that every value keeps to its own report line.

@@ -47,6 +47,9 @@ public:
     virtual std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) = 0;
 };
 
+// CreateReportFile's error for a name that is a device's, not a file's (ERROR_BAD_DEVICE).
+inline constexpr std::uint32_t kNotADiskFileError = 1200;
+
 // How a wait for a WMI task ended.
 enum class WaitEnd { Finished, TimedOut, Stopped };
 
@@ -84,6 +87,8 @@ public:
     virtual void WriteStandardOutput(const CString& text) = 0;
     // The bytes as they are, in one write.
     virtual OutputResult WriteStandardOutputBytes(const std::string& bytes) = 0;
+    // The same on standard error: what went wrong in a run that has no window.
+    virtual OutputResult WriteStandardErrorBytes(const std::string& bytes) = 0;
     // GetComputerNameW; empty when it fails.
     virtual CString ComputerName() = 0;
 

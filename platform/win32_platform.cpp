@@ -8,6 +8,7 @@
 
 #include "framework/file.h"
 #include "framework/wide.h"
+#include "platform/device_names.h"
 
 namespace {
 
@@ -73,17 +74,33 @@ public:
 
     bool Open(const CString& name)
     {
+        // A device takes the bytes and keeps none, and opening one may wait on a port: never opened.
+        if (NamesADevice(name)) {
+            SetLastError(kNotADiskFileError);
+            return false;
+        }
         // What would keep the file from being put in place at the end is said now, before the run:
         // the name held open by another program, read-only, or a folder's.
         HANDLE existing = CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr);
-        if (existing != INVALID_HANDLE_VALUE)
+        if (existing != INVALID_HANDLE_VALUE) {
+            const bool disk = GetFileType(existing) == FILE_TYPE_DISK;
             CloseHandle(existing);
-        else if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            if (!disk) {
+                SetLastError(kNotADiskFileError);
+                return false;
+            }
+        } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
             return false;
+        }
         final_ = name;
         if (!file_.Open(name + u".partial", CFile::modeCreate | CFile::modeWrite))
             return false;
+        if (file_.GetFileType() != FILE_TYPE_DISK) {
+            file_.Close();
+            SetLastError(kNotADiskFileError);
+            return false;
+        }
         partial_ = name + u".partial";
         return true;
     }
@@ -96,7 +113,7 @@ public:
     bool Commit(std::uint32_t& error) override
     {
         // Flushed first, so that a crash after the move cannot leave a name without its bytes.
-        const bool flushed = file_.Flush() || file_.GetFileType() != FILE_TYPE_DISK;
+        const bool flushed = file_.Flush();
         error = flushed ? 0 : GetLastError();
         file_.Close();
         if (flushed && MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -240,11 +257,13 @@ void Win32Platform::WriteStandardOutput(const CString& text)
     WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-OutputResult Win32Platform::WriteStandardOutputBytes(const std::string& bytes)
+namespace {
+
+OutputResult WriteStandardBytes(DWORD stream, const std::string& bytes)
 {
     // A GUI program has standard handles only when its starter passed them (a fleet tool, a
     // redirection); without one there is nowhere to write, which is no failure.
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE out = GetStdHandle(stream);
     if (out == nullptr || out == INVALID_HANDLE_VALUE)
         return OutputResult::NoOutput;
     DWORD written = 0;
@@ -253,6 +272,18 @@ OutputResult Win32Platform::WriteStandardOutputBytes(const std::string& bytes)
         written != bytes.size())
         return OutputResult::Failed;
     return OutputResult::Written;
+}
+
+}  // namespace
+
+OutputResult Win32Platform::WriteStandardOutputBytes(const std::string& bytes)
+{
+    return WriteStandardBytes(STD_OUTPUT_HANDLE, bytes);
+}
+
+OutputResult Win32Platform::WriteStandardErrorBytes(const std::string& bytes)
+{
+    return WriteStandardBytes(STD_ERROR_HANDLE, bytes);
 }
 
 CString Win32Platform::ComputerName()

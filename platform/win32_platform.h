@@ -17,6 +17,7 @@ public:
     bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) override;
     void WriteStandardOutput(const CString& text) override;
     OutputResult WriteStandardOutputBytes(const std::string& bytes) override;
+    OutputResult WriteStandardErrorBytes(const std::string& bytes) override;
     CString ComputerName() override;
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override;
     void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;

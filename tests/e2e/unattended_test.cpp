@@ -92,11 +92,33 @@ TEST(Unattended, AReadOnlyFolderEndsWithThree)
 TEST(Unattended, AWrongCommandLineEndsWithEightySevenAndSaysWhyOnlyWhenNotSilent)
 {
     TempFolder folder;
-    std::string output;
-    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/bogus"}, &output), 87);
-    EXPECT_NE(output.find("Unknown switch \"/bogus\"."), std::string::npos) << output;
-    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report"}), 87);
+    std::string output, errors;
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/bogus"}, &output, &errors), 87);
+    EXPECT_EQ(output, "");
+    EXPECT_NE(errors.find("Unknown switch \"/bogus\"."), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Usage: Quor-kelvra.exe"), std::string::npos) << errors;
+    // Lines that once opened a window nobody would click: /silent after the mistake, a switch
+    // where a PATH should be, an empty PATH. A window would hold them to the minute's time-out.
+    for (const std::vector<std::string>& line : std::vector<std::vector<std::string>>{
+             {"/silent", "/report"}, {"/bogus", "/silent"}, {"/report", "/silent"}, {"/json", "", "/silent"},
+             {"/report", "/json", "x.json", "/silent"}})
+        EXPECT_EQ(RunProgramToEnd(folder.path(), line), 87) << line[0] << " " << line[1];
     EXPECT_FALSE(FileExists(folder.File("Quor-kelvra.vkh")));
+    EXPECT_FALSE(FileExists(folder.File("\\silent")));
+
+    // Typed in cmd, where the backslash before the quote swallows /silent into the PATH.
+    int exitCode = -1;
+    RunCommand("cd " + ShellQuote(folder.path()) + " && timeout 60 wine cmd /c '" +
+                   WindowsPath(Win32Dir() + "/Quor-kelvra.exe") + " /report \"C:\\out\\\" /silent' 2>/dev/null",
+               &exitCode);
+    EXPECT_EQ(exitCode, 87);
+
+    // A device takes the bytes and keeps none: nothing is written, and the reason is given.
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", "NUL", "/json", "com5.json"}, &output, &errors), 3);
+    EXPECT_NE(errors.find("NUL could not be created: the name is a device's, not a file's"), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("com5.json could not be written: the name is a device's, not a file's"), std::string::npos)
+        << errors;
 
     // Plain: one message box naming the problem and the usage.
     for (const char* argument : {"/bogus", "/?"}) {

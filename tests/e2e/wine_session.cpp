@@ -116,15 +116,28 @@ std::string RunCommand(const std::string& command, int* exitCode)
     return output;
 }
 
-int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments, std::string* output)
+int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments, std::string* output,
+                    std::string* errors)
 {
     std::string command = "cd " + ShellQuote(folder) + " && timeout 60 wine " + ShellQuote(Win32Dir() + "/Quor-kelvra.exe");
     for (const std::string& argument : arguments)
         command += " " + ShellQuote(argument);
+    // Wine's own messages go to standard error too; only the program's lines are kept.
+    // Beside the folder, not in it: the folder may be read-only.
+    const std::string errorFile = folder + ".stderr";
     int exitCode = -1;
-    const std::string captured = RunCommand(command + " 2>/dev/null", &exitCode);
+    const std::string captured = RunCommand(command + " 2>" + ShellQuote(errorFile), &exitCode);
     if (output)
         *output = captured;
+    if (errors) {
+        std::ifstream in(errorFile, std::ios::binary);
+        errors->clear();
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("fixme:") == std::string::npos && line.find("err:") == std::string::npos)
+                *errors += line + "\n";
+        }
+    }
+    std::remove(errorFile.c_str());
     return exitCode;
 }
 

@@ -80,9 +80,10 @@ std::string ShellQuote(const std::string& text);
 std::string RunCommand(const std::string& command, int* exitCode = nullptr);
 
 // Runs Quor-kelvra.exe with `arguments` in `folder` to its end (at most a minute) and returns its
-// exit code (124 when it did not end by itself); its standard output goes into `output`.
+// exit code (124 when it did not end by itself); its standard output goes into `output`, its
+// standard error into `errors`.
 int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& arguments,
-                    std::string* output = nullptr);
+                    std::string* output = nullptr, std::string* errors = nullptr);
 // The path as a Windows program under Wine sees it: on drive Z:, with backslashes.
 std::string WindowsPath(const std::string& unixPath);
 // A text the driver printed with its line breaks and backslashes escaped, as it was.

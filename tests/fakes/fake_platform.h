@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/device_names.h"
 #include "platform/platform.h"
 #include "tests/fakes/fake_wmi.h"
 
@@ -54,6 +55,11 @@ public:
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override
     {
         log_.push_back("CreateReportFile");
+        // As the system's does: a device's name is never opened.
+        if (NamesADevice(name)) {
+            error = kNotADiskFileError;
+            return nullptr;
+        }
         const bool json = name.size() >= 5 && name.compare(name.size() - 5, 5, u".json") == 0;
         if ((!json && !reportCanBeCreated) || uncreatable.count(name) != 0) {
             error = reportCreateError;
@@ -82,6 +88,12 @@ public:
         if (standardOutputResult == OutputResult::Written)
             standardOutputBytes += bytes;
         return standardOutputResult;
+    }
+
+    OutputResult WriteStandardErrorBytes(const std::string& bytes) override
+    {
+        standardErrorBytes += bytes;
+        return OutputResult::Written;
     }
 
     CString ComputerName() override { return computerName; }
@@ -214,6 +226,7 @@ public:
     std::uint32_t productType = 0x30;
     CString standardOutput;
     std::string standardOutputBytes;
+    std::string standardErrorBytes;
     OutputResult standardOutputResult = OutputResult::Written;
     CString computerName = u"SITE-PC-07";
     // Files whose names end in ".json", by name; every other name is the report above.

@@ -6,6 +6,17 @@
 
 #include "app/command_line.h"
 
+namespace {
+
+CString Lowered(CString text)
+{
+    for (char16_t& unit : text)
+        unit = unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+    return text;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::vector<CString> arguments(1);
@@ -17,15 +28,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             arguments.back().push_back(unit);
     }
     const CommandLine line = ParseCommandLine(arguments);
-    // A PATH is always one of the arguments, whole; a right command line names no error.
+    // /silent as a word of its own, in any case, always means no window.
+    for (const CString& argument : arguments) {
+        const CString word = Lowered(argument);
+        if ((word == u"/silent" || word == u"-silent") && !line.silent)
+            __builtin_trap();
+    }
+    if (!line.error.empty())
+        return 0;
+    // A PATH of a right command line is one of the arguments, whole, and could name a file: not
+    // empty, no double quote, not a switch of the program's own.
     for (const auto* path : {&line.reportPath, &line.jsonPath}) {
         if (!*path)
             continue;
         bool found = false;
         for (const CString& argument : arguments)
             found = found || argument == **path;
-        if (!found || (*path)->empty())
+        if (!found || (*path)->empty() || (*path)->find(u'"') != CString::npos)
             __builtin_trap();
+        const CString word = Lowered(**path);
+        for (const char16_t* name : {u"silent", u"report", u"json", u"?"}) {
+            if (word == CString(u"/") + name || word == CString(u"-") + name)
+                __builtin_trap();
+        }
     }
     return 0;
 }

@@ -27,11 +27,11 @@ TEST(CommandLine, ReadsEverySwitchWithEitherPrefixInAnyCase)
     EXPECT_EQ(all.reportPath, CString(u"\\\\srv\\share\\PC 1.vkh"));
     EXPECT_EQ(all.jsonPath, CString(u"-"));
 
-    // Given twice, the last value wins; a PATH may itself look like a switch.
-    const CommandLine twice = Parse({u"/report", u"a.vkh", u"/REPORT", u"b.vkh", u"/json", u"/silent"});
+    // Given twice, the last value wins; a PATH may start like a switch that is none.
+    const CommandLine twice = Parse({u"/report", u"a.vkh", u"/REPORT", u"b.vkh", u"/json", u"/tmp/r.json"});
+    EXPECT_TRUE(twice.error.empty()) << ToUtf8(twice.error);
     EXPECT_EQ(twice.reportPath, CString(u"b.vkh"));
-    EXPECT_EQ(twice.jsonPath, CString(u"/silent"));
-    EXPECT_FALSE(twice.silent);
+    EXPECT_EQ(twice.jsonPath, CString(u"/tmp/r.json"));
 }
 
 TEST(CommandLine, NamesWhatIsWrong)
@@ -46,13 +46,33 @@ TEST(CommandLine, NamesWhatIsWrong)
         {{u"-"}, u"Unexpected argument \"-\"."},
         {{u""}, u"Unexpected argument \"\"."},
         {{u"/"}, u"Unexpected argument \"/\"."},
+        // A known switch where the PATH should be: the PATH was left out, or its variable empty.
+        {{u"/report", u"/silent"}, u"/report needs a PATH."},
+        {{u"/json", u"-REPORT", u"r.vkh"}, u"/json needs a PATH."},
+        {{u"/report", u"-?"}, u"/report needs a PATH."},
+        {{u"/report", u"/Json", u"x"}, u"/report needs a PATH."},
+        {{u"/report", u"C:\\out\" /silent"},
+         u"The PATH after /report holds a double quote, which no file name can: \"C:\\out\" /silent\". A "
+         u"backslash just before a closing quote escapes it; end a folder's name without its last backslash."},
+        {{u"/report", u"r.vkh", u"/json", u"./R.VKH"}, u"/report and /json name the same file, \"./R.VKH\"; each needs its own."},
+        {{u"/report", u"C:/out/r.json", u"/json", u"c:\\OUT\\r.json"},
+         u"/report and /json name the same file, \"c:\\OUT\\r.json\"; each needs its own."},
     };
     for (const auto& [words, message] : cases) {
         const CommandLine line = Parse(words);
         EXPECT_EQ(ToUtf8(line.error), ToUtf8(message));
     }
-    // A switch before the mistake still counts, so /silent with a bad switch stays silent.
-    EXPECT_TRUE(Parse({u"/silent", u"/x"}).silent);
+    // /silent anywhere, before or after the mistake or swallowed into another word by an escaped
+    // quote, is silent: no window ever opens for it.
+    for (const auto& words : std::vector<std::vector<const char16_t*>>{
+             {u"/silent", u"/x"}, {u"/x", u"/silent"}, {u"/report", u"/SILENT"}, {u"stray", u"-silent"},
+             {u"/report", u"C:\\out\" /silent /json x"}, {u"/json", u"a\"-Silent"}, {u"/report", u"C:\\out\"\t/silent"}}) {
+        const CommandLine line = Parse(words);
+        EXPECT_TRUE(line.silent) << ToUtf8(words.back());
+        EXPECT_FALSE(line.error.empty());
+    }
+    EXPECT_FALSE(Parse({u"/report", u"C:\\silent\\r.vkh"}).silent);
+    EXPECT_TRUE(Parse({u"/report", u"r.vkh", u"/json", u"-"}).error.empty());
     // Long and odd arguments are only text.
     const CString huge(100000, u'x');
     EXPECT_EQ(ParseCommandLine({u"/report", huge}).reportPath, huge);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/unattended.h"
+#include "platform/device_names.h"
 #include "report/json_report.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_surface.h"
@@ -93,6 +94,8 @@ TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
 {
     platform.reportCanBeCreated = false;
     EXPECT_EQ(Run({u"/silent"}), 3);
+    EXPECT_EQ(platform.standardErrorBytes, "Quor-kelvra.vkh could not be created in D:\\: Access is denied.\r\n");
+    platform.standardErrorBytes.clear();
 
     FakePlatform jsonRefused(log);
     jsonRefused.version = platform.version;
@@ -111,6 +114,27 @@ TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
     EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 1);
     platform.standardOutputResult = OutputResult::Failed;
     EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 3);
+    EXPECT_EQ(platform.standardErrorBytes, "Standard output could not be written.\r\n");
+
+    // A device takes the bytes and keeps none: refused, and the reason on standard error.
+    platform.standardOutputResult = OutputResult::Written;
+    platform.standardErrorBytes.clear();
+    EXPECT_EQ(Run({u"/silent", u"/report", u"NUL", u"/json", u"C:\\out\\com5.json"}), 3);
+    EXPECT_EQ(platform.standardErrorBytes,
+              "NUL could not be created: the name is a device's, not a file's\r\n"
+              "C:\\out\\com5.json could not be written: the name is a device's, not a file's\r\n");
+}
+
+TEST(DeviceNames, AreKnownInAnyFolderWithAnyExtensionAndOnlyWhole)
+{
+    for (const char16_t* device : {u"NUL", u"nul", u"C:\\out\\nul.vkh", u"con", u"PRN.txt", u"aux", u"COM5",
+                                   u"com0", u"LPT9.json", u"c:nul", u"d:/x/Nul .vkh", u"COM\u00B9", u"conout$",
+                                   u"\\\\.\\COM5", u"\\\\?\\GLOBALROOT\\Device\\Null", u"nul:"})
+        EXPECT_TRUE(NamesADevice(device)) << ToUtf8(device);
+    for (const char16_t* file : {u"Quor-kelvra.vkh", u"null", u"nul-report.vkh", u"COM10", u"com", u"LPT",
+                                 u"console.vkh", u"C:\\nul\\report.vkh", u"\\\\?\\C:\\out\\r.vkh",
+                                 u"\\\\?\\UNC\\srv\\share\\r.vkh", u"\\\\.\\C:\\r.vkh", u"", u"-"})
+        EXPECT_FALSE(NamesADevice(file)) << ToUtf8(file);
 }
 
 TEST_F(UnattendedTest, AWmiThatGivesNoAnswerEndsWith1460AndTheJsonNamesItsItems)
@@ -141,8 +165,10 @@ TEST_F(UnattendedTest, AWmiThatGivesNoAnswerEndsWith1460AndTheJsonNamesItsItems)
 
 TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
 {
+    // On standard error, so a JSON read from standard output is never mistaken for it.
     EXPECT_EQ(Run({u"/silent", u"/bogus"}), 87);
-    EXPECT_EQ(platform.standardOutputBytes.rfind("Unknown switch \"/bogus\".\r\nUsage: Quor-kelvra.exe", 0), 0u);
+    EXPECT_EQ(platform.standardErrorBytes.rfind("Unknown switch \"/bogus\".\r\nUsage: Quor-kelvra.exe", 0), 0u);
+    EXPECT_TRUE(platform.standardOutputBytes.empty());
     EXPECT_EQ(std::count(log.begin(), log.end(), "CreateReportFile"), 0);
     platform.standardOutputBytes.clear();
     EXPECT_EQ(Run({u"/silent", u"/?"}), 0);
