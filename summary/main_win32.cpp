@@ -7,6 +7,11 @@
 #include <iostream>
 
 #include "summary/summary_command_line.h"
+#include "summary/summary_writers.h"
+
+// cmd hands a program "reports\*.vkh" as it was typed; MinGW's start-up code expands it, as
+// users of cmd expect, when this is set. A pattern that matches nothing stays as it is.
+int _dowildcard = -1;
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -17,9 +22,9 @@ int wmain(int argc, wchar_t** argv)
     for (int i = 1; i < argc; ++i)
         arguments.emplace_back(std::wstring(argv[i]));
     try {
-        return RunSummary(arguments, std::cout, std::cerr);
+        return RunSummary(arguments, std::cout, std::cerr, _isatty(_fileno(stdout)) != 0);
     } catch (const std::exception& failure) {
-        std::cerr << "quor-kelvra-summary: " << failure.what() << "\n";
+        std::cerr << TerminalSafe(std::string("quor-kelvra-summary: ") + failure.what()) << "\n";
         return 2;
     }
 }

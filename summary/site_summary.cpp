@@ -2,14 +2,46 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <system_error>
+
+#include "summary/file_facts.h"
 
 namespace fs = std::filesystem;
 
+SummaryRow::SummaryRow(std::string_view path, const std::array<SummaryItem, kResultItemCount>& items,
+                       std::int64_t written)
+    : written_(written)
+{
+    std::size_t size = path.size();
+    for (const SummaryItem& item : items)
+        size += item.value.size();
+    text_.reserve(size);
+    text_ += path;
+    ends_[0] = static_cast<std::uint32_t>(text_.size());
+    for (std::size_t item = 0; item < items.size(); ++item) {
+        if (items[item].present) {
+            text_ += items[item].value;
+            present_ = static_cast<std::uint16_t>(present_ | (1u << item));
+            if (items[item].pass)
+                pass_ = static_cast<std::uint16_t>(pass_ | (1u << item));
+        }
+        ends_[item + 1] = static_cast<std::uint32_t>(text_.size());
+    }
+}
+
+SummaryItem SummaryRow::Item(std::size_t item) const
+{
+    const std::uint32_t begin = ends_[item], end = ends_[item + 1];
+    return {(present_ >> item & 1u) != 0, std::string_view(text_).substr(begin, end - begin), (pass_ >> item & 1u) != 0};
+}
+
 int SummaryRow::FailedCount() const
 {
-    return static_cast<int>(std::count_if(items.begin(), items.end(),
-                                          [](const SummaryItem& item) { return !item.present || !item.pass; }));
+    int failed = 0;
+    for (std::size_t item = 0; item < kResultItemCount; ++item)
+        failed += (present_ & pass_) >> item & 1u ? 0 : 1;
+    return failed;
 }
 
 std::string DisplayPath(const fs::path& path)
@@ -23,10 +55,10 @@ std::string DisplayPath(const fs::path& path)
         return std::string(generic.begin(), generic.end());
 }
 
-std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report)
+std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report, std::int64_t written)
 {
-    SummaryRow row;
-    row.path = path;
+    std::array<std::string, kResultItemCount> values;
+    std::array<SummaryItem, kResultItemCount> items{};
     bool any = false;
     for (std::size_t item = 0; item < report.rows.size(); ++item) {
         const ImportedRow& imported = report.rows[item];
@@ -36,24 +68,28 @@ std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedR
         // The writer puts one blank after the colon; only that one is the layout's, any further
         // blank belongs to the value.
         const bool blank = !imported.value.empty() && imported.value.front() == u' ';
-        row.items[item] = {true, ToUtf8(blank ? imported.value.substr(1) : imported.value), imported.pass};
+        values[item] = ToUtf8(blank ? imported.value.substr(1) : imported.value);
+        items[item] = {true, values[item], imported.pass};
     }
     if (!any)
         return std::nullopt;
-    return row;
+    return SummaryRow(path, items, written);
 }
 
 ReadResult ReadReportFile(const fs::path& path)
 {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status))
-        return {std::nullopt, "cannot be read: " + (error ? error.message() : std::string("no such file"))};
-    if (!fs::is_regular_file(status))
+    return ReadReportFile(path, LookAt(path, true));
+}
+
+ReadResult ReadReportFile(const fs::path& path, const FileFacts& facts)
+{
+    if (!facts.exists)
+        return {std::nullopt, "cannot be read: " + (facts.error.empty() ? std::string("no such file") : facts.error)};
+    if (!facts.error.empty())
+        return {std::nullopt, "cannot be read: " + facts.error};
+    if (facts.directory)
         return {std::nullopt, "cannot be read: not a regular file"};
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error)
-        return {std::nullopt, "cannot be read: " + error.message()};
+    const std::uintmax_t size = facts.size;
     if (size > static_cast<std::uintmax_t>(kMaxReportBytes))
         return {std::nullopt, "over 1 MiB, too large to be a report"};
 
@@ -69,7 +105,8 @@ ReadResult ReadReportFile(const fs::path& path)
     if (bytes.size() > static_cast<std::size_t>(kMaxReportBytes))
         return {std::nullopt, "over 1 MiB, too large to be a report"};
 
-    std::optional<SummaryRow> row = RowFromReport(DisplayPath(path), ParseReport(ReportTextFromBytes(bytes)));
+    std::optional<SummaryRow> row =
+        RowFromReport(DisplayPath(path), ParseReport(ReportTextFromBytes(bytes)), facts.written);
     if (!row)
         return {std::nullopt, "holds no known report label"};
     return {std::move(row), std::string()};
@@ -94,32 +131,78 @@ bool EndsWithReportSuffix(const std::basic_string<Char>& name)
     return true;
 }
 
-void AddFile(const fs::path& path, SiteSummary& summary)
-{
-    ReadResult result = ReadReportFile(path);
-    if (result.row)
-        summary.rows.push_back(std::move(*result.row));
-    else
-        summary.skipped.push_back({DisplayPath(path), std::move(result.reason)});
-}
+using Identity = std::pair<std::uint64_t, std::uint64_t>;
 
-void AddFolder(const fs::path& folder, SiteSummary& summary)
-{
-    std::error_code error;
-    fs::directory_iterator entry(folder, error);
-    const fs::directory_iterator end;
-    while (!error && entry != end) {
-        std::error_code typeError;
-        const bool link = entry->is_symlink(typeError);
-        if (!link && entry->is_directory(typeError))
-            AddFolder(entry->path(), summary);
-        else if (HasReportName(entry->path()))
-            AddFile(entry->path(), summary);
-        entry.increment(error);
+// One walk over everything given: each file is read once and each folder walked once, by what
+// they are rather than by the name they were reached through.
+class Walk {
+public:
+    explicit Walk(SiteSummary& summary) : summary_(summary) {}
+
+    void AddFile(const fs::path& path, const FileFacts& facts)
+    {
+        if (facts.exists && facts.error.empty() && !readFiles_.insert(facts.identity).second)
+            return;
+        ReadResult result = ReadReportFile(path, facts);
+        if (result.row)
+            summary_.rows.push_back(std::move(*result.row));
+        else
+            summary_.skipped.push_back({DisplayPath(path), std::move(result.reason)});
     }
-    if (error)
-        summary.skipped.push_back({DisplayPath(folder), "folder cannot be read: " + error.message()});
-}
+
+    void AddFolder(const fs::path& folder, const FileFacts& facts)
+    {
+        // A folder reached again (a bind mount, a link Windows does not show as one, or named
+        // twice) is not walked again, so no loop can make the walk endless.
+        if (!walkedFolders_.insert(facts.identity).second)
+            return;
+        std::error_code error;
+        fs::directory_iterator entry(folder, error);
+        const fs::directory_iterator end;
+        std::vector<fs::path> entries;
+        while (!error && entry != end) {
+            entries.push_back(entry->path());
+            entry.increment(error);
+        }
+        if (error)
+            summary_.skipped.push_back({DisplayPath(folder), "folder cannot be read: " + error.message()});
+        // In name order, links last: a file reached by a link too is shown by its own name, the
+        // same on every run.
+        std::sort(entries.begin(), entries.end());
+        std::vector<std::pair<fs::path, FileFacts>> links;
+        for (const fs::path& path : entries) {
+            FileFacts itself = LookAt(path, false);
+            if (itself.link)
+                links.emplace_back(path, std::move(itself));
+            else
+                AddEntry(path, itself);
+        }
+        for (const auto& [path, itself] : links)
+            AddEntry(path, itself);
+    }
+
+private:
+    void AddEntry(const fs::path& path, const FileFacts& itself)
+    {
+        if (itself.link) {
+            const FileFacts target = LookAt(path, true);
+            // Named, not followed: a link may lead back up the tree, or out of the site.
+            if (target.directory)
+                summary_.skipped.push_back({DisplayPath(path), "a link to a folder, not followed"});
+            else if (HasReportName(path))
+                AddFile(path, target);
+            return;
+        }
+        if (itself.directory)
+            AddFolder(path, LookAt(path, true));
+        else if (HasReportName(path))
+            AddFile(path, itself);
+    }
+
+    SiteSummary& summary_;
+    std::set<Identity> readFiles_;
+    std::set<Identity> walkedFolders_;
+};
 
 }  // namespace
 
@@ -131,17 +214,19 @@ bool HasReportName(const fs::path& path)
 SiteSummary SummariseReports(const std::vector<fs::path>& paths)
 {
     SiteSummary summary;
+    Walk walk(summary);
     for (const fs::path& path : paths) {
-        std::error_code error;
-        if (fs::is_directory(path, error))
-            AddFolder(path, summary);
+        // A folder named on the command line is walked even through a link: the user chose it.
+        const FileFacts facts = LookAt(path, true);
+        if (facts.exists && facts.directory && facts.error.empty())
+            walk.AddFolder(path, facts);
         else
-            AddFile(path, summary);
+            walk.AddFile(path, facts);
     }
     // Folder order is whatever the file system gives; sorting makes two runs on the same tree,
     // on either system, write the same table.
     std::stable_sort(summary.rows.begin(), summary.rows.end(),
-                     [](const SummaryRow& a, const SummaryRow& b) { return a.path < b.path; });
+                     [](const SummaryRow& a, const SummaryRow& b) { return a.Path() < b.Path(); });
     std::stable_sort(summary.skipped.begin(), summary.skipped.end(),
                      [](const SkippedFile& a, const SkippedFile& b) { return a.path < b.path; });
     return summary;

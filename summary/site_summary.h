@@ -3,28 +3,46 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/labels.h"
 #include "report/report_import.h"
+#include "summary/file_facts.h"
 
+// One item of a row as the writers read it.
 struct SummaryItem {
     bool present = false;
-    std::string value;  // UTF-8, without the blank that follows the label's colon
+    std::string_view value;  // UTF-8, without the blank that follows the label's colon
     bool pass = false;
 };
 
-// Only what the writers need: the file's text is gone once its row is made, so the memory
-// held grows with the number of reports, not with their size.
-struct SummaryRow {
-    std::string path;  // as found, with forward slashes on every system
-    std::array<SummaryItem, kResultItemCount> items;
+// Only what the writers need, in one string: the file's text is gone once its row is made, and a
+// site of 200,000 reports keeps one allocation per report, so memory grows with the number of
+// reports, not with their size.
+class SummaryRow {
+public:
+    SummaryRow() = default;
+    SummaryRow(std::string_view path, const std::array<SummaryItem, kResultItemCount>& items, std::int64_t written = 0);
+
+    std::string_view Path() const { return std::string_view(text_).substr(0, ends_[0]); }
+    SummaryItem Item(std::size_t item) const;
+    // When the report was written: its file's modification time, seconds since 1970 (UTC).
+    std::int64_t Written() const { return written_; }
 
     int FailedCount() const;  // items missing or not passing
     bool Fit() const { return FailedCount() == 0; }
+
+private:
+    std::string text_;  // the path ("as found, with forward slashes on every system"), then each value
+    std::array<std::uint32_t, kResultItemCount + 1> ends_{};
+    std::uint16_t present_ = 0;
+    std::uint16_t pass_ = 0;
+    std::int64_t written_ = 0;
 };
 
 struct SkippedFile {
@@ -42,7 +60,8 @@ struct SiteSummary {
 std::string DisplayPath(const std::filesystem::path& path);
 
 // A parsed report as a row; nullopt when it holds no known label.
-std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report);
+std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report,
+                                        std::int64_t written = 0);
 
 // One file read into a row, or the reason it was skipped.
 struct ReadResult {
@@ -50,12 +69,15 @@ struct ReadResult {
     std::string reason;
 };
 ReadResult ReadReportFile(const std::filesystem::path& path);
+// The same with what the system said of the file already.
+ReadResult ReadReportFile(const std::filesystem::path& path, const FileFacts& facts);
 
 // True for names ending in ".vkh" in any case.
 bool HasReportName(const std::filesystem::path& path);
 
 // Files given are read whatever their name; folders are searched recursively for report names.
-// Links to folders are not followed, so a link back up the tree cannot make the walk endless.
+// Links to folders inside them are not followed but named among the skipped; a folder or a file
+// reached twice, by whatever name, counts once.
 SiteSummary SummariseReports(const std::vector<std::filesystem::path>& paths);
 
 // 0 every file was read, 1 some were skipped, 2 nothing could be summarised.

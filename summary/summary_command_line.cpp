@@ -1,7 +1,12 @@
 #include "summary/summary_command_line.h"
 
+#include <cerrno>
+#include <ctime>
 #include <fstream>
+#include <sstream>
+#include <system_error>
 
+#include "summary/file_facts.h"
 #include "summary/site_summary.h"
 #include "summary/summary_writers.h"
 
@@ -71,29 +76,113 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& argument
 
 namespace {
 
-bool WriteOutput(const fs::path& target, const std::string& prefix, const std::string& content, std::ostream& out,
-                 std::ostream& err)
+using Writer = void (*)(const SiteSummary&, std::ostream&);
+
+void WriteHtmlNow(const SiteSummary& summary, std::ostream& out)
+{
+    WriteSummaryHtml(summary, static_cast<std::int64_t>(std::time(nullptr)), out);
+}
+
+void Complain(std::ostream& err, const std::string& message)
+{
+    // A report's values and a file's name may hold escape sequences meant for the terminal.
+    err << TerminalSafe("quor-kelvra-summary: " + message) << "\n";
+}
+
+bool WriteOutput(const fs::path& target, std::string_view prefix, Writer writer, const SiteSummary& summary,
+                 std::ostream& out, bool outIsTerminal, std::ostream& err)
 {
     if (IsStandardOutput(target)) {
-        out << content;
+        if (outIsTerminal) {
+            std::ostringstream text;
+            writer(summary, text);
+            out << TerminalSafe(text.str());
+        } else {
+            writer(summary, out);
+        }
         out.flush();
         if (out)
             return true;
-        err << "quor-kelvra-summary: standard output could not be written\n";
+        Complain(err, "standard output could not be written");
         return false;
     }
+    errno = 0;
     std::ofstream file(target, std::ios::binary | std::ios::trunc);
-    file << prefix << content;
+    if (!file) {
+        const int error = errno;
+        Complain(err, DisplayPath(target) + " could not be written: " +
+                          (error != 0 ? std::generic_category().message(error) : std::string("it could not be created")));
+        return false;
+    }
+    file << prefix;
+    writer(summary, file);
     file.close();
     if (file)
         return true;
-    err << "quor-kelvra-summary: " << DisplayPath(target) << " could not be written\n";
+    const int error = errno;
+    Complain(err, DisplayPath(target) + " could not be written completely: " +
+                      (error != 0 ? std::generic_category().message(error) : std::string("the write failed")));
     return false;
+}
+
+// True when `path` is `folder` or lies anywhere inside it, by the folders' identities: a link, a
+// "..", another case or another name of the same folder all count.
+bool IsInside(const fs::path& path, const FileFacts& folder)
+{
+    std::error_code error;
+    fs::path at = fs::weakly_canonical(fs::absolute(path, error), error);
+    if (error)
+        return false;
+    for (;;) {
+        const FileFacts facts = LookAt(at, true);
+        if (facts.exists && facts.error.empty() && facts.identity == folder.identity)
+            return true;
+        if (at == at.parent_path() || at.empty())
+            return false;
+        at = at.parent_path();
+    }
+}
+
+// Why an output would destroy what is to be read, or another output; empty when it would not.
+// Asked before anything is read or written.
+std::string OutputOverInput(const SummaryCommandLine& line)
+{
+    const std::pair<const char*, const std::optional<fs::path>*> outputs[] = {
+        {"--csv", &line.csv}, {"--json", &line.json}, {"--html", &line.html}};
+    for (std::size_t o = 0; o < 3; ++o) {
+        const auto& [option, target] = outputs[o];
+        if (!*target || IsStandardOutput(**target))
+            continue;
+        const FileFacts output = LookAt(**target, true);
+        for (const fs::path& input : line.inputs) {
+            const FileFacts facts = LookAt(input, true);
+            if (!facts.exists || !facts.error.empty())
+                continue;
+            if (!facts.directory && output.exists && output.identity == facts.identity)
+                return std::string(option) + " " + DisplayPath(**target) + " is one of the reports to be read";
+            if (facts.directory && HasReportName(**target) && IsInside((*target)->parent_path().empty() ? fs::path(".") : (*target)->parent_path(), facts))
+                return std::string(option) + " " + DisplayPath(**target) + " lies in the searched folder " +
+                       DisplayPath(input) + " and has a report's name";
+        }
+        for (std::size_t other = o + 1; other < 3; ++other) {
+            const std::optional<fs::path>& second = *outputs[other].second;
+            if (!second || IsStandardOutput(*second))
+                continue;
+            std::error_code error;
+            const FileFacts secondFacts = LookAt(*second, true);
+            if ((output.exists && secondFacts.exists && output.identity == secondFacts.identity) ||
+                fs::weakly_canonical(fs::absolute(**target, error), error) ==
+                    fs::weakly_canonical(fs::absolute(*second, error), error))
+                return std::string(option) + " and " + outputs[other].first + " name the same file, " +
+                       DisplayPath(**target);
+        }
+    }
+    return std::string();
 }
 
 }  // namespace
 
-int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::ostream& err)
+int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::ostream& err, bool outIsTerminal)
 {
     SummaryCommandLine line = ParseSummaryCommandLine(arguments);
     if (line.help) {
@@ -101,26 +190,32 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         return 0;
     }
     if (!line.error.empty()) {
-        err << "quor-kelvra-summary: " << line.error << "\n" << kSummaryUsage;
+        Complain(err, line.error);
+        err << kSummaryUsage;
         return 2;
     }
     if (!line.csv && !line.json && !line.html)
         line.csv = fs::path("-");
+    const std::string overwrite = OutputOverInput(line);
+    if (!overwrite.empty()) {
+        Complain(err, overwrite + ": nothing was written");
+        return 2;
+    }
 
     const SiteSummary summary = SummariseReports(line.inputs);
     for (const SkippedFile& file : summary.skipped)
-        err << "quor-kelvra-summary: skipped " << file.path << ": " << file.reason << "\n";
+        Complain(err, "skipped " + file.path + ": " + file.reason);
     if (summary.rows.empty())
-        err << "quor-kelvra-summary: no report could be summarised\n";
+        Complain(err, "no report could be summarised");
 
     // Every output is still written when nothing could be read: an empty table and the list of
     // skipped files say more to a script than a missing file does.
     bool written = true;
     if (line.csv)
-        written &= WriteOutput(*line.csv, std::string(kUtf8ByteOrderMark), SummaryCsv(summary), out, err);
+        written &= WriteOutput(*line.csv, kUtf8ByteOrderMark, WriteSummaryCsv, summary, out, outIsTerminal, err);
     if (line.json)
-        written &= WriteOutput(*line.json, std::string(), SummaryJson(summary), out, err);
+        written &= WriteOutput(*line.json, std::string_view(), WriteSummaryJson, summary, out, outIsTerminal, err);
     if (line.html)
-        written &= WriteOutput(*line.html, std::string(), SummaryHtml(summary), out, err);
+        written &= WriteOutput(*line.html, std::string_view(), WriteHtmlNow, summary, out, outIsTerminal, err);
     return written ? SummaryExitCode(summary) : 2;
 }

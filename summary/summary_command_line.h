@@ -26,13 +26,18 @@ bool IsStandardOutput(const std::filesystem::path& path);
 inline constexpr const char* kSummaryUsage =
     "Usage: quor-kelvra-summary [--csv FILE] [--json FILE] [--html FILE] PATH...\n"
     "  PATH         a report file, or a folder searched recursively for *.vkh files\n"
+    "               (links to folders inside it are named, not followed)\n"
     "  --csv FILE   the table as CSV (UTF-8 with a byte-order mark)\n"
     "  --json FILE  the table as JSON\n"
     "  --html FILE  a page with a chart and the table, to send by mail\n"
     "  FILE may be - for standard output; with no option the CSV goes to standard output.\n"
-    "Exit code: 0 every file was read, 1 some were skipped, 2 nothing could be summarised\n"
-    "or the command line is wrong.\n";
+    "  A FILE that is one of the reports, or a report's name in a searched folder, is refused.\n"
+    "Exit code: 0 every file was read; 1 some files or links to folders were skipped (each\n"
+    "named on standard error); 2 nothing could be summarised, an output could not be written\n"
+    "or would overwrite an input, or the command line is wrong.\n";
 
 // The whole program: reads, writes what was asked, names each skipped file on `err`. Returns the
-// exit code.
-int RunSummary(const std::vector<std::filesystem::path>& arguments, std::ostream& out, std::ostream& err);
+// exit code. `outIsTerminal`: standard output is a terminal, so control characters in the data
+// are shown escaped rather than sent to it.
+int RunSummary(const std::vector<std::filesystem::path>& arguments, std::ostream& out, std::ostream& err,
+               bool outIsTerminal = false);

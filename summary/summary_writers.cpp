@@ -1,7 +1,9 @@
 #include "summary/summary_writers.h"
 
 #include <algorithm>
-#include <nlohmann/json.hpp>
+#include <cstdio>
+#include <sstream>
+#include <utility>
 
 namespace {
 
@@ -15,8 +17,8 @@ std::array<int, kResultItemCount> FailuresPerItem(const SiteSummary& summary)
 {
     std::array<int, kResultItemCount> failures{};
     for (const SummaryRow& row : summary.rows)
-        for (std::size_t item = 0; item < row.items.size(); ++item)
-            failures[item] += row.items[item].present && row.items[item].pass ? 0 : 1;
+        for (std::size_t item = 0; item < kResultItemCount; ++item)
+            failures[item] += row.Item(item).present && row.Item(item).pass ? 0 : 1;
     return failures;
 }
 
@@ -26,13 +28,68 @@ int FitCount(const SiteSummary& summary)
         std::count_if(summary.rows.begin(), summary.rows.end(), [](const SummaryRow& row) { return row.Fit(); }));
 }
 
+// The earliest modification time among the reports; 0 when none is known.
+std::int64_t OldestWritten(const SiteSummary& summary)
+{
+    std::int64_t oldest = 0;
+    for (const SummaryRow& row : summary.rows) {
+        if (row.Written() != 0 && (oldest == 0 || row.Written() < oldest))
+            oldest = row.Written();
+    }
+    return oldest;
+}
+
+std::string WrittenText(const SummaryRow& row)
+{
+    return row.Written() != 0 ? IsoTime(row.Written()) : std::string();
+}
+
+// The code point at `text[i]` and its length in bytes; length 0 for a byte that starts no valid
+// UTF-8 sequence (overlong forms and surrogates included).
+std::pair<std::uint32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t i)
+{
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char first = byte(i);
+    if (first < 0x80)
+        return {first, 1};
+    const std::size_t length = first >= 0xF0 && first <= 0xF4 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 && first < 0xE0 ? 2 : 0;
+    if (length == 0 || i + length > text.size())
+        return {0, 0};
+    std::uint32_t point = first & (0xFF >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return {0, 0};
+        point = point << 6 | (byte(i + k) & 0x3F);
+    }
+    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        return {0, 0};
+    return {point, length};
+}
+
+bool IsControl(std::uint32_t point)
+{
+    return point < 0x20 || (point >= 0x7F && point <= 0x9F);
+}
+
+std::string Hex(std::uint32_t value, int digits)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    return text;
+}
+
 }  // namespace
 
 std::string CsvField(std::string_view value)
 {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos)
+    // OWASP's advice for CSV injection: any PC's user can put such a value into a report.
+    const bool formula = !value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos;
+    if (!formula && value.find_first_of(",\"\r\n") == std::string_view::npos)
         return std::string(value);
-    std::string quoted = "\"";
+    std::string quoted = formula ? "\"'" : "\"";
     for (char c : value) {
         if (c == '"')
             quoted += '"';
@@ -41,56 +98,129 @@ std::string CsvField(std::string_view value)
     return quoted + '"';
 }
 
-std::string SummaryCsv(const SiteSummary& summary)
+std::string IsoTime(std::int64_t seconds)
 {
-    std::string csv = "Report,Fit,Failed";
-    for (std::size_t item = 0; item < kResultRows.size(); ++item)
-        csv += "," + CsvField(Label(item)) + "," + CsvField(Label(item) + " pass");
-    csv += "\r\n";
-    for (const SummaryRow& row : summary.rows) {
-        csv += CsvField(row.path);
-        csv += row.Fit() ? ",1," : ",0,";
-        csv += std::to_string(row.FailedCount());
-        for (const SummaryItem& item : row.items) {
-            csv += "," + CsvField(item.value) + ",";
-            if (item.present)
-                csv += item.pass ? "1" : "0";
-        }
-        csv += "\r\n";
-    }
-    return csv;
+    // Days to a civil date (Howard Hinnant's algorithm): no time zone or C library involved.
+    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    const std::int64_t inDay = seconds - days * 86400;
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    // Room for any 64-bit figure, though a file's time never needs it.
+    char text[128];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(inDay / 3600),
+                  static_cast<long long>(inDay / 60 % 60), static_cast<long long>(inDay % 60));
+    return text;
 }
 
-std::string SummaryJson(const SiteSummary& summary)
+std::string JsonString(std::string_view text)
 {
-    using Json = nlohmann::ordered_json;
-    Json reports = Json::array();
-    for (const SummaryRow& row : summary.rows) {
-        Json items = Json::array();
-        for (std::size_t item = 0; item < row.items.size(); ++item) {
-            const SummaryItem& value = row.items[item];
-            items.push_back({{"label", Label(item)},
-                             {"value", value.present ? Json(value.value) : Json(nullptr)},
-                             {"pass", value.present ? Json(value.pass) : Json(nullptr)}});
+    std::string json = "\"";
+    json.reserve(text.size() + 2);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [point, length] = DecodeUtf8(text, i);
+        if (length == 0) {
+            json += "\xEF\xBF\xBD";  // U+FFFD for a byte that is no UTF-8
+            ++i;
+            continue;
         }
-        reports.push_back({{"report", row.path}, {"fit", row.Fit()}, {"failed", row.FailedCount()},
-                           {"items", std::move(items)}});
+        if (point == '"' || point == '\\')
+            json += '\\';
+        if (IsControl(point))
+            json += "\\u" + Hex(point, 4);
+        else
+            json.append(text.substr(i, length));
+        i += length;
     }
-    Json skipped = Json::array();
-    for (const SkippedFile& file : summary.skipped)
-        skipped.push_back({{"path", file.path}, {"reason", file.reason}});
+    return json + '"';
+}
 
-    Json failing = Json::object();
+std::string TerminalSafe(std::string_view text)
+{
+    std::string safe;
+    safe.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [point, length] = DecodeUtf8(text, i);
+        const bool lineEnd = point == '\n' || (point == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+        if (length == 0) {
+            safe += "\\x" + Hex(static_cast<unsigned char>(text[i]), 2);
+            ++i;
+            continue;
+        }
+        if (IsControl(point) && point != '\t' && !lineEnd)
+            safe += point < 0x100 ? "\\x" + Hex(point, 2) : "\\u" + Hex(point, 4);
+        else
+            safe.append(text.substr(i, length));
+        i += length;
+    }
+    return safe;
+}
+
+void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
+{
+    std::string line = "Report,Fit,Failed";
+    for (std::size_t item = 0; item < kResultRows.size(); ++item)
+        line += "," + CsvField(Label(item)) + "," + CsvField(Label(item) + " pass");
+    // Last, so that every column a script already reads keeps its place.
+    out << line << ",Written\r\n";
+    for (const SummaryRow& row : summary.rows) {
+        line = CsvField(row.Path());
+        line += row.Fit() ? ",1," : ",0,";
+        line += std::to_string(row.FailedCount());
+        for (std::size_t index = 0; index < kResultItemCount; ++index) {
+            const SummaryItem item = row.Item(index);
+            line += "," + CsvField(item.value) + ",";
+            if (item.present)
+                line += item.pass ? "1" : "0";
+        }
+        line += "," + WrittenText(row) + "\r\n";
+        out << line;
+    }
+}
+
+void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
+{
+    out << "{\n  \"reports\": [";
+    std::string text;
+    for (std::size_t r = 0; r < summary.rows.size(); ++r) {
+        const SummaryRow& row = summary.rows[r];
+        text = r == 0 ? "\n" : ",\n";
+        text += "    {\n      \"report\": " + JsonString(row.Path()) + ",\n      \"written\": " +
+                (row.Written() != 0 ? JsonString(IsoTime(row.Written())) : std::string("null")) +
+                ",\n      \"fit\": " + (row.Fit() ? "true" : "false") +
+                ",\n      \"failed\": " + std::to_string(row.FailedCount()) + ",\n      \"items\": [";
+        for (std::size_t index = 0; index < kResultItemCount; ++index) {
+            const SummaryItem item = row.Item(index);
+            text += index == 0 ? "\n" : ",\n";
+            text += "        { \"label\": " + JsonString(Label(index)) + ", \"value\": " +
+                    (item.present ? JsonString(item.value) : std::string("null")) + ", \"pass\": " +
+                    (item.present ? (item.pass ? "true" : "false") : "null") + " }";
+        }
+        text += "\n      ]\n    }";
+        out << text;
+    }
+    out << (summary.rows.empty() ? "],\n  \"skipped\": [" : "\n  ],\n  \"skipped\": [");
+    for (std::size_t s = 0; s < summary.skipped.size(); ++s) {
+        const SkippedFile& file = summary.skipped[s];
+        out << (s == 0 ? "\n" : ",\n") << "    { \"path\": " << JsonString(file.path)
+            << ", \"reason\": " << JsonString(file.reason) << " }";
+    }
+    out << (summary.skipped.empty() ? "],\n" : "\n  ],\n");
     const std::array<int, kResultItemCount> failures = FailuresPerItem(summary);
+    const std::int64_t oldest = OldestWritten(summary);
+    out << "  \"totals\": {\n    \"reports\": " << summary.rows.size() << ",\n    \"fit\": " << FitCount(summary)
+        << ",\n    \"oldestWritten\": " << (oldest != 0 ? JsonString(IsoTime(oldest)) : std::string("null"))
+        << ",\n    \"failing\": {";
     for (std::size_t item = 0; item < failures.size(); ++item)
-        failing[Label(item)] = failures[item];
-
-    Json document;
-    document["reports"] = std::move(reports);
-    document["skipped"] = std::move(skipped);
-    document["totals"] = {{"reports", summary.rows.size()}, {"fit", FitCount(summary)}, {"failing", std::move(failing)}};
-    // A Linux file name need not be UTF-8; it is shown with U+FFFD rather than failing the run.
-    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+        out << (item == 0 ? "\n" : ",\n") << "      " << JsonString(Label(item)) << ": " << failures[item];
+    out << "\n    }\n  }\n}\n";
 }
 
 std::string HtmlEscape(std::string_view text)
@@ -149,42 +279,143 @@ std::string ItemCell(const SummaryItem& item)
            (item.pass ? "pass" : "fail") + "\">" + HtmlEscape(item.value) + "</td>";
 }
 
+// Sorting by a heading's click and filtering by what is typed: plain text compared, nothing of a
+// report ever read as markup or code. "#filter=TEXT&sort=N" in the address does the same at once.
+constexpr const char* kTableScript = R"(<script>
+(function () {
+  var table = document.getElementById('pcs'), body = table.tBodies[0];
+  var rows = Array.prototype.slice.call(body.rows);
+  var filter = document.getElementById('filter'), shown = document.getElementById('shown');
+  var sorted = -1, descending = false;
+  function compare(a, b) {
+    var x = Number(a), y = Number(b);
+    if (a !== '' && b !== '' && !isNaN(x) && !isNaN(y)) return x - y;
+    return a.localeCompare(b, undefined, {numeric: true, sensitivity: 'base'});
+  }
+  function sortBy(column) {
+    descending = column === sorted ? !descending : false;
+    sorted = column;
+    var keyed = rows.map(function (row) { return [row.cells[column].textContent, row]; });
+    keyed.sort(function (a, b) { var r = compare(a[0], b[0]); return descending ? -r : r; });
+    rows = keyed.map(function (pair) { return pair[1]; });
+    rows.forEach(function (row) { body.appendChild(row); });
+  }
+  function apply() {
+    var text = filter.value.toLowerCase(), count = 0;
+    rows.forEach(function (row) {
+      var match = !text || row.textContent.toLowerCase().indexOf(text) >= 0;
+      row.style.display = match ? '' : 'none';
+      count += match ? 1 : 0;
+    });
+    shown.textContent = count + ' of ' + rows.length + ' rows shown.';
+  }
+  Array.prototype.forEach.call(table.tHead.rows[0].cells, function (cell, column) {
+    cell.addEventListener('click', function () { sortBy(column); });
+  });
+  filter.addEventListener('input', apply);
+  var asked = /[#&]filter=([^&]*)/.exec(location.hash), sort = /[#&]sort=(\d+)/.exec(location.hash);
+  if (asked) filter.value = decodeURIComponent(asked[1]);
+  if (sort && Number(sort[1]) < table.tHead.rows[0].cells.length) sortBy(Number(sort[1]));
+  apply();
+})();
+</script>
+)";
+
+std::string Thousands(std::size_t count)
+{
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
 }  // namespace
 
-std::string SummaryHtml(const SiteSummary& summary)
+void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream& out)
 {
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        // Nothing may be fetched, whatever a report holds: no image, frame or address at all.
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'; "
+        "script-src 'unsafe-inline'\">\n"
         "<title>Quor-kelvra site summary</title>\n<style>\n"
         "body { font-family: Segoe UI, Arial, sans-serif; margin: 1.5em; color: #222; }\n"
         "table { border-collapse: collapse; font-size: 13px; }\n"
         "th, td { border: 1px solid #bbb; padding: 3px 6px; text-align: left; vertical-align: top; }\n"
-        "th { background: #f0f0f0; }\n"
+        "th { background: #f0f0f0; cursor: pointer; }\n"
         "</style>\n</head>\n<body>\n";
     html += "<h1>" + std::to_string(FitCount(summary)) + " of " + std::to_string(summary.rows.size()) +
             " PCs fit</h1>\n";
+    const std::int64_t oldest = OldestWritten(summary);
+    if (oldest != 0) {
+        // A report left behind by a run that could not write a new one must not pass for today's.
+        html += "<p>The oldest report was written " + IsoTime(oldest);
+        if (now >= oldest)
+            html += ", " + Thousands(static_cast<std::size_t>((now - oldest) / 86400)) + " day(s) before this summary";
+        html += ".</p>\n";
+    }
     if (!summary.skipped.empty()) {
         html += "<p>" + std::to_string(summary.skipped.size()) + " file(s) skipped:</p>\n<ul>\n";
-        for (const SkippedFile& file : summary.skipped)
+        std::size_t listed = 0;
+        for (const SkippedFile& file : summary.skipped) {
+            if (++listed > kMaxPageRows) {
+                html += "<li>... and " + Thousands(summary.skipped.size() - kMaxPageRows) +
+                        " more; standard error and the JSON name every one.</li>\n";
+                break;
+            }
             html += "<li>" + HtmlEscape(file.path) + ": " + HtmlEscape(file.reason) + "</li>\n";
+        }
         html += "</ul>\n";
     }
     html += "<h2>PCs failing each item</h2>\n" + FailureChart(summary);
 
-    html += "<h2>Every PC, unfit first</h2>\n<table>\n<tr><th>Report</th><th>Failed</th>";
+    html += "<h2>Every PC, unfit first</h2>\n";
+    if (summary.rows.size() > kMaxPageRows)
+        html += "<p>This page lists the first " + Thousands(kMaxPageRows) + " of " + Thousands(summary.rows.size()) +
+                " PCs, unfit first; the counts and the chart above are of every PC, and the CSV and the JSON "
+                "hold every one.</p>\n";
+    html += "<p><label>Show only the rows that hold <input id=\"filter\" type=\"search\"></label> "
+            "<span id=\"shown\"></span> Click a column's heading to sort by it.</p>\n"
+            "<table id=\"pcs\">\n<thead><tr><th>Report</th><th>Written</th><th>Failed</th>";
     for (std::size_t item = 0; item < kResultRows.size(); ++item)
         html += "<th>" + HtmlEscape(Label(item)) + "</th>";
-    html += "</tr>\n";
+    html += "</tr></thead>\n<tbody>\n";
+    out << html;
     std::vector<const SummaryRow*> order;
     order.reserve(summary.rows.size());
     for (const SummaryRow& row : summary.rows)
         order.push_back(&row);
     std::stable_partition(order.begin(), order.end(), [](const SummaryRow* row) { return !row->Fit(); });
+    if (order.size() > kMaxPageRows)
+        order.resize(kMaxPageRows);
     for (const SummaryRow* row : order) {
-        html += "<tr><td>" + HtmlEscape(row->path) + "</td><td>" + std::to_string(row->FailedCount()) + "</td>";
-        for (const SummaryItem& item : row->items)
-            html += ItemCell(item);
+        html = "<tr><td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
+               std::to_string(row->FailedCount()) + "</td>";
+        for (std::size_t item = 0; item < kResultItemCount; ++item)
+            html += ItemCell(row->Item(item));
         html += "</tr>\n";
+        out << html;
     }
-    return html + "</table>\n</body>\n</html>\n";
+    out << "</tbody>\n</table>\n" << kTableScript << "</body>\n</html>\n";
+}
+
+std::string SummaryCsv(const SiteSummary& summary)
+{
+    std::ostringstream out;
+    WriteSummaryCsv(summary, out);
+    return out.str();
+}
+
+std::string SummaryJson(const SiteSummary& summary)
+{
+    std::ostringstream out;
+    WriteSummaryJson(summary, out);
+    return out.str();
+}
+
+std::string SummaryHtml(const SiteSummary& summary, std::int64_t now)
+{
+    std::ostringstream out;
+    WriteSummaryHtml(summary, now, out);
+    return out.str();
 }

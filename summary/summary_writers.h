@@ -1,6 +1,9 @@
-// The three forms of a site summary, each a pure function of the parsed rows.
+// The three forms of a site summary, each a pure function of the parsed rows, written as they go
+// so that a site of any size needs no second copy of itself in memory.
 #pragma once
 
+#include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -9,16 +12,36 @@
 // Spreadsheet programs take a CSV file for the local ANSI code page unless it starts with this.
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-// One CSV field, quoted when it holds a comma, a quote or a line end (RFC 4180).
+// The most PCs the page lists: a browser opens a table of this many rows in a few seconds, and
+// one of 200,000 not at all. The CSV and the JSON always hold every row.
+inline constexpr std::size_t kMaxPageRows = 10000;
+
+// One CSV field, quoted when it holds a comma, a quote or a line end (RFC 4180). A value that a
+// spreadsheet would take for a formula (starting with =, +, -, @, a tab or a CR) gets a leading '
+// inside the quotes, so it shows as the text it is and never runs.
 std::string CsvField(std::string_view value);
 
-// UTF-8, CR LF line ends, no byte-order mark (the caller adds it for a file).
-std::string SummaryCsv(const SiteSummary& summary);
+// ISO 8601, UTC, to the second: 2026-12-09T05:11:32Z.
+std::string IsoTime(std::int64_t secondsSince1970);
 
-std::string SummaryJson(const SiteSummary& summary);
+// A JSON string literal, quotes included; invalid UTF-8 becomes U+FFFD, and controls (C0, DEL and
+// C1) are escaped, so the JSON is safe on a terminal as it stands.
+std::string JsonString(std::string_view text);
 
 // Text for an element or a quoted attribute: a report is data, never markup.
 std::string HtmlEscape(std::string_view text);
 
-// One page with nothing fetched from elsewhere, so it can be sent by mail.
-std::string SummaryHtml(const SiteSummary& summary);
+// The text with every control character a terminal would act on (all but tab and line ends)
+// shown as an escape, for standard error and for a summary printed on a terminal.
+std::string TerminalSafe(std::string_view text);
+
+// UTF-8, CR LF line ends, no byte-order mark (the caller adds it for a file).
+void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out);
+void WriteSummaryJson(const SiteSummary& summary, std::ostream& out);
+// One page with nothing fetched from elsewhere, so it can be sent by mail. `now` (seconds since
+// 1970) says how old the oldest report is.
+void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream& out);
+
+std::string SummaryCsv(const SiteSummary& summary);
+std::string SummaryJson(const SiteSummary& summary);
+std::string SummaryHtml(const SiteSummary& summary, std::int64_t now = 0);

@@ -57,22 +57,21 @@ protected:
     fs::path folder_;
 };
 
-SummaryRow RowOf(const std::string& path, const std::vector<std::pair<ResultItem, std::pair<std::string, bool>>>& items)
+SummaryRow RowOf(const std::string& path, const std::vector<std::pair<ResultItem, std::pair<std::string, bool>>>& items,
+                 std::int64_t written = 0)
 {
-    SummaryRow row;
-    row.path = path;
+    std::array<SummaryItem, kResultItemCount> values{};
     for (const auto& [item, value] : items)
-        row.items[item] = {true, value.first, value.second};
-    return row;
+        values[item] = {true, value.first, value.second};
+    return SummaryRow(path, values, written);
 }
 
-SummaryRow FitRow(const std::string& path)
+SummaryRow FitRow(const std::string& path, std::int64_t written = 0)
 {
-    SummaryRow row;
-    row.path = path;
-    for (SummaryItem& item : row.items)
+    std::array<SummaryItem, kResultItemCount> values{};
+    for (SummaryItem& item : values)
         item = {true, "ok", true};
-    return row;
+    return SummaryRow(path, values, written);
 }
 
 }  // namespace
@@ -86,32 +85,50 @@ TEST(SummaryCsv, QuotesOnlyFieldsThatNeedIt)
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"line\r\nend", "\"line\r\nend\""},
         {"Fran\xC3\xA7" "ais", "Fran\xC3\xA7" "ais"},
+        // What a spreadsheet would run shows as text instead, wherever in the value it is.
+        {"=1+1", "\"'=1+1\""},
+        {"+49 30", "\"'+49 30\""},
+        {"-2", "\"'-2\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\tx", "\"'\tx\""},
+        {"\rx", "\"'\rx\""},
+        {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"a=b", "a=b"},
+        {"1-2", "1-2"},
     };
     for (const auto& [value, expected] : cases)
         EXPECT_EQ(CsvField(value), expected) << value;
+    // Its written time in every output: ISO 8601, UTC, whatever the machine's zone.
+    EXPECT_EQ(IsoTime(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(IsoTime(951782400), "2000-02-29T00:00:00Z");
+    EXPECT_EQ(IsoTime(1000000000), "2001-09-09T01:46:40Z");
+    EXPECT_EQ(IsoTime(4102444799), "2099-12-31T23:59:59Z");
 }
 
 TEST(SummaryCsv, HeaderAndRowsFollowTheReportOrder)
 {
     SiteSummary summary;
-    summary.rows.push_back(FitRow("site/a.vkh"));
+    summary.rows.push_back(FitRow("site/a.vkh", 1000000000));
     summary.rows.push_back(RowOf("site/b,c.vkh", {{kItemOperatingSystem, {"Windows 10 Pro", false}},
                                                   {kItemLocale, {"Deutsch, \"DE\"", true}}}));
+    summary.rows.push_back(RowOf("-cmd.vkh", {{kItemUserName, {"=cmd|' /C calc'!A0", true}}}));
     const std::string csv = SummaryCsv(summary);
     std::vector<std::string> lines;
     for (std::size_t start = 0, end; (end = csv.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(csv.substr(start, end - start));
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0],
               "Report,Fit,Failed,Operating System,Operating System pass,Operating System Version,"
               "Operating System Version pass,System Manufacturer,System Manufacturer pass,Processor Speed,"
               "Processor Speed pass,BIOS Version,BIOS Version pass,Locale,Locale pass,Username,Username pass,"
               "Total Physical Memory,Total Physical Memory pass,Available Physical Memory,"
               "Available Physical Memory pass,Hard Drive Size,Hard Drive Size pass,Serial Ports Detected,"
-              "Serial Ports Detected pass");
-    EXPECT_EQ(lines[1], "site/a.vkh,1,0,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1");
-    // One failing, one passing, nine missing: missing items count as not passing and stay empty.
-    EXPECT_EQ(lines[2], "\"site/b,c.vkh\",0,10,Windows 10 Pro,0,,,,,,,,,\"Deutsch, \"\"DE\"\"\",1,,,,,,,,,,");
+              "Serial Ports Detected pass,Written");
+    EXPECT_EQ(lines[1], "site/a.vkh,1,0,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,2001-09-09T01:46:40Z");
+    // One failing, one passing, nine missing: missing items count as not passing and stay empty;
+    // a time not known stays empty too.
+    EXPECT_EQ(lines[2], "\"site/b,c.vkh\",0,10,Windows 10 Pro,0,,,,,,,,,\"Deutsch, \"\"DE\"\"\",1,,,,,,,,,,,");
+    EXPECT_EQ(lines[3], "\"'-cmd.vkh\",0,10,,,,,,,,,,,,,\"'=cmd|' /C calc'!A0\",1,,,,,,,,,");
     EXPECT_EQ(csv.rfind(kUtf8ByteOrderMark, 0), std::string::npos);
 }
 
@@ -125,12 +142,12 @@ TEST_F(SummaryFiles, ReadsValuesAsTheImportDoes)
     const ReadResult result = ReadReportFile(WriteReport("r.vkh", lines));
     ASSERT_TRUE(result.row) << result.reason;
     const SummaryRow& row = *result.row;
-    EXPECT_EQ(row.items[kItemOperatingSystem].value, "value of Operating System");
-    EXPECT_EQ(row.items[kItemLocale].value, " two blanks");
-    EXPECT_FALSE(row.items[kItemLocale].pass);
-    EXPECT_EQ(row.items[kItemUserName].value, "last one wins");
-    EXPECT_FALSE(row.items[kItemUserName].pass);
-    EXPECT_EQ(row.items[kItemManufacturer].value, "\xC3\x89tude \xE6\x9D\xB1\xE8\x8A\x9D");
+    EXPECT_EQ(row.Item(kItemOperatingSystem).value, "value of Operating System");
+    EXPECT_EQ(row.Item(kItemLocale).value, " two blanks");
+    EXPECT_FALSE(row.Item(kItemLocale).pass);
+    EXPECT_EQ(row.Item(kItemUserName).value, "last one wins");
+    EXPECT_FALSE(row.Item(kItemUserName).pass);
+    EXPECT_EQ(row.Item(kItemManufacturer).value, "\xC3\x89tude \xE6\x9D\xB1\xE8\x8A\x9D");
     EXPECT_EQ(row.FailedCount(), 2);
     EXPECT_FALSE(row.Fit());
 }
@@ -170,20 +187,32 @@ TEST_F(SummaryFiles, WalksFoldersForReportNamesAndOrdersByPath)
     fs::create_directories(folder_ / "site/folder.vkh");    // a folder with a report's name is walked
     WriteReport("site/folder.vkh/c.vkh", FitReportLines());
     const fs::path given = WriteReport("given.txt", FitReportLines());  // a file named is read
+    // The same files again, by every other route: read once, shown by their own names.
+    fs::create_symlink(folder_ / "site/b.vkh", folder_ / "site/alias.vkh");
+    fs::create_hard_link(folder_ / "site/a.Vkh", folder_ / "site/sub/hard.vkh");
+    // Links to folders are named, not followed, the one back up the tree included.
+    fs::create_directory_symlink(folder_ / "site/sub", folder_ / "site/link-to-sub");
+    fs::create_directory_symlink("..", folder_ / "site/sub/up");
 
-    const SiteSummary summary = SummariseReports({folder_ / "site", given, folder_ / "missing"});
+    const SiteSummary summary =
+        SummariseReports({folder_ / "site", given, folder_ / "missing", folder_ / "site/./b.vkh", given,
+                          folder_ / "site/sub", folder_ / "site/link-to-sub"});
     std::vector<std::string> paths;
     for (const SummaryRow& row : summary.rows)
-        paths.push_back(row.path);
+        paths.push_back(std::string(row.Path()));
     const std::string site = Shown(folder_ / "site") + "/";
     const std::vector<std::string> expected = {site + "a.Vkh", site + "b.vkh", site + "folder.vkh/c.vkh",
                                                site + "sub/deeper/A.VKH", Shown(given)};
     std::vector<std::string> sorted = expected;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(paths, sorted);
-    ASSERT_EQ(summary.skipped.size(), 2u);
+    ASSERT_EQ(summary.skipped.size(), 4u);
     EXPECT_EQ(summary.skipped[0].path, Shown(folder_ / "missing"));
-    EXPECT_EQ(summary.skipped[1].path, site + "sub/broken.vkh");
+    EXPECT_EQ(summary.skipped[1].path, site + "link-to-sub");
+    EXPECT_EQ(summary.skipped[1].reason, "a link to a folder, not followed");
+    EXPECT_EQ(summary.skipped[2].path, site + "sub/broken.vkh");
+    EXPECT_EQ(summary.skipped[3].path, site + "sub/up");
+    EXPECT_EQ(summary.skipped[3].reason, "a link to a folder, not followed");
     EXPECT_EQ(SummaryExitCode(summary), 1);
 }
 
@@ -198,12 +227,17 @@ TEST(SummaryHtml, ShowsValuesAsTextAndUnfitPcsFirst)
         EXPECT_EQ(HtmlEscape(text), expected);
 
     SiteSummary summary;
-    summary.rows.push_back(FitRow("a-fit.vkh"));
-    summary.rows.push_back(RowOf("b-<script>.vkh", {{kItemUserName, {"<script>alert(1)</script>", false}}}));
+    summary.rows.push_back(FitRow("a-fit.vkh", 1000000000 + 86400));
+    summary.rows.push_back(RowOf("b-<script>.vkh", {{kItemUserName, {"<script>alert(1)</script>", false}}}, 1000000000));
     summary.rows.push_back(FitRow("c-fit.vkh"));
-    const std::string html = SummaryHtml(summary);
+    const std::string html = SummaryHtml(summary, 1000000000 + 10 * 86400 + 5);
     EXPECT_NE(html.find("<h1>2 of 3 PCs fit</h1>"), std::string::npos);
-    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_NE(html.find("<p>The oldest report was written 2001-09-09T01:46:40Z, 10 day(s) before this summary.</p>"),
+              std::string::npos);
+    // One script, the page's own, after the table it sorts and filters.
+    const std::size_t script = html.find("<script");
+    EXPECT_EQ(html.find("<script", script + 1), std::string::npos);
+    EXPECT_GT(script, html.find("</table>"));
     EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
     const std::size_t unfit = html.find("<td>b-&lt;script&gt;.vkh"), fitA = html.find("<td>a-fit.vkh"),
                       fitC = html.find("<td>c-fit.vkh");
@@ -213,6 +247,19 @@ TEST(SummaryHtml, ShowsValuesAsTextAndUnfitPcsFirst)
     // Nothing is fetched from elsewhere: no script, style sheet or image by address.
     for (const char* fetched : {"src=", "href=", "<link", "@import", "url("})
         EXPECT_EQ(html.find(fetched), std::string::npos) << fetched;
+
+    // A site past the page's size: the first rows, unfit first, and a word on where the rest are.
+    SiteSummary large;
+    for (std::size_t i = 0; i < kMaxPageRows + 5; ++i)
+        large.rows.push_back(i == kMaxPageRows + 4 ? RowOf("last-unfit.vkh", {}) : FitRow("pc.vkh"));
+    const std::string page = SummaryHtml(large);
+    std::size_t listed = 0;
+    for (std::size_t at = 0; (at = page.find("<tr><td>", at)) != std::string::npos; ++at)
+        ++listed;
+    EXPECT_EQ(listed, kMaxPageRows);
+    EXPECT_NE(page.find("This page lists the first 10,000 of 10,005 PCs"), std::string::npos);
+    EXPECT_LT(page.find("last-unfit.vkh"), page.find("pc.vkh"));
+    EXPECT_NE(page.find("<h1>10004 of 10005 PCs fit</h1>"), std::string::npos) << "the counts are of every PC";
 }
 
 TEST(SummaryJson, HoldsReportsSkippedFilesAndTotals)
@@ -220,15 +267,30 @@ TEST(SummaryJson, HoldsReportsSkippedFilesAndTotals)
     SiteSummary summary;
     summary.rows.push_back(FitRow("a.vkh"));
     summary.rows.push_back(
-        RowOf("b.vkh", {{kItemLocale, {"Fran\xC3\xA7" "ais \xE6\x97\xA5\xE6\x9C\xAC", true}}, {kItemBios, {"1999", false}}}));
+        RowOf("b.vkh", {{kItemLocale, {"Fran\xC3\xA7" "ais \xE6\x97\xA5\xE6\x9C\xAC", true}}, {kItemBios, {"1999", false}},
+                        {kItemManufacturer, {"\x1B]0;owned\x07\x7F\xC2\x9B \"q\" \\", true}},
+                        {kItemProcessor, {"bad \xFF\xC0\xAF \xED\xA0\x80 end", true}}},
+              1000000000));
     summary.skipped.push_back({"c.vkh", "holds no known report label"});
-    const nlohmann::json document = nlohmann::json::parse(SummaryJson(summary));
+    const std::string text = SummaryJson(summary);
+    const nlohmann::json document = nlohmann::json::parse(text);
+    // Controls are escaped, so the JSON is safe on a terminal; the values come back as they were,
+    // bytes that are no UTF-8 as U+FFFD.
+    for (const char control : {'\x1B', '\x07', '\x7F'})
+        EXPECT_EQ(text.find(control), std::string::npos) << int(control);
+    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos);
+    EXPECT_EQ(document["reports"][1]["items"][kItemManufacturer]["value"], "\x1B]0;owned\x07\x7F\xC2\x9B \"q\" \\");
+    EXPECT_EQ(document["reports"][1]["items"][kItemProcessor]["value"],
+              "bad \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD end");
+    EXPECT_EQ(document["reports"][1]["written"], "2001-09-09T01:46:40Z");
+    EXPECT_TRUE(document["reports"][0]["written"].is_null());
+    EXPECT_EQ(document["totals"]["oldestWritten"], "2001-09-09T01:46:40Z");
 
     ASSERT_EQ(document["reports"].size(), 2u);
     const nlohmann::json& b = document["reports"][1];
     EXPECT_EQ(b["report"], "b.vkh");
     EXPECT_EQ(b["fit"], false);
-    EXPECT_EQ(b["failed"], 10);
+    EXPECT_EQ(b["failed"], 8);
     ASSERT_EQ(b["items"].size(), 11u);
     EXPECT_EQ(b["items"][kItemLocale]["label"], "Locale");
     EXPECT_EQ(b["items"][kItemLocale]["value"], "Fran\xC3\xA7" "ais \xE6\x97\xA5\xE6\x9C\xAC");
@@ -312,4 +374,53 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
     RunSummary({"--bogus", "site"}, usageOut, usageErr);
     EXPECT_NE(usageErr.str().find("Usage: quor-kelvra-summary"), std::string::npos);
     EXPECT_EQ(usageOut.str(), "");
+
+    // An output can never destroy an input, however it is named; nothing at all is written then.
+    const fs::path report = folder_ / "site" / "a.vkh";
+    std::ifstream before(report, std::ios::binary);
+    const std::string reportBytes((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+    fs::create_directory_symlink(folder_ / "site", folder_ / "site-link");
+    const struct {
+        std::vector<fs::path> arguments;
+        std::string message;
+    } refused[] = {
+        {{"--csv", report, report}, "--csv " + Shown(report) + " is one of the reports to be read"},
+        {{"--json", folder_ / "site-link" / "a.vkh", "--csv", csvFile, report}, "is one of the reports"},
+        {{"--html", folder_ / "site" / "new.vkh", folder_ / "site"}, "lies in the searched folder"},
+        {{"--csv", folder_ / "site-link" / "sub" / "x.VKH", folder_ / "site"}, "lies in the searched folder"},
+        {{"--csv", csvFile, "--html", folder_ / "." / "out.csv", report}, "--csv and --html name the same file"},
+    };
+    fs::remove(csvFile);
+    for (const auto& c : refused) {
+        std::ostringstream caseOut, caseErr;
+        EXPECT_EQ(RunSummary(c.arguments, caseOut, caseErr), 2);
+        EXPECT_NE(caseErr.str().find(c.message), std::string::npos) << caseErr.str();
+        EXPECT_NE(caseErr.str().find(": nothing was written"), std::string::npos) << caseErr.str();
+    }
+    std::ifstream after(report, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), reportBytes);
+    EXPECT_FALSE(fs::exists(csvFile));
+    EXPECT_FALSE(fs::exists(folder_ / "site" / "new.vkh"));
+
+    // An output that cannot be written says why, in the system's words.
+    std::ostringstream missingOut, missingErr;
+    EXPECT_EQ(RunSummary({"--csv", folder_ / "no-such-folder" / "x.csv", report}, missingOut, missingErr), 2);
+    EXPECT_NE(missingErr.str().find("x.csv could not be written: No such file or directory"), std::string::npos)
+        << missingErr.str();
+
+    // Control characters from a report or a file name never reach a terminal raw; a file keeps them.
+    std::vector<CString> lines = FitReportLines();
+    lines[kItemUserName] = u"Username: \x1B[2J\x1B]0;owned\x07:1";
+    WriteReport("odd/pc.vkh", lines);
+    WriteBytes("odd/\x1B[31mred.vkh", {'x'});
+    std::ostringstream terminalOut, terminalErr;
+    EXPECT_EQ(RunSummary({folder_ / "odd"}, terminalOut, terminalErr, true), 1);
+    EXPECT_NE(terminalOut.str().find(",\\x1b[2J\\x1b]0;owned\\x07,1,"), std::string::npos) << terminalOut.str();
+    EXPECT_NE(terminalErr.str().find("/odd/\\x1b[31mred.vkh: holds no known report label"), std::string::npos);
+    for (const std::string& shown : {terminalOut.str(), terminalErr.str()})
+        EXPECT_EQ(shown.find('\x1B'), std::string::npos);
+    EXPECT_EQ(RunSummary({"--csv", csvFile, folder_ / "odd"}, terminalOut, terminalErr, true), 1);
+    std::ifstream kept(csvFile, std::ios::binary);
+    EXPECT_NE(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()).find("\x1B[2J"),
+              std::string::npos);
 }

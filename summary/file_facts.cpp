@@ -1,0 +1,85 @@
+#include "summary/file_facts.h"
+
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+
+#include <cerrno>
+#endif
+
+#ifdef _WIN32
+
+namespace {
+
+std::string SystemReason(DWORD error)
+{
+    return std::system_category().message(static_cast<int>(error));
+}
+
+}  // namespace
+
+FileFacts LookAt(const std::filesystem::path& path, bool follow)
+{
+    FileFacts facts;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        facts.error = SystemReason(GetLastError());
+        return facts;
+    }
+    facts.exists = true;
+    facts.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (facts.link && !follow)
+        return facts;
+    // No access asked: a file another program holds open without sharing still tells who it is.
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        facts.exists = GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND;
+        facts.error = SystemReason(GetLastError());
+        return facts;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!known) {
+        facts.error = SystemReason(error);
+        return facts;
+    }
+    facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.identity = {info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    // From 100 ns since 1601 to seconds since 1970.
+    facts.written = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+    return facts;
+}
+
+#else
+
+FileFacts LookAt(const std::filesystem::path& path, bool follow)
+{
+    FileFacts facts;
+    struct stat info {};
+    if ((follow ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) != 0) {
+        // A link whose target is gone still exists as a link.
+        facts.exists = errno != ENOENT && errno != ENOTDIR;
+        facts.error = std::generic_category().message(errno);
+        return facts;
+    }
+    facts.exists = true;
+    facts.link = S_ISLNK(info.st_mode);
+    facts.directory = S_ISDIR(info.st_mode);
+    facts.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+    facts.written = static_cast<std::int64_t>(info.st_mtime);
+    return facts;
+}
+
+#endif

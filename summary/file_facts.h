@@ -1,0 +1,22 @@
+// What the walk needs to know of a file, asked of the system itself: the standard library cannot
+// tell a Windows junction or directory link from a folder, nor two names of one file apart.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+struct FileFacts {
+    bool exists = false;
+    bool directory = false;
+    bool link = false;  // a symbolic link, or on Windows any reparse point (a junction, a mount point)
+    // The same file or folder by any name (a link, "./", another case) has the same identity.
+    std::pair<std::uint64_t, std::uint64_t> identity{};
+    std::int64_t written = 0;  // modification time, seconds since 1970, UTC
+    std::uint64_t size = 0;
+    std::string error;  // the system's reason when the file could not be looked at
+};
+
+// The path itself, a link as a link (`follow` false), or what it leads to (`follow` true).
+FileFacts LookAt(const std::filesystem::path& path, bool follow);
