@@ -39,16 +39,18 @@ std::vector<CString> SplitReportTokens(const CString& line)
     return SplitOn(line, u":");
 }
 
-ImportedReport ParseReport(const CString& text)
+ImportedReport ParseReport(const CString& text, bool withListLines)
 {
     ImportedReport report;
     for (const CString& line : SplitReportLines(text)) {
         const std::vector<CString> tokens = SplitReportTokens(line);
         if (tokens.empty()) {
-            report.listLines.push_back(line);
+            if (withListLines)
+                report.listLines.push_back(line);
             continue;
         }
-        report.listLines.push_back(tokens[0] + u":" + (tokens.size() > 1 ? tokens[1] : CString()));
+        if (withListLines)
+            report.listLines.push_back(tokens[0] + u":" + (tokens.size() > 1 ? tokens[1] : CString()));
         if (tokens.size() < 2)
             continue;
         for (std::size_t item = 0; item < kResultRows.size(); ++item) {

@@ -37,7 +37,9 @@ struct ImportedReport {
 
 // A line with a known label but no value sets no row: such a line is never written by the check
 // run, and a row without a value is shown as missing.
-ImportedReport ParseReport(const CString& text);
+// `withListLines` false leaves listLines empty: the site summary needs only the rows, from the
+// same reading of each line.
+ImportedReport ParseReport(const CString& text, bool withListLines = true);
 
 // Shows an imported report: the list refilled, every value emptied and every mark blank, then the
 // rows the report holds.

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth xdotool
-          fonts-wine imagemagick chromium clang libclang-rt-14-dev file e2fsprogs mount python3)
+          fonts-wine imagemagick chromium clang libclang-rt-14-dev file e2fsprogs mount python3 time)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -106,7 +106,7 @@ ReadResult ReadReportFile(const fs::path& path, const FileFacts& facts)
         return {std::nullopt, "over 1 MiB, too large to be a report"};
 
     std::optional<SummaryRow> row =
-        RowFromReport(DisplayPath(path), ParseReport(ReportTextFromBytes(bytes)), facts.written);
+        RowFromReport(DisplayPath(path), ParseReport(ReportTextFromBytes(bytes), false), facts.written);
     if (!row)
         return {std::nullopt, "holds no known report label"};
     return {std::move(row), std::string()};

@@ -120,10 +120,18 @@ std::string IsoTime(std::int64_t seconds)
     return text;
 }
 
-std::string JsonString(std::string_view text)
+namespace {
+
+// JsonString's text appended to `json`: the writers build each record in one reused buffer.
+void AppendJson(std::string& json, std::string_view text)
 {
-    std::string json = "\"";
-    json.reserve(text.size() + 2);
+    json += '"';
+    // Most values are plain ASCII; they go in whole.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; })) {
+        json.append(text);
+        json += '"';
+        return;
+    }
     for (std::size_t i = 0; i < text.size();) {
         const auto [point, length] = DecodeUtf8(text, i);
         if (length == 0) {
@@ -139,7 +147,17 @@ std::string JsonString(std::string_view text)
             json.append(text.substr(i, length));
         i += length;
     }
-    return json + '"';
+    json += '"';
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text)
+{
+    std::string json;
+    json.reserve(text.size() + 2);
+    AppendJson(json, text);
+    return json;
 }
 
 std::string TerminalSafe(std::string_view text)
@@ -187,21 +205,34 @@ void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
 
 void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
 {
+    std::array<std::string, kResultItemCount> labels;
+    for (std::size_t index = 0; index < kResultItemCount; ++index)
+        labels[index] = "        { \"label\": " + JsonString(Label(index)) + ", \"value\": ";
     out << "{\n  \"reports\": [";
     std::string text;
     for (std::size_t r = 0; r < summary.rows.size(); ++r) {
         const SummaryRow& row = summary.rows[r];
-        text = r == 0 ? "\n" : ",\n";
-        text += "    {\n      \"report\": " + JsonString(row.Path()) + ",\n      \"written\": " +
-                (row.Written() != 0 ? JsonString(IsoTime(row.Written())) : std::string("null")) +
-                ",\n      \"fit\": " + (row.Fit() ? "true" : "false") +
-                ",\n      \"failed\": " + std::to_string(row.FailedCount()) + ",\n      \"items\": [";
+        text.assign(r == 0 ? "\n" : ",\n");
+        text += "    {\n      \"report\": ";
+        AppendJson(text, row.Path());
+        text += ",\n      \"written\": ";
+        if (row.Written() != 0)
+            AppendJson(text, IsoTime(row.Written()));
+        else
+            text += "null";
+        text += row.Fit() ? ",\n      \"fit\": true" : ",\n      \"fit\": false";
+        text += ",\n      \"failed\": ";
+        text += std::to_string(row.FailedCount());
+        text += ",\n      \"items\": [";
         for (std::size_t index = 0; index < kResultItemCount; ++index) {
             const SummaryItem item = row.Item(index);
             text += index == 0 ? "\n" : ",\n";
-            text += "        { \"label\": " + JsonString(Label(index)) + ", \"value\": " +
-                    (item.present ? JsonString(item.value) : std::string("null")) + ", \"pass\": " +
-                    (item.present ? (item.pass ? "true" : "false") : "null") + " }";
+            text += labels[index];
+            if (item.present)
+                AppendJson(text, item.value);
+            else
+                text += "null";
+            text += !item.present ? ", \"pass\": null }" : item.pass ? ", \"pass\": true }" : ", \"pass\": false }";
         }
         text += "\n      ]\n    }";
         out << text;
@@ -270,13 +301,17 @@ std::string FailureChart(const SiteSummary& summary)
     return svg + "</svg>\n";
 }
 
-std::string ItemCell(const SummaryItem& item)
+void AppendItemCell(std::string& html, const SummaryItem& item)
 {
     // Inline colours: many mail programs drop a page's style sheet but keep an element's style.
-    if (!item.present)
-        return "<td style=\"background:" + std::string(kMissingColour) + "\" title=\"missing\"><i>missing</i></td>";
-    return "<td style=\"background:" + std::string(item.pass ? kPassColour : kFailColour) + "\" title=\"" +
-           (item.pass ? "pass" : "fail") + "\">" + HtmlEscape(item.value) + "</td>";
+    if (!item.present) {
+        html += "<td style=\"background:" + std::string(kMissingColour) + "\" title=\"missing\"><i>missing</i></td>";
+        return;
+    }
+    html += item.pass ? "<td style=\"background:" + std::string(kPassColour) + "\" title=\"pass\">"
+                      : "<td style=\"background:" + std::string(kFailColour) + "\" title=\"fail\">";
+    html += HtmlEscape(item.value);
+    html += "</td>";
 }
 
 // Sorting by a heading's click and filtering by what is typed: plain text compared, nothing of a
@@ -392,7 +427,7 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         html = "<tr><td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
                std::to_string(row->FailedCount()) + "</td>";
         for (std::size_t item = 0; item < kResultItemCount; ++item)
-            html += ItemCell(row->Item(item));
+            AppendItemCell(html, row->Item(item));
         html += "</tr>\n";
         out << html;
     }
