@@ -154,13 +154,14 @@ std::string OutputOverInput(const SummaryCommandLine& line)
         if (!*target || IsStandardOutput(**target))
             continue;
         const FileFacts output = LookAt(**target, true);
+        const fs::path outputFolder = (*target)->has_parent_path() ? (*target)->parent_path() : fs::path(".");
         for (const fs::path& input : line.inputs) {
             const FileFacts facts = LookAt(input, true);
             if (!facts.exists || !facts.error.empty())
                 continue;
             if (!facts.directory && output.exists && output.identity == facts.identity)
                 return std::string(option) + " " + DisplayPath(**target) + " is one of the reports to be read";
-            if (facts.directory && HasReportName(**target) && IsInside((*target)->parent_path().empty() ? fs::path(".") : (*target)->parent_path(), facts))
+            if (facts.directory && HasReportName(**target) && IsInside(outputFolder, facts))
                 return std::string(option) + " " + DisplayPath(**target) + " lies in the searched folder " +
                        DisplayPath(input) + " and has a report's name";
         }
@@ -168,11 +169,13 @@ std::string OutputOverInput(const SummaryCommandLine& line)
             const std::optional<fs::path>& second = *outputs[other].second;
             if (!second || IsStandardOutput(*second))
                 continue;
-            std::error_code error;
+            std::error_code firstError, secondError;
             const FileFacts secondFacts = LookAt(*second, true);
+            const fs::path firstName = fs::weakly_canonical(fs::absolute(**target, firstError), firstError);
+            const fs::path secondName = fs::weakly_canonical(fs::absolute(*second, secondError), secondError);
+            // One file by its identity when both exist, by their names made whole when not yet.
             if ((output.exists && secondFacts.exists && output.identity == secondFacts.identity) ||
-                fs::weakly_canonical(fs::absolute(**target, error), error) ==
-                    fs::weakly_canonical(fs::absolute(*second, error), error))
+                (!firstError && !secondError && firstName == secondName))
                 return std::string(option) + " and " + outputs[other].first + " name the same file, " +
                        DisplayPath(**target);
         }
