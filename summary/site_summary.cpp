@@ -185,9 +185,10 @@ private:
     void AddEntry(const fs::path& path, const FileFacts& itself)
     {
         if (itself.link) {
+            // Named, not followed: a link may lead back up the tree, or out of the site. Windows
+            // marks a link to a folder as a folder itself, whether or not its target is there.
             const FileFacts target = LookAt(path, true);
-            // Named, not followed: a link may lead back up the tree, or out of the site.
-            if (target.directory)
+            if (itself.directory || target.directory)
                 summary_.skipped.push_back({DisplayPath(path), "a link to a folder, not followed"});
             else if (HasReportName(path))
                 AddFile(path, target);
