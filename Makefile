@@ -80,6 +80,7 @@ fuzz:
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine
+	@scripts/check-layers.sh
 	@scripts/check-exe.sh $(WIN32)
 
 # The package built twice in fresh folders, byte for byte the same, and its programs the tested ones.

@@ -5,9 +5,13 @@
 
 #include <cstdint>
 
-#include "check/check_run.h"
+#include "check/dialog_surface.h"
 
-enum class ColourKind { MessageBox, Edit, ListBox, Button, Dialog, ScrollBar, Static };
+// The WM_CTLCOLOR messages' kinds of control, in message order. No name windows.h makes a macro of
+// (MessageBox is one), so every file sees the same enum.
+// The kinds of control the WM_CTLCOLOR messages are for, in message order. No name here is one that
+// windows.h makes a macro of (MessageBox is), so every file sees the same enum.
+enum class ColourKind { MessageBoxes, Edit, ListBox, Button, Dialog, ScrollBar, Static };
 
 struct ColourChoice {
     bool listBrush = false;       // the list's white brush; otherwise the background brush

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 struct CommandLine {
     bool silent = false;

@@ -4,29 +4,14 @@
 
 #include <optional>
 
+#include "app/appearance.h"
 #include "app/res/resource.h"
 #include "check/check_run.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
-// After windows.h, whose MessageBox macro renames a colour kind consistently everywhere.
-#include "app/appearance.h"
-
-class CAboutDlg : public CDialog {
-public:
-    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
-    ~CAboutDlg() override;
-
-protected:
-    BOOL OnInitDialog() override;
-
-private:
-    // The icon drawn for the display scale; the template's own would be the system's icon size.
-    HICON m_hIcon = nullptr;
-};
-
-// The display scale, in percent, whose images the program draws with: read once, at the first call,
-// so the scale at start is kept for the program's whole life.
-int StartImageScale();
+#include "framework/list_box.h"
+#include "framework/tab_control.h"
+#include "framework/tooltips.h"
 
 // The dialog's background (red 153, green 186, blue 190) and the white of the result list.
 inline constexpr COLORREF kBackgroundColour = RGB(153, 186, 190);
@@ -61,7 +46,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    MessageMap GetMessageMap() const override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     // Ctrl+C copies the results, whichever control has focus.
     bool PreTranslateMessage(const MSG& message) override;
 

@@ -6,7 +6,8 @@
 
 #include "app/main_dialog.h"
 #include "app/unattended.h"
-#include "framework/wide.h"
+#include "framework/owners.h"
+#include "text/wide.h"
 #include "platform/win32_platform.h"
 
 CQuorkelvraApp theApp;
@@ -48,11 +49,11 @@ std::vector<CString> CommandLineArguments()
     }
     int count = 0;
     LPWSTR* words = split(GetCommandLineW(), &count);
+    const LocalMemory owner(words);
     if (words == nullptr)
         return arguments;
     for (int i = 1; i < count; ++i)
         arguments.push_back(FromWide(words[i]));
-    LocalFree(words);
     return arguments;
 }
 

@@ -38,49 +38,6 @@ void ExplainItems(DialogSurface& surface, const RuleFigures* figures)
                                     OneLine(ItemExplanation(static_cast<ResultItem>(item), figures)));
 }
 
-namespace {
-
-CString ItemLine(ResultItem item, const CString& value)
-{
-    return Format(u"%s: %s", {kResultRows[item].label, value});
-}
-
-const char16_t* Verdict(bool pass)
-{
-    return pass ? u":1" : u":0";
-}
-
-}  // namespace
-
-bool RunResults::AnyTimedOut() const
-{
-    for (const Item& item : items) {
-        if (item.timedOut)
-            return true;
-    }
-    return false;
-}
-
-std::vector<CString> ReportLines(const RunResults& results)
-{
-    std::vector<CString> lines = results.systemLines;
-    if (!results.ran)
-        return lines;
-    for (int item = 0; item < kResultItemCount; ++item) {
-        const RunResults::Item& shown = results.items[item];
-        lines.push_back(ItemLine(static_cast<ResultItem>(item), shown.value) + Verdict(shown.pass));
-    }
-    return lines;
-}
-
-CString LinesText(const std::vector<CString>& lines)
-{
-    CString text;
-    for (const CString& line : lines)
-        text += line + u"\r\n";
-    return text;
-}
-
 CString OneLine(CString value)
 {
     for (char16_t& unit : value) {
@@ -96,8 +53,8 @@ namespace {
 class RunState {
 public:
     RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report, RunResults& results,
-             const std::array<bool, kResultItemCount>& timedOut)
-        : surface_(surface), report_(std::move(report)), results_(results), timedOut_(timedOut)
+             const RuleFigures& figures, const std::array<bool, kResultItemCount>& timedOut)
+        : surface_(surface), report_(std::move(report)), results_(results), figures_(figures), timedOut_(timedOut)
     {
     }
 
@@ -122,14 +79,14 @@ public:
     // list never shows a verdict. It is judged on the figures gathered so far, its own among them.
     void PresentItem(ResultItem item, const CString& valueText)
     {
-        const bool pass = ItemPasses(item, results_.figures);
+        const bool pass = ItemPasses(item, figures_);
         const CString value = OneLine(valueText);
         const CString line = ItemLine(item, value);
         surface_.ShowItemValue(item, value);
         surface_.AddListString(line);
         surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
         results_.items[item] = {value, pass, timedOut_[item]};
-        Write(line + Verdict(pass));
+        Write(line + VerdictSuffix(pass));
     }
 
 private:
@@ -142,6 +99,7 @@ private:
     DialogSurface& surface_;
     std::unique_ptr<OutputFile> report_;
     RunResults& results_;
+    const RuleFigures& figures_;  // what the rules judge, as far as the run has gathered it
     const std::array<bool, kResultItemCount>& timedOut_;  // the items whose WMI probe gave no answer
     bool writeFailed_ = false;
 };
@@ -174,6 +132,7 @@ void CheckRun::RunChecks()
     // A report that cannot be created does not stop the run: every value is still shown, and the
     // line under the list says why there is no report once the run has ended.
     m_results = RunResults();
+    m_figures = RuleFigures();
     m_wmiTimedOut = false;
     m_stopped = false;
     m_itemTimedOut = {};
@@ -181,7 +140,7 @@ void CheckRun::RunChecks()
     std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(m_reportPath, createError);
     const bool reportCreated = reportFile != nullptr;
     CString finalStatus = reportCreated ? CString() : ReportNotCreatedMessage(createError);
-    RunState run(m_surface, std::move(reportFile), m_results, m_itemTimedOut);
+    RunState run(m_surface, std::move(reportFile), m_results, m_figures, m_itemTimedOut);
 
     VersionRecord version;
     SystemRecord system;
@@ -201,7 +160,7 @@ void CheckRun::RunChecks()
         m_platform.GetSystemRecord(system);
     m_wmiConnectFlags = WmiConnectFlags(version.majorVersion);
 
-    RuleFigures& figures = m_results.figures;
+    RuleFigures& figures = m_figures;
     bool recognisedOs = false;
     figures.supportedOs = GetOperatingSystemName(system, version, &recognisedOs);
     figures.operatingSystem = m_strOperatingSystem;

@@ -10,34 +10,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "check/dialog_surface.h"
 #include "check/rules.h"
-#include "framework/text.h"
 #include "platform/platform.h"
 #include "platform/records.h"
 #include "probes/wmi/wmi_query.h"
 #include "report/labels.h"
-
-// What an item's mark shows: a green tick, a red cross, or nothing (a row an import left empty).
-enum class Mark { Pass, Fail, Blank };
-
-// What the run and the import need of the dialog, in their own terms. Which control shows an item
-// and which bitmap draws a mark is the dialog's business.
-class DialogSurface {
-public:
-    virtual ~DialogSurface() = default;
-    virtual void ShowItemValue(ResultItem item, const CString& text) = 0;
-    virtual void ShowItemMark(ResultItem item, Mark mark) = 0;
-    // The list keeps its entries sorted itself.
-    virtual void AddListString(const CString& text) = 0;
-    // Empties the list and fills it with these lines in its own sorted order.
-    virtual void ReplaceList(const std::vector<CString>& lines) = 0;
-    // The line under the list: the imported file's path, or why the report is missing.
-    virtual void ShowStatus(const CString& text) = 0;
-    // What hovering the item's mark or value says: its rule, and this PC's figure after a run.
-    virtual void ShowItemExplanation(ResultItem item, const CString& text) = 0;
-    // The dialog was closed while the run went on: the run stops at once and writes nothing.
-    virtual bool Closing() const { return false; }
-};
+#include "report/run_results.h"
+#include "text/text.h"
 
 // The line under the list while the run goes on, and while a WMI probe takes longer than a moment.
 inline constexpr const char16_t* kCheckingText = u"Checking this PC...";
@@ -60,27 +40,6 @@ CString ReportNotCreatedText(const CString& folder, const CString& systemMessage
 // The same for a report path the user chose: the path names its own folder.
 CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error);
 
-// What one run found, as the report holds it, for the writers beside the report (JSON).
-struct RunResults {
-    struct Item {
-        CString value;  // as the report line holds it
-        bool pass = false;
-        bool timedOut = false;  // its WMI probe gave no answer within the deadline
-    };
-    bool ran = false;            // false when the version query failed and no probe ran
-    bool reportWritten = false;  // the report was created and every line of it written
-    std::vector<CString> systemLines;
-    std::array<Item, kResultItemCount> items;
-    RuleFigures figures;  // what the rules judged
-
-    bool AnyTimedOut() const;
-};
-
-// The report's lines as the run wrote them, verdicts included: what Copy puts on the clipboard.
-std::vector<CString> ReportLines(const RunResults& results);
-// Lines as a report file holds them, each followed by CR LF.
-CString LinesText(const std::vector<CString>& lines);
-
 // The system's words for an error without the line break Windows ends them with, or the bare
 // number when it has none.
 CString Reason(CString systemMessage, std::uint32_t error);
@@ -102,6 +61,8 @@ public:
 
     void RunChecks();
     const RunResults& Results() const { return m_results; }
+    // What the rules judged the run's items on.
+    const RuleFigures& Figures() const { return m_figures; }
 
     // Where the report goes: Quor-kelvra.vkh in the current folder unless the command line names
     // another path.
@@ -143,6 +104,7 @@ protected:
     Platform& m_platform;
     DialogSurface& m_surface;
     RunResults m_results;
+    RuleFigures m_figures;
 
 private:
     // The line under the list when the report could not be created or put in place.

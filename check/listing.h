@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "framework/text.h"
+#include "text/text.h"
 #include "platform/records.h"
 
 inline constexpr int kSystemInformationLineCount = 17;

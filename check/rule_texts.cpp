@@ -1,6 +1,6 @@
 #include "check/rule_texts.h"
 
-#include "probes/memory_text.h"
+#include "check/memory_text.h"
 
 namespace {
 

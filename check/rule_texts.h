@@ -4,7 +4,7 @@
 #pragma once
 
 #include "check/rules.h"
-#include "framework/text.h"
+#include "text/text.h"
 #include "report/labels.h"
 
 // "Passes with 1,901 MB or more."

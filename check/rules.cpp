@@ -1,10 +1,5 @@
 #include "check/rules.h"
 
-bool PassesOperatingSystem(bool supportedOs)
-{
-    return supportedOs;
-}
-
 bool PassesManufacturer(const CString& manufacturer, const CString& model)
 {
     return manufacturer == kQualifyingManufacturer || model == kQualifyingModel;
@@ -66,9 +61,10 @@ bool PassesSerialPorts(std::int32_t serialPortCount)
 bool ItemPasses(ResultItem item, const RuleFigures& figures)
 {
     switch (item) {
+    // Both follow what the identification made of the system: whether it is one Zonfir-plus supports.
     case kItemOperatingSystem:
     case kItemOsVersion:
-        return PassesOperatingSystem(figures.supportedOs);
+        return figures.supportedOs;
     case kItemManufacturer:
         return PassesManufacturer(figures.manufacturer, figures.model);
     case kItemProcessor:

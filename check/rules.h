@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "framework/text.h"
+#include "text/text.h"
 #include "report/labels.h"
 
 // The figures and words the rules are stated in. The explanations a technician reads beside the
@@ -23,7 +23,6 @@ inline constexpr std::uint64_t kMinDriveGb = 140;
 inline constexpr std::uint64_t kMinSolidStateDriveGb = 58;
 inline constexpr std::int32_t kMinSerialPorts = 3;
 
-bool PassesOperatingSystem(bool supportedOs);
 bool PassesManufacturer(const CString& manufacturer, const CString& model);
 bool PassesProcessorSpeed(std::uint32_t processorCount, double speedGhz);
 bool PassesBiosYear(std::int32_t biosYear);

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "framework/wide.h"
+#include "text/wide.h"
 
 namespace {
 CWinApp* g_app = nullptr;

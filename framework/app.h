@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 class CWinApp {
 public:
@@ -28,3 +28,6 @@ HINSTANCE AfxGetInstanceHandle();
 // program's life; null when it is missing. For DLLs most starts never need: each one imported costs
 // every start its loading.
 FARPROC SystemExport(const wchar_t* library, const char* name);
+
+// The whole text of a window; empty when it has none or the window does not exist.
+CString GetWindowTextOf(HWND window);

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "framework/app.h"
-#include "framework/wide.h"
+#include "text/wide.h"
 
 namespace {
 
@@ -23,149 +23,6 @@ bool ReturnsResultDirectly(UINT message)
 }
 
 }  // namespace
-
-bool CTabCtrl::InsertItem(int index, const CString& text)
-{
-    CString copy = text;
-    TCITEMW item = {};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(AsWide(copy));
-    return SendMessageW(m_hWnd, TCM_INSERTITEMW, static_cast<WPARAM>(index),
-                        reinterpret_cast<LPARAM>(&item)) != -1;
-}
-
-void CListBox::AddString(const CString& text)
-{
-    SendMessageW(m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
-}
-
-void CListBox::InsertString(int index, const CString& text)
-{
-    SendMessageW(m_hWnd, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(AsWide(text)));
-}
-
-void CListBox::ResetContent()
-{
-    SendMessageW(m_hWnd, LB_RESETCONTENT, 0, 0);
-}
-
-void CListBox::InitStorage(std::size_t items)
-{
-    SendMessageW(m_hWnd, LB_INITSTORAGE, static_cast<WPARAM>(items), 0);
-}
-
-LCID CListBox::GetLocale() const
-{
-    return static_cast<LCID>(SendMessageW(m_hWnd, LB_GETLOCALE, 0, 0));
-}
-
-void CListBox::SetRedraw(bool redraw)
-{
-    SendMessageW(m_hWnd, WM_SETREDRAW, redraw ? TRUE : FALSE, 0);
-    if (redraw)
-        InvalidateRect(m_hWnd, nullptr, TRUE);
-}
-
-std::vector<CString> CListBox::GetLines() const
-{
-    const LRESULT count = SendMessageW(m_hWnd, LB_GETCOUNT, 0, 0);
-    std::vector<CString> lines;
-    std::vector<wchar_t> buffer;
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(m_hWnd, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (length < 0)
-            break;
-        buffer.assign(static_cast<std::size_t>(length) + 1, L'\0');
-        const LRESULT copied =
-            SendMessageW(m_hWnd, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data()));
-        lines.push_back(FromWide(buffer.data(), static_cast<std::size_t>(copied < 0 ? 0 : copied)));
-    }
-    return lines;
-}
-
-namespace {
-
-// The size Windows XP's common controls accept: the later one, with a reserved field at the end,
-// makes XP refuse every tool.
-TOOLINFOW ToolFor(HWND dialog, HWND control, const CString& text)
-{
-    TOOLINFOW tool = {};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = dialog;
-    tool.uId = reinterpret_cast<UINT_PTR>(control);
-    // The control copies the text.
-    tool.lpszText = const_cast<wchar_t*>(AsWide(text));
-    return tool;
-}
-
-}  // namespace
-
-bool CToolTipCtrl::Create(HWND dialog, int maxWidth, int showMs)
-{
-    m_hDialog = dialog;
-    // Owned by the dialog, so it goes with it; shown also while another window is active, as a
-    // technician may hover before clicking into the dialog.
-    m_hWnd = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-    if (m_hWnd == nullptr)
-        return false;
-    SendMessageW(m_hWnd, TTM_SETMAXTIPWIDTH, 0, maxWidth);
-    SendMessageW(m_hWnd, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(showMs, 0));
-    return true;
-}
-
-void CToolTipCtrl::AddTool(HWND control, const CString& text)
-{
-    if (m_hWnd == nullptr || control == nullptr)
-        return;
-    TOOLINFOW tool = ToolFor(m_hDialog, control, text);
-    SendMessageW(m_hWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void CToolTipCtrl::UpdateTipText(HWND control, const CString& text)
-{
-    if (m_hWnd == nullptr || control == nullptr)
-        return;
-    TOOLINFOW tool = ToolFor(m_hDialog, control, text);
-    SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-bool SetClipboardText(HWND owner, const CString& text, DWORD& error)
-{
-    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory == nullptr) {
-        error = GetLastError();
-        return false;
-    }
-    void* target = GlobalLock(memory);
-    if (target == nullptr) {
-        error = GetLastError();
-        GlobalFree(memory);
-        return false;
-    }
-    std::memcpy(target, text.c_str(), bytes);
-    GlobalUnlock(memory);
-    // Another program may hold the clipboard for a moment (a clipboard manager reading it).
-    bool opened = false;
-    for (int attempt = 0; attempt < 10 && !(opened = OpenClipboard(owner) != FALSE); ++attempt)
-        Sleep(20);
-    if (!opened) {
-        error = GetLastError();
-        GlobalFree(memory);
-        return false;
-    }
-    EmptyClipboard();
-    // Once set, the memory is the clipboard's.
-    const bool stored = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    error = stored ? 0 : GetLastError();
-    CloseClipboard();
-    if (!stored)
-        GlobalFree(memory);
-    return stored;
-}
 
 CDialog* CDialog::s_modal = nullptr;
 
@@ -264,17 +121,8 @@ void CDialog::OnCancel()
 
 bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    const MessageMap map = GetMessageMap();
-    for (std::size_t i = 0; i < map.count; ++i) {
-        const MessageMapEntry& entry = map.entries[i];
-        if (entry.message != message)
-            continue;
-        if (message == WM_COMMAND &&
-            (LOWORD(wParam) != entry.controlId || HIWORD(wParam) != entry.notifyCode))
-            continue;
-        if (entry.handler(*this, message, wParam, lParam, result))
-            return true;
-    }
+    if (OnMessage(message, wParam, lParam, result))
+        return true;
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         if (LOWORD(wParam) == IDOK) {
             OnOK();
@@ -337,32 +185,3 @@ INT_PTR CDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return TRUE;
 }
 
-void DDX_Text(CDataExchange* pDX, int controlId, CString& value)
-{
-    if (pDX->failed())
-        return;
-    pDX->m_idLastControl = controlId;
-    if (pDX->m_bSaveAndValidate)
-        value = pDX->m_pDlgWnd->GetDlgItemText(controlId);
-    else
-        pDX->m_pDlgWnd->SetDlgItemText(controlId, value);
-}
-
-void DDV_MaxChars(CDataExchange* pDX, const CString& value, int maxChars)
-{
-    if (pDX->failed() || !pDX->m_bSaveAndValidate)
-        return;
-    const CString message = MaxCharsMessage(value, maxChars);
-    if (message.empty())
-        return;
-    const CWinApp* app = AfxGetApp();
-    MessageBoxW(pDX->m_pDlgWnd->GetSafeHwnd(), AsWide(message),
-                app ? AsWide(app->m_strAppName) : L"", MB_OK | MB_ICONEXCLAMATION);
-    pDX->Fail();
-}
-
-void DDX_Control(CDataExchange* pDX, int controlId, CWndControl& control)
-{
-    if (control.m_hWnd == nullptr)
-        control.m_hWnd = pDX->m_pDlgWnd->GetDlgItem(controlId);
-}

@@ -1,27 +1,25 @@
 #include "framework/file.h"
 
-#include "framework/wide.h"
+#include "text/wide.h"
 
 bool CFile::Open(const CString& name, UINT flags)
 {
-    Close();
     const DWORD access = (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
     const DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    m_hFile = CreateFileW(AsWide(name), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                          nullptr);
+    m_file.Reset(CreateFileW(AsWide(name), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     return IsOpen();
 }
 
 bool CFile::Write(const void* bytes, DWORD count)
 {
     DWORD written = 0;
-    return IsOpen() && WriteFile(m_hFile, bytes, count, &written, nullptr) && written == count;
+    return IsOpen() && WriteFile(m_file.Get(), bytes, count, &written, nullptr) && written == count;
 }
 
 std::int64_t CFile::Read(void* bytes, DWORD count)
 {
     DWORD read = 0;
-    if (!IsOpen() || !ReadFile(m_hFile, bytes, count, &read, nullptr))
+    if (!IsOpen() || !ReadFile(m_file.Get(), bytes, count, &read, nullptr))
         return -1;
     return read;
 }
@@ -29,24 +27,22 @@ std::int64_t CFile::Read(void* bytes, DWORD count)
 std::int64_t CFile::GetLength() const
 {
     LARGE_INTEGER size = {};
-    if (!IsOpen() || !GetFileSizeEx(m_hFile, &size))
+    if (!IsOpen() || !GetFileSizeEx(m_file.Get(), &size))
         return -1;
     return size.QuadPart;
 }
 
 DWORD CFile::GetFileType() const
 {
-    return IsOpen() ? ::GetFileType(m_hFile) : FILE_TYPE_UNKNOWN;
+    return IsOpen() ? ::GetFileType(m_file.Get()) : FILE_TYPE_UNKNOWN;
 }
 
 bool CFile::Flush()
 {
-    return IsOpen() && FlushFileBuffers(m_hFile);
+    return IsOpen() && FlushFileBuffers(m_file.Get());
 }
 
 void CFile::Close()
 {
-    if (IsOpen())
-        CloseHandle(m_hFile);
-    m_hFile = INVALID_HANDLE_VALUE;
+    m_file.Reset();
 }

@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "framework/text.h"
+#include "framework/owners.h"
+#include "text/text.h"
 
 class CFile {
 public:
@@ -15,10 +16,6 @@ public:
         modeCreate = 0x1000,
     };
 
-    CFile() = default;
-    ~CFile() { Close(); }
-    CFile(const CFile&) = delete;
-    CFile& operator=(const CFile&) = delete;
 
     // modeCreate truncates or creates; without it the file must exist. The file is never shared.
     bool Open(const CString& name, UINT flags);
@@ -32,8 +29,8 @@ public:
     // FlushFileBuffers: what was written is on the disk, not only in the system's cache.
     bool Flush();
     void Close();
-    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return static_cast<bool>(m_file); }
 
 private:
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    UniqueHandle m_file;
 };

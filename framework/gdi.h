@@ -3,34 +3,25 @@
 
 #include <windows.h>
 
+#include "framework/owners.h"
+
 // One GDI object of the handle type `Handle`, deleted with the holder.
 template <typename Handle>
 class CGdiObject {
 public:
-    CGdiObject() = default;
-    ~CGdiObject() { DeleteObject(); }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-
-    Handle GetSafeHandle() const { return m_hObject; }
-    void DeleteObject()
-    {
-        if (m_hObject != nullptr)
-            ::DeleteObject(m_hObject);
-        m_hObject = nullptr;
-    }
+    Handle GetSafeHandle() const { return m_object.Get(); }
+    void DeleteObject() { m_object.Reset(); }
 
 protected:
     // Takes `handle`, giving back what was held before; true when there is something to hold.
     bool Attach(Handle handle)
     {
-        DeleteObject();
-        m_hObject = handle;
-        return m_hObject != nullptr;
+        m_object.Reset(handle);
+        return handle != nullptr;
     }
 
 private:
-    Handle m_hObject = nullptr;
+    GdiObject<Handle> m_object;
 };
 
 class CBitmap : public CGdiObject<HBITMAP> {

@@ -2,7 +2,7 @@
 // "succeeds" and leaves no report; opening one may wait on a port.
 #pragma once
 
-#include "framework/text.h"
+#include "text/text.h"
 
 // True for a path whose last part is a reserved device name (CON, PRN, AUX, NUL, COM0 to COM9,
 // LPT0 to LPT9, CONIN$, CONOUT$), with any extension or trailing blanks, as in "nul.vkh" or

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/text.h"
+#include "text/text.h"
 #include "platform/records.h"
 #include "platform/wmi_api.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 // The fields of SYSTEM_INFO that the program reads. Pointers are kept as 32-bit numbers: the program
 // is a 32-bit process, so its address-space bounds always fit.

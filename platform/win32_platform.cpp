@@ -7,7 +7,8 @@
 #include <cwchar>
 
 #include "framework/file.h"
-#include "framework/wide.h"
+#include "framework/owners.h"
+#include "text/wide.h"
 #include "platform/device_names.h"
 
 namespace {
@@ -48,18 +49,17 @@ Function Kernel32Export(const char* name)
 class Win32RegistryValueNames : public RegistryValueNames {
 public:
     explicit Win32RegistryValueNames(HKEY key) : key_(key) {}
-    ~Win32RegistryValueNames() override { RegCloseKey(key_); }
     std::int32_t EnumValueName(std::uint32_t index, char16_t* name, std::uint32_t* capacity) override
     {
         DWORD length = *capacity;
-        const LONG status = RegEnumValueW(key_, index, reinterpret_cast<wchar_t*>(name), &length,
+        const LONG status = RegEnumValueW(key_.Get(), index, reinterpret_cast<wchar_t*>(name), &length,
                                           nullptr, nullptr, nullptr, nullptr);
         *capacity = length;
         return status;
     }
 
 private:
-    HKEY key_;
+    RegistryKey key_;
 };
 
 class Win32OutputFile : public OutputFile {
@@ -81,12 +81,10 @@ public:
         }
         // What would keep the file from being put in place at the end is said now, before the run:
         // the name held open by another program, read-only, or a folder's.
-        HANDLE existing = CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr);
-        if (existing != INVALID_HANDLE_VALUE) {
-            const bool disk = GetFileType(existing) == FILE_TYPE_DISK;
-            CloseHandle(existing);
-            if (!disk) {
+        const UniqueHandle existing(CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (existing) {
+            if (GetFileType(existing.Get()) != FILE_TYPE_DISK) {
                 SetLastError(kNotADiskFileError);
                 return false;
             }
@@ -373,8 +371,9 @@ WaitEnd Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32
     auto job = std::make_unique<WmiTask>();
     job->task = std::move(task);
     // _beginthreadex, not CreateThread: the task uses the C runtime.
-    const auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunWmiTaskThread, job.get(), 0, nullptr));
-    if (thread == nullptr) {
+    const UniqueHandle owner(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunWmiTaskThread, job.get(), 0, nullptr)));
+    HANDLE thread = owner.Get();
+    if (!owner) {
         job->task(job->wmi);
         return WaitEnd::Finished;
     }
@@ -403,6 +402,5 @@ WaitEnd Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32
             break;
         }
     }
-    CloseHandle(thread);
     return end;
 }

@@ -5,7 +5,7 @@
 #include <oleauto.h>
 #include <wbemidl.h>
 
-#include "framework/wide.h"
+#include "text/wide.h"
 
 namespace {
 

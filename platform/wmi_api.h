@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 using HResult = std::int32_t;
 using ComHandle = std::uintptr_t;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 struct OsFacts {
     std::uint32_t platformId = 0;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "check/check_run.h"
+#include "report/run_results.h"
 #include "quorkelvra_version.h"
 
 inline constexpr const char16_t* kProgramVersion = u"" QK_VERSION_TEXT;

@@ -65,20 +65,7 @@ ImportedReport ParseReport(const CString& text, bool withListLines)
     return report;
 }
 
-void ShowImportedReport(const ImportedReport& report, DialogSurface& surface)
-{
-    surface.ReplaceList(report.listLines);
-    for (int item = 0; item < kResultItemCount; ++item) {
-        const ImportedRow& imported = report.rows[static_cast<std::size_t>(item)];
-        surface.ShowItemValue(static_cast<ResultItem>(item), imported.present ? imported.value : CString());
-        surface.ShowItemMark(static_cast<ResultItem>(item),
-                             !imported.present ? Mark::Blank : imported.pass ? Mark::Pass : Mark::Fail);
-    }
-    // The figures came from another PC: the explanations state the rules only.
-    ExplainItems(surface, nullptr);
-}
-
-ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const CString& path)
+ImportOutcome ReadReportBytes(Platform& platform, const CString& path, std::vector<std::uint8_t>& bytes)
 {
     std::unique_ptr<InputFile> file = platform.OpenFileForReading(path);
     // A device name typed into the open-file dialog (nul, aux, COM1) opens like a file; reading
@@ -90,13 +77,8 @@ ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const CSt
         return ImportOutcome::ReadFailed;
     if (length > kMaxReportBytes)
         return ImportOutcome::TooLarge;
-    std::vector<std::uint8_t> bytes;
     if (!file->ReadAll(static_cast<std::size_t>(length), bytes))
         return ImportOutcome::ReadFailed;
-    file.reset();
-
-    surface.ShowStatus(path);
-    ShowImportedReport(ParseReport(ReportTextFromBytes(bytes)), surface);
     return ImportOutcome::Shown;
 }
 

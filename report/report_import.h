@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "check/check_run.h"
-#include "framework/text.h"
+#include "platform/platform.h"
 #include "report/labels.h"
+#include "text/text.h"
 
 // Anything larger cannot be a report (a complete one is about 2 KB); refusing it keeps a wrong
 // choice of file from exhausting memory or freezing the dialog.
@@ -41,16 +41,11 @@ struct ImportedReport {
 // same reading of each line.
 ImportedReport ParseReport(const CString& text, bool withListLines = true);
 
-// Shows an imported report: the list refilled, every value emptied and every mark blank, then the
-// rows the report holds.
-void ShowImportedReport(const ImportedReport& report, DialogSurface& surface);
-
 // PathTooLong: the open-file dialog could not hand over a path longer than its 255 characters.
 enum class ImportOutcome { Shown, CannotOpen, TooLarge, ReadFailed, PathTooLong };
 
-// Reads the chosen file and shows it, its path on the line under the list; on any failure the
-// dialog is left exactly as it was.
-ImportOutcome ImportReport(Platform& platform, DialogSurface& surface, const CString& path);
+// The chosen file's bytes, whole, or why there are none: Shown when `bytes` holds them.
+ImportOutcome ReadReportBytes(Platform& platform, const CString& path, std::vector<std::uint8_t>& bytes);
 
 // The message box text for an import that failed; empty for one that was shown.
 CString ImportMessage(ImportOutcome outcome, const CString& path);

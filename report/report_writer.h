@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 
 // The bytes of one report line with its line end.

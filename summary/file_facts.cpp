@@ -4,6 +4,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "framework/owners.h"
 #else
 #include <sys/stat.h>
 
@@ -35,19 +37,16 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
     if (facts.link && !follow)
         return facts;
     // No access asked: a file another program holds open without sharing still tells who it is.
-    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
         facts.exists = GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND;
         facts.error = SystemReason(GetLastError());
         return facts;
     }
     BY_HANDLE_FILE_INFORMATION info = {};
-    const bool known = GetFileInformationByHandle(file, &info) != FALSE;
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!known) {
-        facts.error = SystemReason(error);
+    if (!GetFileInformationByHandle(file.Get(), &info)) {
+        facts.error = SystemReason(GetLastError());
         return facts;
     }
     facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "framework/text.h"
+#include "text/text.h"
 #include "platform/wmi_api.h"
 
 // A text property; none when the value is null or not a string.

@@ -41,7 +41,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/text.h"
+#include "framework/owners.h"
+#include "text/text.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ public:
         GetWindowRect(window, &rect_);
         width_ = rect_.right - rect_.left;
         height_ = rect_.bottom - rect_.top;
-        HDC screen = GetDC(nullptr);
+        const WindowDC screenDc(nullptr);
+        HDC screen = screenDc.Get();
         memory_ = CreateCompatibleDC(screen);
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -147,7 +149,6 @@ public:
         old_ = SelectObject(memory_, bitmap_);
         BitBlt(memory_, 0, 0, width_, height_, screen, rect_.left, rect_.top, SRCCOPY);
         GdiFlush();
-        ReleaseDC(nullptr, screen);
     }
     ~ScreenCapture()
     {
@@ -614,7 +615,8 @@ int Screenshot(const wchar_t* path, const wchar_t* title)
     RECT rect;
     GetWindowRect(dialog, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
+    const WindowDC screenDc(nullptr);
+    HDC screen = screenDc.Get();
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -643,7 +645,6 @@ int Screenshot(const wchar_t* path, const wchar_t* title)
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return result;
 }
 

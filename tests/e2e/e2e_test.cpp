@@ -4,20 +4,23 @@
 #include <algorithm>
 #include <set>
 
+#include "app/item_controls.h"
 #include "tests/e2e/wine_session.h"
+#include "text/text.h"
 
 namespace {
 
 constexpr unsigned long SS_NOPREFIX_BIT = 0x80;
 
-const int kValueControls[] = {1006, 1016, 1017, 1019, 1020, 1021, 1022, 1023, 1024, 1033, 1037};
-const int kMarkControls[] = {1004, 1005, 1030, 1029, 1028, 1026, 1027, 1025, 1018, 1034, 1038};
-const char* const kResultLabels[] = {
-    "Operating System", "Operating System Version", "System Manufacturer",
-    "Processor Speed",  "BIOS Version",             "Locale",
-    "Username",         "Total Physical Memory",    "Available Physical Memory",
-    "Hard Drive Size",  "Serial Ports Detected",
-};
+// The program's own table of which controls show each item, and its labels: the tests read the
+// dialog through them rather than spelling them again.
+constexpr auto kValueControls = ItemValueControls();
+constexpr auto kMarkControls = ItemMarkControls();
+
+std::string Label(std::size_t item)
+{
+    return ToUtf8(kResultRows[item].label);
+}
 
 // "%d" of a 32-bit field as the platform reports it unsigned.
 std::string Signed(const std::string& unsignedText)
@@ -123,7 +126,7 @@ TEST_F(ProgramTest, ListsAndWritesWhatThePlatformReports)
     // Each result line: its label, a colon and blank, the value, a colon and a one-digit verdict.
     for (std::size_t i = 0; i < 11; ++i) {
         const std::string& line = lines[17 + i];
-        const std::string prefix = std::string(kResultLabels[i]) + ": ";
+        const std::string prefix = Label(i) + ": ";
         EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
         const std::string tail = line.substr(line.size() - 2);
         EXPECT_TRUE(tail == ":1" || tail == ":0") << line;
@@ -154,11 +157,11 @@ TEST_F(ProgramTest, ShowsEachItemsValueListAndMark)
     for (std::size_t i = 0; i < 11; ++i) {
         const std::string& line = lines[17 + i];
         const std::string value =
-            line.substr(std::string(kResultLabels[i]).size() + 2,
-                        line.size() - std::string(kResultLabels[i]).size() - 4);
-        EXPECT_EQ(dump_.controls[kValueControls[i]].text, value) << kResultLabels[i];
+            line.substr(Label(i).size() + 2,
+                        line.size() - Label(i).size() - 4);
+        EXPECT_EQ(dump_.controls[kValueControls[i]].text, value) << Label(i);
         EXPECT_EQ(dump_.controls[kMarkControls[i]].mark, line.back() == '1' ? "pass" : "fail")
-            << kResultLabels[i];
+            << Label(i);
     }
 }
 

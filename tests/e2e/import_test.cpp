@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <fstream>
 
+#include "app/item_controls.h"
 #include "tests/e2e/wine_session.h"
 
 namespace {
 
-const int kValueControls[] = {1006, 1016, 1017, 1019, 1020, 1021, 1022, 1023, 1024, 1033, 1037};
-const int kMarkControls[] = {1004, 1005, 1030, 1029, 1028, 1026, 1027, 1025, 1018, 1034, 1038};
+constexpr auto kValueControls = ItemValueControls();
+constexpr auto kMarkControls = ItemMarkControls();
 
 std::string Quoted(const std::string& text)
 {

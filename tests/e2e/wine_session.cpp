@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 std::string ShellQuote(const std::string& text)
 {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "check/import_view.h"
 #include "report/report_import.h"
 
 namespace {

@@ -17,7 +17,7 @@ TEST(Appearance, OnlyTheResultListIsWhiteAndOnlyStaticsSetTheirTextBackground)
     // A static with the list's id is still a static.
     EXPECT_FALSE(ChooseControlColour(ColourKind::Static, IDC_LIST_RESULTS).listBrush);
     for (ColourKind kind : {ColourKind::Dialog, ColourKind::Button, ColourKind::Edit,
-                            ColourKind::ScrollBar, ColourKind::MessageBox}) {
+                            ColourKind::ScrollBar, ColourKind::MessageBoxes}) {
         const ColourChoice choice = ChooseControlColour(kind, IDC_LIST_RESULTS);
         EXPECT_FALSE(choice.listBrush);
         EXPECT_FALSE(choice.setTextBackground);
@@ -26,11 +26,17 @@ TEST(Appearance, OnlyTheResultListIsWhiteAndOnlyStaticsSetTheirTextBackground)
 
 TEST(Appearance, MinimisedIconIsCentredRoundingUp)
 {
-    EXPECT_EQ(CentredIconPosition(33, 32, 32, 32).x, 1);
-    EXPECT_EQ(CentredIconPosition(33, 32, 32, 32).y, 0);
-    EXPECT_EQ(CentredIconPosition(32, 32, 32, 32).x, 0);
-    EXPECT_EQ(CentredIconPosition(100, 41, 32, 32).x, 34);
-    EXPECT_EQ(CentredIconPosition(100, 41, 32, 32).y, 5);
+    // Centred: the margins either side differ by at most a pixel, and an odd pixel goes to the
+    // left or top margin. Width and height are not mixed up.
+    for (int width = 32; width <= 80; ++width) {
+        for (int height : {32, 41, 48}) {
+            const IconPosition at = CentredIconPosition(width, height, 32, 24);
+            const int left = at.x, right = width - 32 - at.x;
+            const int top = at.y, bottom = height - 24 - at.y;
+            EXPECT_TRUE(left - right == 0 || left - right == 1) << width << " x " << height;
+            EXPECT_TRUE(top - bottom == 0 || top - bottom == 1) << width << " x " << height;
+        }
+    }
     // A client area smaller than the icon puts it partly outside, truncating toward zero.
     EXPECT_EQ(CentredIconPosition(0, 0, 32, 32).x, -15);
 }

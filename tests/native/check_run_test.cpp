@@ -213,11 +213,18 @@ TEST_F(CheckRunTest, CallsTheProbesInTheirOrder)
     EXPECT_EQ(log.back(), "ShowStatus");
 }
 
-TEST_F(CheckRunTest, ListsTwentyEightEntriesSortedAndWithoutVerdicts)
+TEST_F(CheckRunTest, ListsTwentyEightEntriesWithoutVerdicts)
 {
     Run();
     ASSERT_EQ(surface.list.size(), 28u);
-    EXPECT_TRUE(std::is_sorted(surface.list.begin(), surface.list.end()));
+    // The list holds the report's lines, each item's without its verdict. (The order is the list
+    // box's own, tested on the real one.)
+    std::vector<CString> reported = ReportLines(platform.report.bytes);
+    ASSERT_EQ(reported.size(), 28u);
+    for (std::size_t i = 17; i < reported.size(); ++i)
+        reported[i].erase(reported[i].size() - 2);
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(surface.list, reported);
     for (const CString& entry : surface.list) {
         const CString tail = entry.substr(entry.size() - 2);
         EXPECT_TRUE(tail != u":1" && tail != u":0") << ToUtf8(entry);

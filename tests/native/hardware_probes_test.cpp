@@ -71,23 +71,27 @@ class HardwareProbeTest : public ::testing::Test, public ProbeBench {};
 TEST_F(HardwareProbeTest, SequenceRunsItsStepsInOrderAndReadsOnlyTheFirstInstance)
 {
     run.GetComputerSystemInfo();
-    const std::vector<std::string> expected = {
-        "CoInitializeEx",
-        "CoInitializeSecurity",
-        "CreateLocator",
-        "ConnectServer root\\cimv2 0",
-        "ExecQuery WQL Select * from Win32_ComputerSystem 48",
-        "Next 15000",
-        "Get Manufacturer",
-        "Get Model",
-        "Get UserName",
-        "Release locator",
-        "Release services",
-        "Release enumerator",
-        "Release object",
-        "CoUninitialize",
-    };
-    EXPECT_EQ(wmi().calls, expected);
+    // What matters of the sequence: each step after the one it needs, the query forward-only and
+    // semi-synchronous (48), a bounded wait for the instance, one instance read, the apartment
+    // left last. What is released, and how often, the balance check below says.
+    const std::vector<std::string>& calls = wmi().calls;
+    const std::vector<std::string> steps = {"CoInitializeEx",
+                                            "CoInitializeSecurity",
+                                            "CreateLocator",
+                                            "ConnectServer root\\cimv2 0",
+                                            "ExecQuery WQL Select * from Win32_ComputerSystem 48",
+                                            "Next " + std::to_string(kWmiDeadlineMs),
+                                            "Get Manufacturer"};
+    std::ptrdiff_t previous = -1;
+    for (const std::string& step : steps) {
+        const std::ptrdiff_t at = std::find(calls.begin(), calls.end(), step) - calls.begin();
+        ASSERT_LT(at, static_cast<std::ptrdiff_t>(calls.size())) << step;
+        EXPECT_GT(at, previous) << step;
+        previous = at;
+    }
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& call) { return call.rfind("Next", 0) == 0; }),
+              1);
+    EXPECT_EQ(calls.back(), "CoUninitialize");
     EXPECT_EQ(run.m_strManufacturer, u"Dell Inc.");
     EXPECT_EQ(run.m_strModel, u"OptiPlex 780");
     EXPECT_EQ(run.m_strUserName, u"PC\\BRQ7");

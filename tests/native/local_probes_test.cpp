@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "check/check_run.h"
-#include "probes/memory_text.h"
+#include "check/memory_text.h"
 #include "probes/serial_ports.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_surface.h"
@@ -153,9 +153,3 @@ TEST(MemoryText, GroupsEveryThreeDigits)
     EXPECT_EQ(MebibytesFromBytes(1048576), 1);
 }
 
-TEST_F(LocalProbeTest, LocaleIsTakenAsTheSystemGivesIt)
-{
-    platform.localeLanguage = u"German";
-    run.GetLocaleLanguage();
-    EXPECT_EQ(run.m_strLocale, u"German");
-}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "check/check_run.h"
+#include "check/import_view.h"
 #include "report/report_import.h"
 #include "report/report_writer.h"
 #include "tests/fakes/fake_platform.h"

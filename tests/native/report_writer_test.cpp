@@ -19,7 +19,6 @@ TEST(ReportWriter, WritesEachLineInOneCallAndReportsFailure)
     auto file = platform.CreateReportFile(u"Quor-kelvra.vkh", error);
     const CString line = u"Locale: English:1";
     EXPECT_TRUE(WriteReportLine(file.get(), line));
-    EXPECT_EQ(line, u"Locale: English:1");
     EXPECT_EQ(platform.report.writeCalls, 1);
     EXPECT_EQ(platform.report.bytes, EncodeReportLine(line));
 

@@ -2,12 +2,6 @@
 
 #include "check/rules.h"
 
-TEST(Rules, OperatingSystemFollowsTheVerdict)
-{
-    EXPECT_TRUE(PassesOperatingSystem(true));
-    EXPECT_FALSE(PassesOperatingSystem(false));
-}
-
 TEST(Rules, ManufacturerOrModelMustMatchExactly)
 {
     EXPECT_TRUE(PassesManufacturer(u"Dell Inc.", u""));

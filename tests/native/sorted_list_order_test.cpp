@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/sorted_list_order.h"
+#include "text/sorted_list_order.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 TEST(Format, SubstitutesValuesWithoutInterpretingThem)
 {

@@ -9,10 +9,13 @@
 
 #include "app/appearance.h"
 #include "app/res/resource.h"
+#include "framework/app.h"
+#include "framework/clipboard.h"
 #include "framework/dialog.h"
 #include "framework/file.h"
 #include "framework/gdi.h"
-#include "framework/wide.h"
+#include "framework/tab_control.h"
+#include "text/wide.h"
 
 namespace {
 
@@ -108,16 +111,12 @@ protected:
         return TRUE;
     }
 
-    MessageMap GetMessageMap() const override
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) override
     {
-        static const MessageMapEntry entries[] = {
-            {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
-             [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) {
-                 ++static_cast<ScriptedDialog&>(dialog).importClicks;
-                 return true;
-             }},
-        };
-        return {entries, std::size(entries)};
+        if (message != WM_COMMAND || LOWORD(wParam) != IDC_IMPORT || HIWORD(wParam) != BN_CLICKED)
+            return false;
+        ++importClicks;
+        return true;
     }
 
     // The last step is only reached when OK failed to close the dialog.
@@ -153,19 +152,14 @@ public:
     int handlerCalls = 0;
 
 protected:
-    MessageMap GetMessageMap() const override
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) override
     {
-        static const MessageMapEntry entries[] = {
-            {WM_COMMAND, IDC_IMPORT, BN_CLICKED,
-             [](CDialog& dialog, UINT, WPARAM, LPARAM, LRESULT&) -> bool {
-                 auto& self = static_cast<ThrowingDialog&>(dialog);
-                 ++self.handlerCalls;
-                 if (self.outOfMemory_)
-                     throw std::bad_alloc();
-                 throw 42;
-             }},
-        };
-        return {entries, std::size(entries)};
+        if (message != WM_COMMAND || LOWORD(wParam) != IDC_IMPORT || HIWORD(wParam) != BN_CLICKED)
+            return false;
+        ++handlerCalls;
+        if (outOfMemory_)
+            throw std::bad_alloc();
+        throw 42;
     }
 
     bool Step(int step) override
@@ -207,13 +201,12 @@ protected:
         return message.message == WM_APP + 1;
     }
 
-    MessageMap GetMessageMap() const override
+    bool OnMessage(UINT message, WPARAM, LPARAM, LRESULT&) override
     {
-        static const MessageMapEntry entries[] = {
-            {WM_APP + 1, 0, 0, &KeyedDialog::Received},
-            {WM_APP + 2, 0, 0, &KeyedDialog::Received},
-        };
-        return {entries, std::size(entries)};
+        if (message != WM_APP + 1 && message != WM_APP + 2)
+            return false;
+        received.push_back(message);
+        return true;
     }
 
     bool Step(int step) override
@@ -252,12 +245,6 @@ protected:
     }
 
 private:
-    static bool Received(CDialog& dialog, UINT message, WPARAM, LPARAM, LRESULT&)
-    {
-        static_cast<KeyedDialog&>(dialog).received.push_back(message);
-        return true;
-    }
-
     KeyedDialog* nested_;
     HWND outsider_ = nullptr;
 };
@@ -276,7 +263,7 @@ TEST(Dialog, AnExceptionInAHandlerEndsTheDialogWithAMessageInsteadOfUnwindingThr
     }
 }
 
-TEST(Dialog, ExchangesValidatesAndDispatchesThroughItsMessageMap)
+TEST(Dialog, ExchangesValidatesAndDispatchesItsOwnMessages)
 {
     ScriptedDialog dialog;
     EXPECT_EQ(dialog.DoModal(), IDOK);

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "framework/text.h"
-#include "framework/wide.h"
+#include "text/text.h"
+#include "text/wide.h"
 
 // A fresh folder under the system's temporary folder, made the current directory while it lives.
 class ScratchFolder {

@@ -5,7 +5,7 @@
 
 #include "check/listing.h"
 #include "framework/file.h"
-#include "framework/wide.h"
+#include "text/wide.h"
 #include "platform/win32_platform.h"
 #include "report/report_writer.h"
 #include "tests/fakes/fake_surface.h"

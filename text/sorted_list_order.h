@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 // Writes a line's sort key (bytes that compare as the list box compares the lines); false when the
 // system cannot make one.

@@ -1,7 +1,7 @@
 // The probes that read the local system: operating system, serial ports, memory and locale. Each
 // collects raw facts through the platform and leaves every decision to a pure function.
 #include "check/check_run.h"
-#include "probes/memory_text.h"
+#include "check/memory_text.h"
 #include "probes/os_identification.h"
 #include "probes/serial_ports.h"
 

@@ -1,4 +1,4 @@
-#include "probes/memory_text.h"
+#include "check/memory_text.h"
 
 std::int32_t MebibytesFromBytes(std::uint64_t bytes)
 {

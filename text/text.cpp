@@ -1,4 +1,4 @@
-#include "framework/text.h"
+#include "text/text.h"
 
 #include <cstdio>
 

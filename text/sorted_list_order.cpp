@@ -1,4 +1,4 @@
-#include "framework/sorted_list_order.h"
+#include "text/sorted_list_order.h"
 
 #include <algorithm>
 #include <numeric>

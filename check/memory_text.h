@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 // Bytes to whole MiB, truncated, as the signed 32-bit number the rules judge.
 std::int32_t MebibytesFromBytes(std::uint64_t bytes);

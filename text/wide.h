@@ -1,12 +1,10 @@
 // Conversions between the portable UTF-16 strings and Windows' wide strings. Both are UTF-16 on
-// Windows, so a conversion is a copy of code units.
+// Windows, so a conversion is a copy of code units; only Windows code includes this.
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 
-#include "framework/text.h"
+#include "text/text.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
 
@@ -24,6 +22,3 @@ inline CString FromWide(const wchar_t* text, std::size_t count)
 {
     return CString(reinterpret_cast<const char16_t*>(text), count);
 }
-
-// The whole text of a window; empty when it has none or the window does not exist.
-CString GetWindowTextOf(HWND window);

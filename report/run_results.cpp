@@ -1,0 +1,40 @@
+#include "report/run_results.h"
+
+bool RunResults::AnyTimedOut() const
+{
+    for (const Item& item : items) {
+        if (item.timedOut)
+            return true;
+    }
+    return false;
+}
+
+CString ItemLine(ResultItem item, const CString& value)
+{
+    return Format(u"%s: %s", {kResultRows[item].label, value});
+}
+
+const char16_t* VerdictSuffix(bool pass)
+{
+    return pass ? u":1" : u":0";
+}
+
+std::vector<CString> ReportLines(const RunResults& results)
+{
+    std::vector<CString> lines = results.systemLines;
+    if (!results.ran)
+        return lines;
+    for (int item = 0; item < kResultItemCount; ++item) {
+        const RunResults::Item& shown = results.items[item];
+        lines.push_back(ItemLine(static_cast<ResultItem>(item), shown.value) + VerdictSuffix(shown.pass));
+    }
+    return lines;
+}
+
+CString LinesText(const std::vector<CString>& lines)
+{
+    CString text;
+    for (const CString& line : lines)
+        text += line + u"\r\n";
+    return text;
+}
