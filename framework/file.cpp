@@ -4,6 +4,9 @@
 
 bool CFile::Open(const CString& name, UINT flags)
 {
+    // Closed first: the file is never shared, so the same name could not be opened again while
+    // this handle still held it.
+    Close();
     const DWORD access = (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
     const DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
     m_file.Reset(CreateFileW(AsWide(name), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));

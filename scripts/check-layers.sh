@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The folders' includes, one arrow per pair with its count, and a failure for any arrow that is not
-# allowed: each layer includes only the layers below it (docs/design.md). Run by make test.
+# allowed: each layer includes only the layers below it (docs/design.md); and a failure for any
+# handle freed by hand outside the owners' header. Run by make test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,5 +37,18 @@ printf '%s\n' "${!arrows[@]}" | sort | while IFS= read -r arrow; do
 done
 if [ "$status" = 0 ]; then
     echo "layers: every include runs down, no circle"
+fi
+
+# Handles are freed by their owners alone (framework/owners.h): memory, DCs, menus and icons
+# everywhere, tests included; kernel handles and registry keys in the program's own code.
+freed=$( (grep -rnE '\b(GlobalFree|LocalFree|ReleaseDC|DestroyMenu|DestroyIcon)\(' \
+              app framework platform summary check report probes text tests --include='*.h' --include='*.cpp'
+          grep -rnE '\b(CloseHandle|RegCloseKey)\(' \
+              app framework platform summary check report probes text --include='*.h' --include='*.cpp') |
+        grep -v '^framework/owners.h:' || true)
+if [ -n "$freed" ]; then
+    echo "owners: freed by hand outside framework/owners.h:"
+    echo "$freed"
+    status=1
 fi
 exit $status
