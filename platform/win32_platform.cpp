@@ -81,14 +81,18 @@ public:
         }
         // What would keep the file from being put in place at the end is said now, before the run:
         // the name held open by another program, read-only, or a folder's.
-        const UniqueHandle existing(CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (existing) {
-            if (GetFileType(existing.Get()) != FILE_TYPE_DISK) {
-                SetLastError(kNotADiskFileError);
+        bool existingIsDisk = true;
+        {
+            const UniqueHandle existing(CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!existing && GetLastError() != ERROR_FILE_NOT_FOUND)
                 return false;
-            }
-        } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+            if (existing)
+                existingIsDisk = GetFileType(existing.Get()) == FILE_TYPE_DISK;
+        }
+        // Said once the handle is closed, so that closing it cannot change the error.
+        if (!existingIsDisk) {
+            SetLastError(kNotADiskFileError);
             return false;
         }
         final_ = name;

@@ -121,6 +121,27 @@ TEST(Win32Platform, OnlyADiskFileCountsAsOne)
     auto device = SystemPlatform().OpenFileForReading(u"nul");
     ASSERT_NE(device, nullptr) << "nul opens like a file, which is the trouble";
     EXPECT_FALSE(device->IsDiskFile());
+
+    // Nor is a report or a JSON ever written to one: refused with the device's own error, before
+    // anything is opened, and nothing is left beside it.
+    const CString devices[] = {u"NUL", folder.File(u"nul.vkh"), folder.File(u"COM5.json"), u"\\\\.\\nul"};
+    for (const CString& name : devices) {
+        std::uint32_t error = 0;
+        EXPECT_EQ(SystemPlatform().CreateReportFile(name, error), nullptr) << ToUtf8(name);
+        EXPECT_EQ(error, kNotADiskFileError) << ToUtf8(name);
+    }
+    // The folder holds the one file made above; a device's name cannot be asked after, it is the device.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(AsWide(folder.File(u"*")), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::vector<CString> names;
+    do {
+        const CString entry = FromWide(found.cFileName);
+        if (entry != u"." && entry != u"..")
+            names.push_back(entry);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, std::vector<CString>{u"report.vkh"});
 }
 
 TEST(Win32Platform, CheckRunWritesTheReportThePlatformDescribes)
