@@ -5,46 +5,11 @@
 #include "check/rules.h"
 #include "report/report_writer.h"
 
-CString Reason(CString systemMessage, std::uint32_t error)
-{
-    systemMessage.erase(systemMessage.find_last_not_of(u" \t\r\n") + 1);
-    return systemMessage.empty() ? Format(u"system error %d", {error}) : OneLine(systemMessage);
-}
-
-CString OutputFailureReason(Platform& platform, std::uint32_t error)
-{
-    // The system's own words for it ("The specified device name is invalid") would blame the name.
-    if (error == kNotADiskFileError)
-        return u"the name is a device's, not a file's";
-    return Reason(platform.SystemErrorMessage(error), error);
-}
-
-CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error)
-{
-    return Format(u"%s could not be created in %s: %s",
-                  {kReportFileName, folder.empty() ? CString(u"the current folder") : folder,
-                   Reason(systemMessage, error)});
-}
-
-CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error)
-{
-    return Format(u"%s could not be created: %s", {path, Reason(systemMessage, error)});
-}
-
 void ExplainItems(DialogSurface& surface, const RuleFigures* figures)
 {
     for (int item = 0; item < kResultItemCount; ++item)
         surface.ShowItemExplanation(static_cast<ResultItem>(item),
                                     OneLine(ItemExplanation(static_cast<ResultItem>(item), figures)));
-}
-
-CString OneLine(CString value)
-{
-    for (char16_t& unit : value) {
-        if (unit == u'\r' || unit == u'\n')
-            unit = u' ';
-    }
-    return value;
 }
 
 namespace {
@@ -105,13 +70,6 @@ private:
 };
 
 }  // namespace
-
-CString WaitingForWmiText(const CString& query)
-{
-    const std::size_t from = query.rfind(u"from ");
-    return Format(u"Checking this PC: waiting for WMI (%s)...",
-                  {from == CString::npos ? query : query.substr(from + 5)});
-}
 
 void CheckRun::ShowEarly(ResultItem item, const CString& value)
 {
