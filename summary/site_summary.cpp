@@ -154,7 +154,8 @@ public:
     {
         // A folder reached again (a bind mount, a link Windows does not show as one, or named
         // twice) is not walked again, so no loop can make the walk endless.
-        if (!walkedFolders_.insert(facts.identity).second)
+        // A folder the system told nothing of is walked (and says why it cannot be read).
+        if (facts.error.empty() && !walkedFolders_.insert(facts.identity).second)
             return;
         std::error_code error;
         fs::directory_iterator entry(folder, error);
@@ -166,8 +167,8 @@ public:
         }
         if (error)
             summary_.skipped.push_back({DisplayPath(folder), "folder cannot be read: " + error.message()});
-        // In name order, links last: a file reached by a link too is shown by its own name, the
-        // same on every run.
+        // In name order, each folder's links after its other entries: the name shown for a file
+        // reached twice is the same on every run, and its own where a link to it sits beside it.
         std::sort(entries.begin(), entries.end());
         std::vector<std::pair<fs::path, FileFacts>> links;
         for (const fs::path& path : entries) {
