@@ -16,6 +16,9 @@ struct FileFacts {
     std::int64_t written = 0;  // modification time, seconds since 1970, UTC
     std::uint64_t size = 0;
     std::string error;  // the system's reason when the file could not be looked at
+
+    // The system told who the file is: only then do two identities mean one file.
+    bool Known() const { return exists && error.empty(); }
 };
 
 // The path itself, a link as a link (`follow` false), or what it leads to (`follow` true).

@@ -141,7 +141,7 @@ public:
 
     void AddFile(const fs::path& path, const FileFacts& facts)
     {
-        if (facts.exists && facts.error.empty() && !readFiles_.insert(facts.identity).second)
+        if (facts.Known() && !readFiles_.insert(facts.identity).second)
             return;
         ReadResult result = ReadReportFile(path, facts);
         if (result.row)
@@ -155,7 +155,7 @@ public:
         // A folder reached again (a bind mount, a link Windows does not show as one, or named
         // twice) is not walked again, so no loop can make the walk endless.
         // A folder the system told nothing of is walked (and says why it cannot be read).
-        if (facts.error.empty() && !walkedFolders_.insert(facts.identity).second)
+        if (facts.Known() && !walkedFolders_.insert(facts.identity).second)
             return;
         std::error_code error;
         fs::directory_iterator entry(folder, error);
@@ -220,7 +220,7 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
     for (const fs::path& path : paths) {
         // A folder named on the command line is walked even through a link: the user chose it.
         const FileFacts facts = LookAt(path, true);
-        if (facts.exists && facts.directory && facts.error.empty())
+        if (facts.Known() && facts.directory)
             walk.AddFolder(path, facts);
         else
             walk.AddFile(path, facts);

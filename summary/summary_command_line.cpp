@@ -135,7 +135,7 @@ bool IsInside(const fs::path& path, const FileFacts& folder)
         return false;
     for (;;) {
         const FileFacts facts = LookAt(at, true);
-        if (facts.exists && facts.error.empty() && facts.identity == folder.identity)
+        if (facts.Known() && facts.identity == folder.identity)
             return true;
         if (at == at.parent_path() || at.empty())
             return false;
@@ -144,40 +144,46 @@ bool IsInside(const fs::path& path, const FileFacts& folder)
 }
 
 // Why an output would destroy what is to be read, or another output; empty when it would not.
-// Asked before anything is read or written.
+// Asked before anything is read or written, each file looked at once.
 std::string OutputOverInput(const SummaryCommandLine& line)
 {
-    const std::pair<const char*, const std::optional<fs::path>*> outputs[] = {
-        {"--csv", &line.csv}, {"--json", &line.json}, {"--html", &line.html}};
-    for (std::size_t o = 0; o < 3; ++o) {
-        const auto& [option, target] = outputs[o];
+    struct Output {
+        const char* option;
+        fs::path path;
+        FileFacts facts;
+        fs::path wholeName;  // empty when it could not be made
+    };
+    std::vector<Output> outputs;
+    for (const auto& [option, target] : {std::pair{"--csv", &line.csv}, {"--json", &line.json}, {"--html", &line.html}}) {
         if (!*target || IsStandardOutput(**target))
             continue;
-        const FileFacts output = LookAt(**target, true);
-        const fs::path outputFolder = (*target)->has_parent_path() ? (*target)->parent_path() : fs::path(".");
-        for (const fs::path& input : line.inputs) {
-            const FileFacts facts = LookAt(input, true);
-            if (!facts.exists || !facts.error.empty())
-                continue;
-            if (!facts.directory && output.exists && output.identity == facts.identity)
-                return std::string(option) + " " + DisplayPath(**target) + " is one of the reports to be read";
-            if (facts.directory && HasReportName(**target) && IsInside(outputFolder, facts))
-                return std::string(option) + " " + DisplayPath(**target) + " lies in the searched folder " +
+        std::error_code error;
+        fs::path whole = fs::weakly_canonical(fs::absolute(**target, error), error);
+        outputs.push_back({option, **target, LookAt(**target, true), error ? fs::path() : std::move(whole)});
+    }
+    std::vector<std::pair<fs::path, FileFacts>> inputs;
+    for (const fs::path& input : line.inputs) {
+        FileFacts facts = LookAt(input, true);
+        if (facts.Known())
+            inputs.emplace_back(input, std::move(facts));
+    }
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+        const Output& output = outputs[o];
+        const fs::path folder = output.path.has_parent_path() ? output.path.parent_path() : fs::path(".");
+        for (const auto& [input, facts] : inputs) {
+            if (!facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
+                return std::string(output.option) + " " + DisplayPath(output.path) + " is one of the reports to be read";
+            if (facts.directory && HasReportName(output.path) && IsInside(folder, facts))
+                return std::string(output.option) + " " + DisplayPath(output.path) + " lies in the searched folder " +
                        DisplayPath(input) + " and has a report's name";
         }
-        for (std::size_t other = o + 1; other < 3; ++other) {
-            const std::optional<fs::path>& second = *outputs[other].second;
-            if (!second || IsStandardOutput(*second))
-                continue;
-            std::error_code firstError, secondError;
-            const FileFacts secondFacts = LookAt(*second, true);
-            const fs::path firstName = fs::weakly_canonical(fs::absolute(**target, firstError), firstError);
-            const fs::path secondName = fs::weakly_canonical(fs::absolute(*second, secondError), secondError);
+        for (std::size_t other = o + 1; other < outputs.size(); ++other) {
+            const Output& second = outputs[other];
             // One file by its identity when both exist, by their names made whole when not yet.
-            if ((output.exists && secondFacts.exists && output.identity == secondFacts.identity) ||
-                (!firstError && !secondError && firstName == secondName))
-                return std::string(option) + " and " + outputs[other].first + " name the same file, " +
-                       DisplayPath(**target);
+            if ((output.facts.Known() && second.facts.Known() && output.facts.identity == second.facts.identity) ||
+                (!output.wholeName.empty() && output.wholeName == second.wholeName))
+                return std::string(output.option) + " and " + second.option + " name the same file, " +
+                       DisplayPath(output.path);
         }
     }
     return std::string();

@@ -14,6 +14,7 @@
 #include "framework/dialog.h"
 #include "framework/file.h"
 #include "framework/gdi.h"
+#include "framework/owners.h"
 #include "framework/tab_control.h"
 #include "text/wide.h"
 
@@ -333,6 +334,58 @@ TEST(Dialog, OffersItsOwnMessagesBeforeItsLoopHandlesThemAndSwallowsTheHandledOn
     throwing.throws_ = true;
     EXPECT_EQ(throwing.DoModal(), IDABORT);
     EXPECT_EQ(throwing.messageBoxes, std::vector<CString>{u"Quor-kelvra met an unexpected error and must close."});
+}
+
+namespace {
+
+bool IsOpenHandle(HANDLE handle)
+{
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+
+}  // namespace
+
+TEST(Owners, EachHandleIsClosedOnceByWhoeverOwnsItLast)
+{
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(event, nullptr);
+    {
+        UniqueHandle first(event);
+        UniqueHandle second(std::move(first));
+        EXPECT_FALSE(first) << "a moved-from owner holds nothing";
+        EXPECT_TRUE(IsOpenHandle(event)) << "closed by the move";
+        UniqueHandle third;
+        third = std::move(second);
+        EXPECT_EQ(third.Get(), event);
+    }
+    EXPECT_FALSE(IsOpenHandle(event)) << "not closed with its last owner";
+
+    // Given another, an owner closes the one it held; given up, it closes nothing.
+    HANDLE kept = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE replaced = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    {
+        UniqueHandle owner(replaced);
+        owner.Reset(kept);
+        EXPECT_FALSE(IsOpenHandle(replaced));
+        EXPECT_EQ(owner.Release(), kept);
+    }
+    EXPECT_TRUE(IsOpenHandle(kept));
+    CloseHandle(kept);
+    // CreateFile's failure is never closed, whichever empty value it comes as.
+    EXPECT_FALSE(UniqueHandle(INVALID_HANDLE_VALUE));
+    EXPECT_FALSE(UniqueHandle(nullptr));
+
+    // Memory handed on is not freed; memory kept is.
+    HGLOBAL handed = GlobalAlloc(GMEM_MOVEABLE, 16);
+    HGLOBAL freed = GlobalAlloc(GMEM_MOVEABLE, 16);
+    {
+        GlobalMemory a(handed), b(freed);
+        a.Release();
+    }
+    EXPECT_NE(GlobalFlags(handed), GMEM_INVALID_HANDLE);
+    EXPECT_EQ(GlobalFlags(freed), GMEM_INVALID_HANDLE);
+    GlobalMemory(handed).Reset();
 }
 
 TEST(Clipboard, HoldsTheTextAsUnicodeWithItsLineEnds)
