@@ -43,7 +43,8 @@ win64:
 	@cmake --build $(WIN64) -j$(JOBS)
 
 # The release package from the 32-bit build: dist/Quor-kelvra-<version>.zip and dist/SHA256SUMS.
-dist: deps
+dist:
+	@QK_DEPS=build scripts/install-deps.sh
 	@$(WIN32_CONFIGURE)
 	@cmake --build $(WIN32) -j$(JOBS) --target Quor-kelvra Quor-kelvra-summary
 	@scripts/dist.sh $(WIN32) dist

@@ -12,11 +12,16 @@ mkdir -p "$QK_TEST_TMP"
 # Wine starts every 32-bit Windows program through its 32-bit loader, a 32-bit Linux program. A
 # kernel booted without 32-bit emulation ("32-bit emulation disabled" in its log) cannot run it,
 # and then no 32-bit Windows program can run on the machine at all.
+# Without Debian's wine32 there is no such loader: Debian's wine command then runs the 64-bit one.
 wine_can_run() {
-    wine --version >/dev/null 2>&1 && { [ ! -e /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; }
+    wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
 wine_unavailable_reason() {
+    if [ ! -x /usr/lib/wine/wine ]; then
+        echo "Wine cannot start 32-bit programs on this machine: wine32 (its 32-bit loader) is not installed"
+        return
+    fi
     echo "Wine cannot start 32-bit programs on this machine: its kernel runs no 32-bit Linux" \
         "programs (starting /usr/lib/wine/wine: $( (/usr/lib/wine/wine --version) 2>&1 | head -1 | sed "s/.*: //"))"
 }
