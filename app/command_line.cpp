@@ -110,10 +110,11 @@ int ExitCode(RunOutcome outcome)
     case RunOutcome::CheckCouldNotRun: return 2;
     case RunOutcome::OutputIncomplete: return 3;
     case RunOutcome::BadCommandLine: return 87;
-    // ERROR_TIMEOUT, as 87 is ERROR_INVALID_PARAMETER: fleet consoles show its system text ("This
-    // operation returned because the timeout period expired"), and none takes it for success or
-    // retries on it (they do on 0, 1641, 3010, and Configuration Manager on 4, 5 and 8).
-    case RunOutcome::WmiTimedOut: return 1460;
+    // ERROR_TIMEOUT, as 87 is ERROR_INVALID_PARAMETER. It first meant a WMI that gave no answer in
+    // time and now means every WMI failure: fleet tools and scripts set up for it go on working, and
+    // none takes it for success or retries on it (they do on 0, 1641, 3010, and Configuration
+    // Manager on 4, 5 and 8).
+    case RunOutcome::FitnessUnknown: return 1460;
     }
     return 87;
 }

@@ -30,5 +30,5 @@ inline constexpr const char16_t* kUsageText =
     u"  /?            show this text\r\n";
 
 // The outcomes of a run, and the exit code each ends the program with.
-enum class RunOutcome { AllPass, SomeFail, CheckCouldNotRun, OutputIncomplete, BadCommandLine, WmiTimedOut };
+enum class RunOutcome { AllPass, SomeFail, CheckCouldNotRun, OutputIncomplete, BadCommandLine, FitnessUnknown };
 int ExitCode(RunOutcome outcome);

@@ -51,14 +51,14 @@ RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)
         return RunOutcome::CheckCouldNotRun;
     if (!results.reportWritten || !jsonWritten)
         return RunOutcome::OutputIncomplete;
-    // Its items were judged on "Error 0x40004": whether this PC is fit is not known.
-    if (results.AnyTimedOut())
-        return RunOutcome::WmiTimedOut;
-    for (const RunResults::Item& item : results.items) {
-        if (!item.pass)
-            return RunOutcome::SomeFail;
+    // A PC that fails an item on its value is unfit whatever WMI did; one whose failing items were
+    // all judged on WMI's errors is not known to be either.
+    switch (results.PcFitness()) {
+    case Fitness::Fit: return RunOutcome::AllPass;
+    case Fitness::Unfit: return RunOutcome::SomeFail;
+    case Fitness::Unknown: return RunOutcome::FitnessUnknown;
     }
-    return RunOutcome::AllPass;
+    return RunOutcome::FitnessUnknown;
 }
 
 int RunUnattended(Platform& platform, const CommandLine& line)

@@ -3,6 +3,7 @@
 #include "check/listing.h"
 #include "check/rule_texts.h"
 #include "check/rules.h"
+#include "probes/wmi/hardware_text.h"
 #include "report/report_writer.h"
 
 void ExplainItems(DialogSurface& surface, const RuleFigures* figures)
@@ -18,8 +19,8 @@ namespace {
 class RunState {
 public:
     RunState(DialogSurface& surface, std::unique_ptr<OutputFile> report, RunResults& results,
-             const RuleFigures& figures, const std::array<bool, kResultItemCount>& timedOut)
-        : surface_(surface), report_(std::move(report)), results_(results), figures_(figures), timedOut_(timedOut)
+             const RuleFigures& figures, const std::array<std::optional<std::uint32_t>, kResultItemCount>& errors)
+        : surface_(surface), report_(std::move(report)), results_(results), figures_(figures), errors_(errors)
     {
     }
 
@@ -50,7 +51,8 @@ public:
         surface_.ShowItemValue(item, value);
         surface_.AddListString(line);
         surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
-        results_.items[item] = {value, pass, timedOut_[item]};
+        const std::optional<std::uint32_t>& error = errors_[item];
+        results_.items[item] = {value, pass, error == static_cast<std::uint32_t>(kWbemSTimedOut), error};
         Write(line + VerdictSuffix(pass));
     }
 
@@ -65,7 +67,8 @@ private:
     std::unique_ptr<OutputFile> report_;
     RunResults& results_;
     const RuleFigures& figures_;  // what the rules judge, as far as the run has gathered it
-    const std::array<bool, kResultItemCount>& timedOut_;  // the items whose WMI probe gave no answer
+    // The items whose WMI probe failed, with its status.
+    const std::array<std::optional<std::uint32_t>, kResultItemCount>& errors_;
     bool writeFailed_ = false;
 };
 
@@ -93,12 +96,12 @@ void CheckRun::RunChecks()
     m_figures = RuleFigures();
     m_wmiTimedOut = false;
     m_stopped = false;
-    m_itemTimedOut = {};
+    m_itemError = {};
     std::uint32_t createError = 0;
     std::unique_ptr<OutputFile> reportFile = m_platform.CreateReportFile(m_reportPath, createError);
     const bool reportCreated = reportFile != nullptr;
     CString finalStatus = reportCreated ? CString() : ReportNotCreatedMessage(createError);
-    RunState run(m_surface, std::move(reportFile), m_results, m_figures, m_itemTimedOut);
+    RunState run(m_surface, std::move(reportFile), m_results, m_figures, m_itemError);
 
     VersionRecord version;
     SystemRecord system;
@@ -117,6 +120,7 @@ void CheckRun::RunChecks()
     if (!m_platform.GetNativeSystemRecord(system))
         m_platform.GetSystemRecord(system);
     m_wmiConnectFlags = WmiConnectFlags(version.majorVersion);
+    m_asksSeekPenalty = AsksSeekPenalty(version.majorVersion, version.minorVersion);
 
     RuleFigures& figures = m_figures;
     bool recognisedOs = false;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "check/dialog_surface.h"
@@ -81,12 +82,16 @@ private:
     // A probe's value in its control before its item's turn; nothing once the dialog is closing.
     void ShowEarly(ResultItem item, const CString& value);
 
-    // One WMI probe's query on a worker, bounded by the deadline; `items` are the items its fields
-    // show, marked when it gives no answer in time.
-    WmiAnswer AskWmi(WmiRequest request, std::initializer_list<ResultItem> items);
+    // One WMI probe's queries on a worker, bounded by the deadline as one; `items` are the items its
+    // fields show, marked with the error when it fails. A follow-up that fails fails the answer.
+    WmiAnswers AskWmi(WmiRequest request, std::initializer_list<ResultItem> items,
+                      const WmiFollowUp* followUp = nullptr);
 
     std::int32_t m_wmiConnectFlags = 0;
     bool m_wmiTimedOut = false;
     bool m_stopped = false;  // the dialog was closed during a wait: the run ends there
-    std::array<bool, kResultItemCount> m_itemTimedOut{};
+    // Windows 7 and later say whether the system disk incurs a seek penalty.
+    bool m_asksSeekPenalty = false;
+    // The WMI status each item's value shows, for the items judged on an error.
+    std::array<std::optional<std::uint32_t>, kResultItemCount> m_itemError{};
 };

@@ -26,9 +26,13 @@ bool CheckRun::GetOperatingSystemName(SystemRecord system, VersionRecord version
     if (NeedsProductInfo(facts.majorVersion, facts.minorVersion) &&
         m_platform.GetProductInfo(facts.majorVersion, facts.minorVersion, productType))
         facts.productInfo = productType;
+    std::uint16_t nativeMachine = 0;
+    if (m_platform.GetNativeMachine(nativeMachine))
+        facts.nativeMachine = nativeMachine;
 
     const OsIdentification identified = IdentifyOperatingSystem(facts);
     m_strOperatingSystem = identified.name;
+    m_results.machine = identified.machine;
     if (identified.unknown)
         m_platform.WriteStandardOutput(u"Unknown Operating System");
     *recognisedOs = identified.recognised;

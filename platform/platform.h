@@ -53,6 +53,9 @@ inline constexpr std::uint32_t kNotADiskFileError = 1200;
 // How a wait for a WMI task ended.
 enum class WaitEnd { Finished, TimedOut, Stopped };
 
+// What a disk said of its seek penalty: a solid-state drive incurs none.
+enum class SeekPenalty { NoAnswer, Incurs, None };
+
 // What became of bytes sent to standard output. A program started from Explorer has none, and that
 // is not a failure.
 enum class OutputResult { Written, NoOutput, Failed };
@@ -66,6 +69,15 @@ public:
     // GetNativeSystemInfo when kernel32 exports it; false (record untouched) when it does not.
     virtual bool GetNativeSystemRecord(SystemRecord& record) = 0;
     virtual void GetSystemRecord(SystemRecord& record) = 0;
+    // IsWow64Process2's native machine (an IMAGE_FILE_MACHINE_ value) when kernel32 exports it
+    // (Windows 10 1709 and later) and the call succeeds; false otherwise. An x86 program emulated on
+    // an Arm PC learns only from this that the PC is no x86 one.
+    virtual bool GetNativeMachine(std::uint16_t& machine) = 0;
+    // GetSystemWindowsDirectoryW: the Windows folder, on the system's own drive; empty when it fails.
+    virtual CString WindowsFolder() = 0;
+    // IOCTL_STORAGE_QUERY_PROPERTY for StorageDeviceSeekPenaltyProperty on a disk device
+    // (\\.\PHYSICALDRIVE0) opened with no access rights, so no administrator is needed.
+    virtual SeekPenalty QuerySeekPenalty(const CString& device) = 0;
 
     // Written as NAME.partial beside NAME, write-only, not shared. Null, with the system's error code
     // (GetLastError) in `error`, when it cannot be created, or when NAME could not be replaced at the

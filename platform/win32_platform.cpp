@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <process.h>
+#include <winioctl.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -181,6 +182,45 @@ bool Win32Platform::GetNativeSystemRecord(SystemRecord& record)
     getNativeSystemInfo(&info);
     record = FromSystemInfo(info);
     return true;
+}
+
+bool Win32Platform::GetNativeMachine(std::uint16_t& machine)
+{
+    // Missing before Windows 10 1709.
+    auto isWow64Process2 = Kernel32Export<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>("IsWow64Process2");
+    USHORT process = 0;
+    USHORT native = 0;
+    if (isWow64Process2 == nullptr || !isWow64Process2(GetCurrentProcess(), &process, &native))
+        return false;
+    machine = native;
+    return true;
+}
+
+CString Win32Platform::WindowsFolder()
+{
+    // The system's own Windows folder, even where a terminal server gives each user one of theirs.
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+    return length == 0 || length > MAX_PATH ? CString() : FromWide(folder);
+}
+
+SeekPenalty Win32Platform::QuerySeekPenalty(const CString& device)
+{
+    const UniqueHandle disk(CreateFileW(AsWide(device), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    if (!disk)
+        return SeekPenalty::NoAnswer;
+    STORAGE_PROPERTY_QUERY query = {};
+    query.PropertyId = StorageDeviceSeekPenaltyProperty;
+    query.QueryType = PropertyStandardQuery;
+    DEVICE_SEEK_PENALTY_DESCRIPTOR descriptor = {};
+    DWORD returned = 0;
+    // Before Windows 7 the property is unknown and the call fails; so does it under Wine.
+    if (!DeviceIoControl(disk.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &descriptor,
+                         sizeof descriptor, &returned, nullptr) ||
+        returned < sizeof descriptor)
+        return SeekPenalty::NoAnswer;
+    return descriptor.IncursSeekPenalty ? SeekPenalty::Incurs : SeekPenalty::None;
 }
 
 void Win32Platform::GetSystemRecord(SystemRecord& record)

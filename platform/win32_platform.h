@@ -9,6 +9,9 @@ public:
     bool GetVersionRecord(VersionRecord& record) override;
     bool GetNativeSystemRecord(SystemRecord& record) override;
     void GetSystemRecord(SystemRecord& record) override;
+    bool GetNativeMachine(std::uint16_t& machine) override;
+    CString WindowsFolder() override;
+    SeekPenalty QuerySeekPenalty(const CString& device) override;
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override;
     CString CurrentFolder() override;
     CString SystemErrorMessage(std::uint32_t error) override;

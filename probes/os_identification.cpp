@@ -7,6 +7,9 @@ constexpr std::uint8_t kWorkstation = 1;
 constexpr std::uint16_t kArchitectureX86 = 0;
 constexpr std::uint16_t kArchitectureItanium = 6;
 constexpr std::uint16_t kArchitectureX64 = 9;
+constexpr std::uint16_t kArchitectureArm = 5;
+constexpr std::uint16_t kArchitectureArm64 = 12;
+constexpr std::uint16_t kImageFileMachineArm64 = 0xAA64;
 
 constexpr std::uint16_t kSuiteEnterprise = 0x0002;
 constexpr std::uint16_t kSuiteDatacenter = 0x0080;
@@ -133,6 +136,19 @@ const char16_t* Server2003Edition(std::uint16_t architecture, std::uint16_t suit
     return u"Standard Edition";
 }
 
+const char16_t* MachineName(std::uint16_t architecture, bool arm64)
+{
+    if (arm64)
+        return u"arm64";
+    switch (architecture) {
+    case kArchitectureX86: return u"x86";
+    case kArchitectureX64: return u"x64";
+    case kArchitectureItanium: return u"ia64";
+    case kArchitectureArm: return u"arm";
+    default: return u"";
+    }
+}
+
 }  // namespace
 
 bool NeedsServerR2Metric(std::uint32_t majorVersion, std::uint32_t minorVersion)
@@ -218,12 +234,17 @@ OsIdentification IdentifyOperatingSystem(const OsFacts& facts)
     }
 
     bool is32Bit = false;
-    if (facts.processorArchitecture == kArchitectureX64) {
+    const bool arm64 = facts.nativeMachine == kImageFileMachineArm64 ||
+                       facts.processorArchitecture == kArchitectureArm64;
+    if (arm64) {
+        name += u", 64-bit Arm";
+    } else if (facts.processorArchitecture == kArchitectureX64) {
         name += u", 64-bit";
     } else if (facts.processorArchitecture == kArchitectureX86) {
         is32Bit = true;
         name += u", 32-bit";
     }
     result.supported = familyQualifies && editionQualifies && is32Bit;
+    result.machine = MachineName(facts.processorArchitecture, arm64);
     return result;
 }

@@ -19,6 +19,9 @@ struct OsFacts {
     int serverR2Metric = 0;
     // GetProductInfo's type; only read for major version 6 and version 10.0, and absent before Vista.
     std::optional<std::uint32_t> productInfo;
+    // IsWow64Process2's native machine, absent before Windows 10 1709. On an Arm PC an emulated x86
+    // program sees an x86 (Windows 10) or x64 (Windows 11) processor architecture: only this says Arm.
+    std::optional<std::uint16_t> nativeMachine;
 };
 
 struct OsIdentification {
@@ -26,6 +29,9 @@ struct OsIdentification {
     bool recognised = false;  // the hardware and serial probes run only for a recognised family
     bool supported = false;   // Windows 7 or XP, Ultimate or Professional, 32-bit x86
     bool unknown = false;     // older than NT 5: the probe says so on standard output
+    // The native machine as the JSON names it: "x86", "x64", "arm64", "ia64", "arm"; empty when the
+    // architecture is none of those.
+    CString machine;
 };
 
 // Which extra facts the decision will look at, so the probe asks the platform for no more.

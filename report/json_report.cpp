@@ -28,6 +28,8 @@ std::string ResultsJson(const CString& computer, const RunResults& results)
         // Only on the items concerned, so the JSON of a run whose WMI answered stays as it was.
         if (result.timedOut)
             entry["timedOut"] = true;
+        if (result.error)
+            entry["error"] = ToUtf8(Format(u"0x%x", {*result.error}));
         items.push_back(std::move(entry));
     }
     nlohmann::ordered_json system = nlohmann::ordered_json::array();
@@ -38,7 +40,16 @@ std::string ResultsJson(const CString& computer, const RunResults& results)
     document["program"] = "Quor-kelvra";
     document["version"] = ToUtf8(kProgramVersion);
     document["computer"] = ToUtf8(computer);
-    document["fit"] = failed == 0;
+    if (results.machine.empty())
+        document["machine"] = nullptr;
+    else
+        document["machine"] = ToUtf8(results.machine);
+    // null: some items were judged on WMI's errors and none failed on its value.
+    switch (results.PcFitness()) {
+    case Fitness::Fit: document["fit"] = true; break;
+    case Fitness::Unfit: document["fit"] = false; break;
+    case Fitness::Unknown: document["fit"] = nullptr; break;
+    }
     document["failed"] = failed;
     document["items"] = std::move(items);
     document["system"] = std::move(system);

@@ -1,12 +1,23 @@
 #include "report/run_results.h"
 
-bool RunResults::AnyTimedOut() const
+Fitness FitnessOf(int failedOnValue, int judgedOnError)
 {
+    if (failedOnValue > 0)
+        return Fitness::Unfit;
+    return judgedOnError > 0 ? Fitness::Unknown : Fitness::Fit;
+}
+
+Fitness RunResults::PcFitness() const
+{
+    int failedOnValue = 0;
+    int judgedOnError = 0;
     for (const Item& item : items) {
-        if (item.timedOut)
-            return true;
+        if (item.error)
+            ++judgedOnError;
+        else if (!item.pass)
+            ++failedOnValue;
     }
-    return false;
+    return FitnessOf(failedOnValue, judgedOnError);
 }
 
 CString ItemLine(ResultItem item, const CString& value)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "text/text.h"
 #include "platform/wmi_api.h"
@@ -33,3 +34,23 @@ struct DriveSize {
 };
 DriveSize DriveSizeFromBytes(std::int64_t bytes, bool solidState);
 CString DriveReadFailedText(HResult status);
+
+// The disk Windows runs from. WMI lists disks in no set order (a USB stick, a card reader or a second
+// disk may come first), so the disk is found inside WMI, whose own indexes then agree: the system
+// drive's partitions name their disk's index, and the disk drive with that Index is the one.
+
+// An integer property (Index, DiskIndex); none when the value is null or no integer.
+std::optional<std::int64_t> IntegerValue(const WmiValue& value);
+// The partitions of the drive the Windows folder is on; empty when the folder names no drive.
+CString SystemDrivePartitionsQuery(const CString& windowsFolder);
+// The position, in WMI's list, of the disk whose Index is the one index every partition of the
+// system drive names; the first disk listed when no such disk is found (a partition without an
+// index, a volume spanning disks, no partition at all).
+std::size_t SystemDiskPosition(const std::vector<std::optional<std::int64_t>>& diskIndexes,
+                               const std::vector<std::optional<std::int64_t>>& partitionDiskIndexes);
+
+// Windows 7 and later tell whether a disk incurs a seek penalty.
+bool AsksSeekPenalty(std::uint32_t majorVersion, std::uint32_t minorVersion);
+// A disk drive's DeviceID that names a physical drive (\\.\PHYSICALDRIVE0), the one kind of name
+// the seek-penalty query is asked of.
+bool IsPhysicalDriveName(const CString& deviceId);

@@ -8,27 +8,30 @@ constexpr std::int32_t kWbemFlagConnectUseMaxWait = 0x80;
 // A call that succeeded without handing out its interface is reported as E_POINTER.
 constexpr HResult kEPointer = static_cast<HResult>(0x80004003);
 
-// Holds one interface handle and gives it back to the platform exactly once.
-class ComRef {
+// Every interface a sequence obtained, given back once when the sequence ends, in the order it was
+// obtained: locator, services, then each query's enumerator and its objects.
+class Obtained {
 public:
-    explicit ComRef(WmiApi& api) : api_(api) {}
-    ~ComRef() { Release(); }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-
-    ComHandle& Out() { return handle_; }
-    ComHandle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != 0; }
-    void Release()
+    explicit Obtained(WmiApi& api) : api_(api) {}
+    ~Obtained()
     {
-        if (handle_ != 0)
-            api_.Release(handle_);
-        handle_ = 0;
+        for (ComHandle handle : handles_)
+            api_.Release(handle);
+    }
+    Obtained(const Obtained&) = delete;
+    Obtained& operator=(const Obtained&) = delete;
+
+    // What a call handed out through `handle`, kept for release; 0 when it handed out nothing.
+    ComHandle Keep(ComHandle handle)
+    {
+        if (handle != 0)
+            handles_.push_back(handle);
+        return handle;
     }
 
 private:
     WmiApi& api_;
-    ComHandle handle_ = 0;
+    std::vector<ComHandle> handles_;
 };
 
 // Uninitialises COM when the sequence ends, whichever way it ends, but only when the start-up
@@ -51,20 +54,89 @@ private:
     bool joined_;
 };
 
-// The four interfaces of one sequence. Members are destroyed in reverse order, so they are
-// released as locator, services, enumerator, object.
-struct Interfaces {
-    explicit Interfaces(WmiApi& api) : object(api), enumerator(api), services(api), locator(api) {}
-    ComRef object;
-    ComRef enumerator;
-    ComRef services;
-    ComRef locator;
-};
-
-WmiAnswer Failure(WmiAnswer& answer, HResult status)
+WmiAnswer Failure(HResult status)
 {
+    WmiAnswer answer;
     answer.outcome = {WmiOutcome::Kind::Failed, status};
     return answer;
+}
+
+// A call that succeeded but handed out no interface fails as E_POINTER.
+HResult Obtain(HResult status, ComHandle handle)
+{
+    return Failed(status) ? status : handle == 0 ? kEPointer : status;
+}
+
+// One query on an open connection: up to `maxInstances` instances, each property read in turn.
+WmiAnswer Query(WmiApi& api, Obtained& obtained, ComHandle services, const CString& query,
+                const std::vector<const char16_t*>& properties, std::size_t maxInstances, int int64Property,
+                std::uint32_t nextTimeoutMs)
+{
+    // A forward-only enumerator cannot be reset, and needs no reset: it starts at the first instance.
+    ComHandle enumerator = 0;
+    HResult status = api.ExecQuery(services, u"WQL", query, kWbemFlagReturnImmediately | kWbemFlagForwardOnly,
+                                   enumerator);
+    if (Failed(status = Obtain(status, obtained.Keep(enumerator))))
+        return Failure(status);
+    WmiAnswer answer;
+    while (answer.instances.size() < maxInstances) {
+        ComHandle object = 0;
+        std::uint32_t returned = 0;
+        status = api.Next(enumerator, nextTimeoutMs, object, returned);
+        obtained.Keep(object);
+        // An instance missed part-way leaves the set incomplete: what was read cannot be chosen from.
+        if (Failed(status) || status == kWbemSTimedOut)
+            return Failure(status);
+        if (returned == 0 || object == 0)
+            break;
+        WmiInstance& instance = answer.instances.emplace_back();
+        instance.values.resize(properties.size());
+        for (std::size_t index = 0; index < properties.size(); ++index) {
+            WmiValue value;
+            if (Failed(api.Get(object, properties[index], value)))
+                continue;
+            if (static_cast<int>(index) == int64Property)
+                instance.int64Status = api.ChangeTypeToInt64(value, instance.int64Value);
+            instance.values[index] = std::move(value);
+        }
+    }
+    answer.outcome = {answer.instances.empty() ? WmiOutcome::Kind::NoInstance : WmiOutcome::Kind::Read, 0};
+    return answer;
+}
+
+// COM, its security, the locator and the connection: the steps every sequence shares.
+HResult Connect(WmiApi& api, Obtained& obtained, std::int32_t connectFlags, ComHandle& services)
+{
+    // A process may set its COM security only once: from the second probe on Windows answers
+    // RPC_E_TOO_LATE, which means the security is already in place.
+    HResult status = api.InitializeSecurity();
+    if (Failed(status) && status != kRpcETooLate)
+        return status;
+    ComHandle locator = 0;
+    status = api.CreateLocator(locator);
+    if (Failed(status = Obtain(status, obtained.Keep(locator))))
+        return status;
+    status = api.ConnectServer(locator, u"root\\cimv2", connectFlags, services);
+    return Obtain(status, obtained.Keep(services));
+}
+
+WmiAnswers Run(WmiApi& api, const WmiRequest& request, const WmiFollowUp* followUp)
+{
+    WmiAnswers answers;
+    ComScope com(api);
+    Obtained obtained(api);
+    ComHandle services = 0;
+    const HResult status = Connect(api, obtained, request.connectFlags, services);
+    if (Failed(status)) {
+        answers.first = Failure(status);
+        return answers;
+    }
+    answers.first = Query(api, obtained, services, request.query, request.properties, request.maxInstances,
+                          request.int64Property, request.nextTimeoutMs);
+    if (followUp && answers.first.outcome.kind == WmiOutcome::Kind::Read && followUp->asksAgain(answers.first))
+        answers.second = Query(api, obtained, services, followUp->query, followUp->properties,
+                               followUp->maxInstances, -1, request.nextTimeoutMs);
+    return answers;
 }
 
 }  // namespace
@@ -79,47 +151,18 @@ std::int32_t WmiConnectFlags(std::uint32_t majorVersion)
     return majorVersion >= 6 ? kWbemFlagConnectUseMaxWait : 0;
 }
 
+const WmiInstance& WmiAnswer::First() const
+{
+    static const WmiInstance kNothingRead;
+    return instances.empty() ? kNothingRead : instances.front();
+}
+
 WmiAnswer RunWmiQuery(WmiApi& api, const WmiRequest& request)
 {
-    WmiAnswer answer;
-    answer.values.resize(request.properties.size());
-    ComScope com(api);
-    // A process may set its COM security only once: from the second probe on Windows answers
-    // RPC_E_TOO_LATE, which means the security is already in place.
-    HResult status = api.InitializeSecurity();
-    if (Failed(status) && status != kRpcETooLate)
-        return Failure(answer, status);
+    return Run(api, request, nullptr).first;
+}
 
-    Interfaces interfaces(api);
-    status = api.CreateLocator(interfaces.locator.Out());
-    if (Failed(status) || !interfaces.locator)
-        return Failure(answer, Failed(status) ? status : kEPointer);
-    status = api.ConnectServer(interfaces.locator.get(), u"root\\cimv2", request.connectFlags,
-                               interfaces.services.Out());
-    if (Failed(status) || !interfaces.services)
-        return Failure(answer, Failed(status) ? status : kEPointer);
-    // A forward-only enumerator cannot be reset, and needs no reset: it starts at the first instance.
-    status = api.ExecQuery(interfaces.services.get(), u"WQL", request.query,
-                           kWbemFlagReturnImmediately | kWbemFlagForwardOnly, interfaces.enumerator.Out());
-    if (Failed(status) || !interfaces.enumerator)
-        return Failure(answer, Failed(status) ? status : kEPointer);
-    std::uint32_t returned = 0;
-    status = api.Next(interfaces.enumerator.get(), request.nextTimeoutMs, interfaces.object.Out(), returned);
-    if (Failed(status) || status == kWbemSTimedOut)
-        return Failure(answer, status);
-    if (returned == 0 || !interfaces.object) {
-        answer.outcome = {WmiOutcome::Kind::NoInstance, status};
-        return answer;
-    }
-
-    for (std::size_t index = 0; index < request.properties.size(); ++index) {
-        WmiValue value;
-        if (Failed(api.Get(interfaces.object.get(), request.properties[index], value)))
-            continue;
-        if (static_cast<int>(index) == request.int64Property)
-            answer.int64Status = api.ChangeTypeToInt64(value, answer.int64Value);
-        answer.values[index] = std::move(value);
-    }
-    answer.outcome = {WmiOutcome::Kind::Read, 0};
-    return answer;
+WmiAnswers RunWmiQueries(WmiApi& api, const WmiRequest& request, const WmiFollowUp& followUp)
+{
+    return Run(api, request, &followUp);
 }

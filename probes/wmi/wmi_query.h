@@ -42,13 +42,29 @@ struct WmiRequest {
     std::uint32_t nextTimeoutMs = kWmiDeadlineMs;
     // The property also converted to a 64-bit integer (VariantChangeTypeEx) as it is read, or -1.
     int int64Property = -1;
+    // How many instances are read, in the enumeration's order.
+    std::size_t maxInstances = 1;
+};
+
+// One instance's properties as they were read.
+struct WmiInstance {
+    std::vector<std::optional<WmiValue>> values;  // one per property: what Get read, if it could
+    HResult int64Status = 0;
+    std::int64_t int64Value = 0;
+
+    // The property with this index as it was read; null when it could not be.
+    const WmiValue* Value(std::size_t index) const
+    {
+        return index < values.size() && values[index] ? &*values[index] : nullptr;
+    }
 };
 
 struct WmiAnswer {
     WmiOutcome outcome;
-    std::vector<std::optional<WmiValue>> values;  // one per property: what Get read, if it could
-    HResult int64Status = 0;
-    std::int64_t int64Value = 0;
+    std::vector<WmiInstance> instances;  // at least one when the outcome is Read
+
+    // The first instance, or one with nothing read.
+    const WmiInstance& First() const;
 };
 
 // Runs the sequence: semi-synchronous and forward-only, so no step waits without bound where WMI
@@ -56,6 +72,21 @@ struct WmiAnswer {
 // enumerator, object, and COM is uninitialised on every path on which its initialisation
 // succeeded.
 WmiAnswer RunWmiQuery(WmiApi& api, const WmiRequest& request);
+
+// The same sequence with a second query on the same connection, asked only when the first one read
+// something and `asksAgain` says so of its answer.
+struct WmiAnswers {
+    WmiAnswer first;
+    std::optional<WmiAnswer> second;
+};
+struct WmiFollowUp {
+    bool (*asksAgain)(const WmiAnswer& first) = nullptr;
+    // Owned text: it is built at run time, and an abandoned worker may outlive the run.
+    CString query;
+    std::vector<const char16_t*> properties;
+    std::size_t maxInstances = 1;
+};
+WmiAnswers RunWmiQueries(WmiApi& api, const WmiRequest& request, const WmiFollowUp& followUp);
 
 // The failure fields' text: "Error 0x" and the status in lower-case hexadecimal.
 CString WmiErrorText(HResult status);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,6 +51,23 @@ public:
     {
         log_.push_back("GetSystemRecord");
         record = system;
+    }
+
+    bool GetNativeMachine(std::uint16_t& machine) override
+    {
+        if (!nativeMachine)
+            return false;
+        machine = *nativeMachine;
+        return true;
+    }
+
+    CString WindowsFolder() override { return windowsFolder; }
+
+    SeekPenalty QuerySeekPenalty(const CString& device) override
+    {
+        seekPenaltyQueries.push_back(device);
+        auto found = seekPenalties.find(device);
+        return found == seekPenalties.end() ? SeekPenalty::NoAnswer : found->second;
     }
 
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override
@@ -197,6 +215,12 @@ public:
     SystemRecord nativeSystem;
     bool versionSucceeds = true;
     bool hasNativeSystemInfo = true;
+    // IsWow64Process2's native machine; none where kernel32 has no such function.
+    std::optional<std::uint16_t> nativeMachine;
+    CString windowsFolder = u"C:\\WINDOWS";
+    // What each disk device answers to the seek-penalty query; the rest answer nothing, as Wine's.
+    std::map<CString, SeekPenalty> seekPenalties;
+    std::vector<CString> seekPenaltyQueries;
     bool reportCanBeCreated = true;
     std::uint32_t reportCreateError = 5;
     CString currentFolder = u"D:\\";

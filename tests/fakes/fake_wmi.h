@@ -48,6 +48,8 @@ public:
         bool withoutHandle = false;  // succeed but hand out no interface
     };
     std::vector<Failure> failures;
+    // Queries whose ExecQuery fails, with the status it returns.
+    std::map<CString, HResult> failingQueries;
     // Properties whose Get fails, with the status it returns.
     std::map<CString, HResult> failingGets;
     // What CoInitializeSecurity returns from the second sequence on, as Windows does.
@@ -130,6 +132,12 @@ public:
         Use(services, "services");
         HangIfAsked(Step::ExecQuery);
         query_ = query;
+        position_ = 0;
+        auto failing = failingQueries.find(query);
+        if (failing != failingQueries.end()) {
+            enumerator = 0;
+            return failing->second;
+        }
         return Issue(Step::ExecQuery, "enumerator", enumerator);
     }
 
@@ -143,9 +151,9 @@ public:
         if (auto failure = FailureFor(Step::Next))
             return *failure;
         const auto& answers = instances[query_];
-        if (answers.empty())
+        if (position_ >= answers.size())
             return 1;  // WBEM_S_FALSE: no more objects
-        current_ = answers.front();
+        current_ = answers[position_++];
         returned = 1;
         return Issue(Step::Next, "object", object);
     }
@@ -259,5 +267,6 @@ private:
     FakeGate hangGate_;
     ComHandle nextHandle_ = 0x1000;
     CString query_;
+    std::size_t position_ = 0;  // the next instance of the query's enumeration
     Instance current_;
 };

@@ -353,6 +353,44 @@ TEST_F(HardwareProbeTest, DriveSizeThatCannotBeConvertedSaysSo)
     EXPECT_EQ(run.m_strHardDrive, u"Read Failed [-2147352566]");
 }
 
+TEST_F(HardwareProbeTest, TheSystemDiskIsLookedForOnTheSameConnectionOnlyAmongSeveralDisks)
+{
+    const CString partitions =
+        u"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"D:\"} WHERE AssocClass = Win32_LogicalDiskToPartition";
+    const auto asked = [&](ProbeBench& bench) {
+        return std::count_if(bench.wmi().calls.begin(), bench.wmi().calls.end(), [&](const std::string& call) {
+            return call.find(ToUtf8(partitions)) != std::string::npos;
+        });
+    };
+    auto& disks = wmi().instances[u"Select * from Win32_DiskDrive"];
+    disks[0][u"Index"] = FakeWmi::Int32(1);
+    disks[1][u"Index"] = FakeWmi::Int32(0);
+    disks[1][u"Size"] = FakeWmi::Text(u"500107862016");
+    platform.windowsFolder = u"d:\\Windows";
+    wmi().instances[partitions] = {{{u"DiskIndex", FakeWmi::Int32(0)}}};
+    EXPECT_FALSE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"465 GB");
+    EXPECT_EQ(asked(*this), 1);
+    EXPECT_EQ(wmi().initializeCount, 1) << "one connection serves both queries";
+    ExpectBalanced("two disks");
+
+    // A failing second query is the drive's error, as a failing first one is.
+    wmi().failingQueries[partitions] = static_cast<HResult>(0x80041017);
+    EXPECT_FALSE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"Error 0x80041017");
+    EXPECT_EQ(run.m_nHardDriveSizeGB, 0u);
+    ExpectBalanced("second query failed");
+
+    // One disk is the system's: nothing more is asked, exactly as before.
+    ProbeBench single;
+    single.platform.windowsFolder = u"D:\\WINDOWS";
+    single.wmi().instances[u"Select * from Win32_DiskDrive"].pop_back();
+    EXPECT_TRUE(single.run.GetHardDriveInfo());
+    EXPECT_EQ(single.run.m_strHardDrive, u"238 GB SSD");
+    EXPECT_EQ(asked(single), 0);
+    single.ExpectBalanced("one disk");
+}
+
 TEST_F(HardwareProbeTest, PercentSignsAndBackslashesStayAsWmiGivesThem)
 {
     auto& system = wmi().instances[u"Select * from Win32_ComputerSystem"][0];
@@ -392,6 +430,22 @@ TEST(HardwareText, SolidStateNeedsTheCapitalLetters)
     EXPECT_TRUE(IsSolidStateModel(u"FastSSD"));
     EXPECT_FALSE(IsSolidStateModel(u"Fast ssd"));
     EXPECT_FALSE(IsSolidStateModel(u"S S D"));
+    // Only a physical drive's own name is asked of its seek penalty.
+    EXPECT_TRUE(IsPhysicalDriveName(u"\\\\.\\PHYSICALDRIVE0"));
+    EXPECT_TRUE(IsPhysicalDriveName(u"\\\\.\\PhysicalDrive12"));
+    for (const char16_t* other : {u"\\\\.\\PHYSICALDRIVE", u"\\\\.\\PHYSICALDRIVE0\\..\\C:", u"\\\\.\\C:",
+                                  u"PHYSICALDRIVE0", u"\\\\?\\PHYSICALDRIVE0"})
+        EXPECT_FALSE(IsPhysicalDriveName(other)) << ToUtf8(other);
+    EXPECT_TRUE(AsksSeekPenalty(6, 1));
+    EXPECT_TRUE(AsksSeekPenalty(10, 0));
+    EXPECT_FALSE(AsksSeekPenalty(6, 0));
+    EXPECT_FALSE(AsksSeekPenalty(5, 2));
+    // The Windows folder names the system drive; a folder without a drive letter names none.
+    EXPECT_EQ(SystemDrivePartitionsQuery(u"c:\\windows"),
+              u"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE AssocClass = Win32_LogicalDiskToPartition");
+    EXPECT_EQ(SystemDrivePartitionsQuery(u"\\\\server\\windows"), u"");
+    EXPECT_EQ(SystemDrivePartitionsQuery(u""), u"");
+    EXPECT_EQ(SystemDrivePartitionsQuery(u"1:\\windows"), u"");
 }
 
 TEST(HardwareText, ReleaseDatesGiveYearAndText)
@@ -431,4 +485,149 @@ TEST(HardwareText, SpeedsInGigahertzWithThreeDecimals)
     EXPECT_EQ(GigahertzFromMegahertz(1), 0.001);
     EXPECT_EQ(GigahertzText(GigahertzFromMegahertz(1)), u"0.001 GHz");
     EXPECT_EQ(WmiErrorText(static_cast<HResult>(0x8000FFFF)), u"Error 0x8000ffff");
+}
+
+namespace {
+
+// One disk as Win32_DiskDrive lists it, and what the disk says of its seek penalty.
+struct RecordedDisk {
+    const char16_t* model;
+    const char16_t* size;  // null: no Size (a card reader without a card)
+    std::int32_t index;
+    SeekPenalty seekPenalty = SeekPenalty::NoAnswer;
+};
+
+// What real PCs answer, from vendors' documentation and public inventory dumps: the version record,
+// the processor architecture a 32-bit x86 program sees, IsWow64Process2's native machine, the disks
+// in the order WMI lists them and the disk indexes of the system drive's partitions.
+struct RecordedPc {
+    const char* name;
+    std::uint32_t major, minor, build;
+    const char16_t* servicePack;
+    std::uint8_t productType;  // 1 workstation, 3 server
+    std::uint32_t productInfo;
+    std::uint16_t architecture;
+    std::optional<std::uint16_t> nativeMachine;
+    const char16_t* manufacturer;
+    const char16_t* model;
+    std::vector<RecordedDisk> disks;
+    std::vector<std::int32_t> systemPartitions;
+    const char16_t* osLine;
+    const char16_t* driveLine;
+    const char* machine;
+};
+
+constexpr std::uint16_t kArm64 = 0xAA64;
+constexpr std::uint16_t kAmd64 = 0x8664;
+const SeekPenalty kNone = SeekPenalty::None;
+const SeekPenalty kIncurs = SeekPenalty::Incurs;
+
+const RecordedPc kRecordedPcs[] = {
+    {"Dell Latitude 7490, NVMe naming no SSD", 10, 0, 19045, u"", 1, 0x30, 9, kAmd64, u"Dell Inc.", u"Latitude 7490",
+     {{u"SAMSUNG MZVLB512HAJQ-000H2", u"512105932800", 0, kNone}}, {0},
+     u"Operating System: Microsoft Windows 10 Professional, 64-bit:0", u"Hard Drive Size: 476 GB SSD:1", "x64"},
+    {"HP EliteBook 840 G5, Toshiba NVMe", 10, 0, 22631, u"", 1, 0x04, 9, kAmd64, u"HP", u"HP EliteBook 840 G5",
+     {{u"KXG50ZNV512G NVMe TOSHIBA 512GB", u"512110190592", 0, kNone}}, {0},
+     u"Operating System: Microsoft Windows 11 Enterprise Edition, 64-bit:0", u"Hard Drive Size: 476 GB SSD:1", "x64"},
+    {"ThinkPad T490 started from a USB stick listed first", 10, 0, 19045, u"", 1, 0x30, 9, kAmd64, u"LENOVO",
+     u"20N2000KGE",
+     {{u"SanDisk Cruzer Blade USB Device", u"32017047552", 1, kIncurs},
+      {u"PC300 NVMe SK hynix 512GB", u"512105932800", 0, kNone}},
+     {0}, u"Operating System: Microsoft Windows 10 Professional, 64-bit:0", u"Hard Drive Size: 476 GB SSD:1", "x64"},
+    {"Desktop with a card reader and a second disk listed first", 10, 0, 19045, u"", 1, 0x30, 9, kAmd64,
+     u"ASUS", u"System Product Name",
+     {{u"Generic- SD/MMC USB Device", nullptr, 2}, {u"ST2000DM008-2FR102", u"2000396321280", 1, kIncurs},
+      {u"Samsung SSD 860 EVO 500GB", u"500105249280", 0, kNone}},
+     {0}, u"Operating System: Microsoft Windows 10 Professional, 64-bit:0", u"Hard Drive Size: 465 GB SSD:1", "x64"},
+    {"Surface Pro X on Windows 11 on Arm", 10, 0, 22631, u"", 1, 0x65, 9, kArm64, u"Microsoft Corporation",
+     u"Surface Pro X", {{u"KBG40ZNS256G NVMe KIOXIA 256GB", u"256052966400", 0, kNone}}, {0},
+     u"Operating System: Microsoft Windows 11 Home, 64-bit Arm:0", u"Hard Drive Size: 238 GB SSD:1", "arm64"},
+    {"Lenovo Yoga C630 on Windows 10 on Arm, x86 emulated as x86", 10, 0, 19045, u"", 1, 0x65, 0, kArm64,
+     u"LENOVO", u"81JL", {{u"SAMSUNG KLUDG4U1EA-B0C1", u"128035676160", 0, kNone}}, {0},
+     u"Operating System: Microsoft Windows 10 Home, 64-bit Arm:0", u"Hard Drive Size: 119 GB SSD:1", "arm64"},
+    {"Surface Laptop 7 on Windows 11 26H1", 10, 0, 28000, u"", 1, 0x30, 9, kArm64, u"Microsoft Corporation",
+     u"Microsoft Surface Laptop, 7th Edition", {{u"SAMSUNG MZ9L4512HCHQ-00BMV", u"512110190592", 0, kNone}}, {0},
+     u"Operating System: Microsoft Windows 11 Professional, 64-bit Arm:0", u"Hard Drive Size: 476 GB SSD:1", "arm64"},
+    {"Hyper-V guest, Server 2022", 10, 0, 20348, u"", 3, 0x08, 9, kAmd64, u"Microsoft Corporation",
+     u"Virtual Machine", {{u"Microsoft Virtual Disk", u"136366917120", 0}}, {0},
+     u"Operating System: Microsoft Windows Server 2022 Datacenter Edition, 64-bit:0", u"Hard Drive Size: 127 GB:0",
+     "x64"},
+    {"VMware guest, Windows 10", 10, 0, 19044, u"", 1, 0x04, 9, kAmd64, u"VMware, Inc.", u"VMware7,1",
+     {{u"VMware Virtual disk SCSI Disk Device", u"64424509440", 0, kIncurs}}, {0},
+     u"Operating System: Microsoft Windows 10 Enterprise Edition, 64-bit:0", u"Hard Drive Size: 60 GB:0", "x64"},
+    {"VirtualBox guest, Windows 7 Professional 32-bit", 6, 1, 7601, u"Service Pack 1", 1, 0x30, 0, std::nullopt,
+     u"innotek GmbH", u"VirtualBox", {{u"VBOX HARDDISK ATA Device", u"53687091200", 0, kIncurs}}, {0},
+     u"Operating System: Microsoft Windows 7 Professional, 32-bit:1", u"Hard Drive Size: 50 GB:0", "x86"},
+    {"QEMU guest with VirtIO, Windows 11 24H2", 10, 0, 26100, u"", 1, 0x30, 9, kAmd64, u"QEMU",
+     u"Standard PC (Q35 + ICH9, 2009)", {{u"Red Hat VirtIO SCSI Disk Device", u"85899345920", 0}}, {0},
+     u"Operating System: Microsoft Windows 11 Professional, 64-bit:0", u"Hard Drive Size: 80 GB:0", "x64"},
+    // XP asks no seek penalty: the disk's answer is never heard, the model alone decides.
+    {"OptiPlex GX620 with an IDE disk, Windows XP", 5, 1, 2600, u"Service Pack 3", 1, 0, 0, std::nullopt,
+     u"Dell Inc.", u"OptiPlex GX620", {{u"WDC WD800JB-00JJC0", u"80023749120", 0, kNone}}, {0},
+     u"Operating System: Microsoft Windows XP Professional, 32-bit:1", u"Hard Drive Size: 74 GB:0", "x86"},
+    {"PowerEdge R760, Server 2025 on a BOSS card listed second", 10, 0, 26100, u"", 3, 0x07, 9, kAmd64,
+     u"Dell Inc.", u"PowerEdge R760",
+     {{u"Dell Ent NVMe v2 AGN RI U.2 1.92TB", u"1920383410176", 1, kNone},
+      {u"DELLBOSS VD", u"479559942144", 0, kNone}},
+     {0}, u"Operating System: Microsoft Windows Server 2025 Standard Edition, 64-bit:0",
+     u"Hard Drive Size: 446 GB SSD:1", "x64"},
+    // A system volume spanning two dynamic disks has no one disk: the first listed, as always.
+    {"Server 2019 whose system volume spans two disks", 10, 0, 17763, u"", 3, 0x07, 9, kAmd64, u"HPE",
+     u"ProLiant DL380 Gen10",
+     {{u"HP LOGICAL VOLUME SCSI Disk Device", u"300000000000", 1, kIncurs},
+      {u"HP LOGICAL VOLUME SCSI Disk Device", u"146778685440", 0, kIncurs}},
+     {0, 1}, u"Operating System: Microsoft Windows Server 2019 Standard Edition, 64-bit:0",
+     u"Hard Drive Size: 279 GB:1", "x64"},
+};
+
+}  // namespace
+
+TEST(RecordedMachines, EachReplaysToItsWholeReport)
+{
+    for (const RecordedPc& pc : kRecordedPcs) {
+        EventLog log;
+        FakePlatform platform(log);
+        platform.ShapeAsWindowsXp(pc.model);
+        platform.version = {284, pc.major, pc.minor, pc.build, 2, pc.servicePack, 0, pc.productType};
+        platform.nativeSystem.processorArchitecture = pc.architecture;
+        platform.nativeMachine = pc.nativeMachine;
+        platform.productType = pc.productInfo;
+        platform.registryNames = {u"\\Device\\Serial0"};
+        FakeWmi& wmi = platform.wmi;
+        wmi.instances[u"Select * from Win32_ComputerSystem"][0][u"Manufacturer"] = FakeWmi::Text(pc.manufacturer);
+        wmi.instances[u"Select * from Win32_BIOS"] = {{{u"ReleaseDate", FakeWmi::Text(u"20190411000000.000000+000")}}};
+        wmi.instances[u"Select * from Win32_Processor"] = {{{u"MaxClockSpeed", FakeWmi::Int32(2112)}}};
+        auto& disks = wmi.instances[u"Select * from Win32_DiskDrive"];
+        for (const RecordedDisk& disk : pc.disks) {
+            const CString device = Format(u"\\\\.\\PHYSICALDRIVE%d", {disk.index});
+            FakeWmi::Instance instance = {{u"Model", FakeWmi::Text(disk.model)},
+                                          {u"Index", FakeWmi::Int32(disk.index)},
+                                          {u"DeviceID", FakeWmi::Text(device)}};
+            if (disk.size)
+                instance[u"Size"] = FakeWmi::Text(disk.size);
+            disks.push_back(instance);
+            platform.seekPenalties[device] = disk.seekPenalty;
+        }
+        for (std::int32_t index : pc.systemPartitions)
+            wmi.instances[u"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE AssocClass = "
+                          u"Win32_LogicalDiskToPartition"]
+                .push_back({{u"DiskIndex", FakeWmi::Int32(index)}});
+        FakeSurface surface(log);
+        CheckRun run(platform, surface);
+        run.RunChecks();
+
+        const std::vector<CString> lines = ReportLines(run.Results());
+        ASSERT_EQ(lines.size(), 28u) << pc.name;
+        EXPECT_EQ(ToUtf8(lines[17]), ToUtf8(pc.osLine)) << pc.name;
+        EXPECT_EQ(ToUtf8(lines[26]), ToUtf8(pc.driveLine)) << pc.name;
+        EXPECT_EQ(ToUtf8(run.Results().machine), pc.machine) << pc.name;
+        // Every item read a value: what fails, fails on it.
+        EXPECT_EQ(run.Results().PcFitness(), Fitness::Unfit) << pc.name;
+        // The seventeen listing lines are the records as Windows gave them, Arm or not.
+        EXPECT_EQ(lines[8], Format(u"Processor Architecture:  %d", {pc.architecture})) << pc.name;
+        if (pc.major == 5) {
+            EXPECT_TRUE(platform.seekPenaltyQueries.empty()) << pc.name;
+        }
+        EXPECT_TRUE(wmi.live.empty() && wmi.faults.empty()) << pc.name;
+    }
 }

@@ -116,6 +116,13 @@ const LaterCase kLaterCases[] = {
     // Windows 11 gives product type 0x7D for its LTSC edition, and 2 is a domain controller.
     {10, 0, 26100, kWs, 0x7D, 9, u"Microsoft Windows 11 Enterprise LTSC, 64-bit"},
     {10, 0, 26100, 2, 0x07, 9, u"Microsoft Windows Server 2025 Standard Edition, 64-bit"},
+    // 24H2, 25H2 and the builds after it; 26H1 (28000) ships only on Arm PCs.
+    {10, 0, 26100, kWs, 0x30, 9, u"Microsoft Windows 11 Professional, 64-bit"},
+    {10, 0, 26200, kWs, 0x04, 9, u"Microsoft Windows 11 Enterprise Edition, 64-bit"},
+    {10, 0, 26300, kWs, 0x65, 9, u"Microsoft Windows 11 Home, 64-bit"},
+    {10, 0, 28000, kWs, 0x30, 9, u"Microsoft Windows 11 Professional, 64-bit"},
+    {10, 0, 26200, kServer, 0x08, 9, u"Microsoft Windows Server 2025 Datacenter Edition, 64-bit"},
+    {10, 0, 26300, kServer, 0x07, 9, u"Microsoft Windows Server 2025 Standard Edition, 64-bit"},
 };
 
 }  // namespace
@@ -166,6 +173,40 @@ TEST(IdentifyOperatingSystem, NamesWindows8To11AndTheirServersWithoutPassingThem
     EXPECT_FALSE(IdentifyOperatingSystem(professional32).supported);
     professional32.productInfo.reset();
     EXPECT_EQ(ToUtf8(IdentifyOperatingSystem(professional32).name), "Microsoft Windows 10 , 32-bit");
+
+    // An x86 program on an Arm PC: Windows 10 shows it an x86 processor, Windows 11 an x64 one, and
+    // only IsWow64Process2 names the Arm machine. Windows 7 Professional on it would not pass either.
+    const struct {
+        std::uint32_t major, minor, build;
+        std::uint16_t architecture;
+        std::optional<std::uint16_t> nativeMachine;
+        const char16_t* name;
+        const char16_t* machine;
+    } machines[] = {
+        {10, 0, 19045, 0, 0xAA64, u"Microsoft Windows 10 Professional, 64-bit Arm", u"arm64"},
+        {10, 0, 28000, 9, 0xAA64, u"Microsoft Windows 11 Professional, 64-bit Arm", u"arm64"},
+        {6, 1, 7601, 0, 0xAA64, u"Microsoft Windows 7 Professional, 64-bit Arm", u"arm64"},
+        {10, 0, 22631, 9, 0x8664, u"Microsoft Windows 11 Professional, 64-bit", u"x64"},
+        {10, 0, 19045, 0, 0x014C, u"Microsoft Windows 10 Professional, 32-bit", u"x86"},
+        {6, 1, 7601, 0, std::nullopt, u"Microsoft Windows 7 Professional, 32-bit", u"x86"},
+        {10, 0, 19045, 12, std::nullopt, u"Microsoft Windows 10 Professional, 64-bit Arm", u"arm64"},
+        {6, 1, 7601, 6, std::nullopt, u"Microsoft Windows 7 Professional", u"ia64"},
+    };
+    for (const auto& c : machines) {
+        OsFacts facts;
+        facts.platformId = 2;
+        facts.majorVersion = c.major;
+        facts.minorVersion = c.minor;
+        facts.buildNumber = c.build;
+        facts.productType = kWs;
+        facts.processorArchitecture = c.architecture;
+        facts.productInfo = 0x30;
+        facts.nativeMachine = c.nativeMachine;
+        const OsIdentification result = IdentifyOperatingSystem(facts);
+        EXPECT_EQ(ToUtf8(result.name), ToUtf8(c.name));
+        EXPECT_EQ(ToUtf8(result.machine), ToUtf8(c.machine)) << ToUtf8(c.name);
+        EXPECT_EQ(result.supported, c.major == 6 && c.architecture == 0 && !c.nativeMachine) << ToUtf8(c.name);
+    }
 }
 
 TEST(IdentifyOperatingSystem, OlderThanNt5IsUnknownAndUnnamed)

@@ -137,8 +137,10 @@ TEST(DeviceNames, AreKnownInAnyFolderWithAnyExtensionAndOnlyWhole)
         EXPECT_FALSE(NamesADevice(file)) << ToUtf8(file);
 }
 
-TEST_F(UnattendedTest, AWmiThatGivesNoAnswerEndsWith1460AndTheJsonNamesItsItems)
+TEST_F(UnattendedTest, AFailingWmiLeavesFitnessUnknownUnlessAnItemFailsOnItsValue)
 {
+    // Three serial ports: every item that does not come from WMI passes.
+    platform.registryNames = {u"\\Device\\Serial0", u"\\Device\\Serial1", u"\\Device\\Serial2"};
     platform.wmi.hang = FakeWmi::Hang{-1, FakeWmi::Step::CreateLocator};
     FakeSurface surface(log);
     CheckRun run(platform, surface);
@@ -150,17 +152,46 @@ TEST_F(UnattendedTest, AWmiThatGivesNoAnswerEndsWith1460AndTheJsonNamesItsItems)
     EXPECT_EQ(ExitCode(OutcomeOf(results, false)), 3);
     EXPECT_EQ(Utf8Lines(platform.report.bytes).size(), 28u);
 
-    const nlohmann::json json = nlohmann::json::parse(ResultsJson(u"PC", results));
-    std::vector<std::string> timedOut;
-    for (const auto& item : json["items"]) {
-        if (item.contains("timedOut")) {
-            EXPECT_EQ(item["timedOut"], true);
-            timedOut.push_back(item["label"]);
+    const std::vector<std::string> wmiItems = {"System Manufacturer", "Processor Speed", "BIOS Version", "Username",
+                                               "Hard Drive Size"};
+    const auto judgedOnErrors = [](const nlohmann::json& json, const char* key, const std::string& value) {
+        std::vector<std::string> labels;
+        for (const auto& item : json["items"]) {
+            if (item.contains(key)) {
+                EXPECT_EQ(item[key].dump(), value) << item["label"];
+                EXPECT_EQ(item["pass"], false) << item["label"];
+                labels.push_back(item["label"]);
+            }
         }
+        return labels;
+    };
+    nlohmann::json json = nlohmann::json::parse(ResultsJson(u"PC", results));
+    EXPECT_EQ(judgedOnErrors(json, "timedOut", "true"), wmiItems);
+    EXPECT_EQ(judgedOnErrors(json, "error", "\"0x40004\""), wmiItems);
+    EXPECT_TRUE(json["fit"].is_null());
+    EXPECT_EQ(json["failed"], 5);
+    platform.FinishAbandonedTasks();
+
+    // Any other failure of WMI (here its class not registered) leaves fitness as unknown as a
+    // time-out does; an item that fails on its value makes the PC unfit whatever WMI did.
+    for (const bool serialPortsFail : {false, true}) {
+        EventLog otherLog;
+        FakePlatform other(otherLog);
+        other.ShapeAsWindowsXp(u"OptiPlex 780");
+        other.registryNames = platform.registryNames;
+        if (serialPortsFail)
+            other.registryNames.pop_back();
+        other.wmi.failures = {{-1, FakeWmi::Step::CreateLocator, static_cast<HResult>(0x80040154)}};
+        FakeSurface otherSurface(otherLog);
+        CheckRun failing(other, otherSurface);
+        failing.RunChecks();
+        EXPECT_EQ(ExitCode(OutcomeOf(failing.Results(), true)), serialPortsFail ? 1 : 1460);
+        json = nlohmann::json::parse(ResultsJson(u"PC", failing.Results()));
+        EXPECT_EQ(judgedOnErrors(json, "error", "\"0x80040154\""), wmiItems);
+        EXPECT_EQ(judgedOnErrors(json, "timedOut", "true"), std::vector<std::string>{});
+        EXPECT_EQ(json["fit"], serialPortsFail ? nlohmann::json(false) : nlohmann::json(nullptr));
+        EXPECT_EQ(json["failed"], serialPortsFail ? 6 : 5);
     }
-    EXPECT_EQ(timedOut, (std::vector<std::string>{"System Manufacturer", "Processor Speed", "BIOS Version",
-                                                  "Username", "Hard Drive Size"}));
-    EXPECT_FALSE(json["fit"]);
 }
 
 TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
@@ -185,9 +216,9 @@ TEST(ResultsJson, WritesEveryValueAsValidUtf8)
     RunResults results;
     results.ran = true;
     results.systemLines = {u"CSD Version:  ", u"OS Major Version:  10"};
-    results.items[kItemLocale] = {u"a\u0001b\r\n\"\\", true};
-    results.items[kItemUserName] = {CString(u"PC\\x") + char16_t(0xD800) + u"y" + char16_t(0xDC00), false};
-    results.items[kItemManufacturer] = {u"\U0001F600 \u00e9", false};
+    results.items[kItemLocale] = {u"a\u0001b\r\n\"\\", true, false, std::nullopt};
+    results.items[kItemUserName] = {CString(u"PC\\x") + char16_t(0xD800) + u"y" + char16_t(0xDC00), false, false, std::nullopt};
+    results.items[kItemManufacturer] = {u"\U0001F600 \u00e9", false, false, std::nullopt};
     const nlohmann::json json = nlohmann::json::parse(ResultsJson(u"PC\u00e9", results));
     EXPECT_EQ(json["items"][kItemLocale]["value"], "a\u0001b\r\n\"\\");
     // Halves of surrogate pairs have no UTF-8 form: each becomes U+FFFD.
