@@ -9,6 +9,26 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The "0x..." of a value that begins "Error 0x" and lower-case hex digits, as the check run writes
+// a WMI status; whatever follows the digits is the value's own. Empty when the value shows none.
+std::string_view WmiErrorOf(std::string_view value)
+{
+    constexpr std::string_view prefix = "Error 0x";
+    if (value.compare(0, prefix.size(), prefix) != 0)
+        return std::string_view();
+    std::size_t end = prefix.size();
+    const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    while (end < value.size() && hex(value[end]))
+        ++end;
+    if (end == prefix.size())
+        return std::string_view();
+    return value.substr(prefix.size() - 2, end - prefix.size() + 2);
+}
+
+}  // namespace
+
 SummaryRow::SummaryRow(std::string_view path, const std::array<SummaryItem, kResultItemCount>& items,
                        std::int64_t written)
     : written_(written)
@@ -25,6 +45,9 @@ SummaryRow::SummaryRow(std::string_view path, const std::array<SummaryItem, kRes
             present_ = static_cast<std::uint16_t>(present_ | (1u << item));
             if (items[item].pass)
                 pass_ = static_cast<std::uint16_t>(pass_ | (1u << item));
+            // A value edited to pass stays a pass: only a failing item can have been failed by WMI.
+            else if (!WmiErrorOf(items[item].value).empty())
+                error_ = static_cast<std::uint16_t>(error_ | (1u << item));
         }
         ends_[item + 1] = static_cast<std::uint32_t>(text_.size());
     }
@@ -36,12 +59,21 @@ SummaryItem SummaryRow::Item(std::size_t item) const
     return {(present_ >> item & 1u) != 0, std::string_view(text_).substr(begin, end - begin), (pass_ >> item & 1u) != 0};
 }
 
+std::string_view SummaryRow::Error(std::size_t item) const
+{
+    if ((error_ >> item & 1u) == 0)
+        return std::string_view();
+    return WmiErrorOf(std::string_view(text_).substr(ends_[item], ends_[item + 1] - ends_[item]));
+}
+
 int SummaryRow::FailedCount() const
 {
-    int failed = 0;
-    for (std::size_t item = 0; item < kResultItemCount; ++item)
-        failed += (present_ & pass_) >> item & 1u ? 0 : 1;
-    return failed;
+    return static_cast<int>(kResultItemCount) - __builtin_popcount(present_ & pass_);
+}
+
+int SummaryRow::JudgedOnErrorCount() const
+{
+    return __builtin_popcount(error_);
 }
 
 std::string DisplayPath(const fs::path& path)

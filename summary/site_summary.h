@@ -12,6 +12,7 @@
 
 #include "report/labels.h"
 #include "report/report_import.h"
+#include "report/run_results.h"
 #include "summary/file_facts.h"
 
 // One item of a row as the writers read it.
@@ -31,17 +32,26 @@ public:
 
     std::string_view Path() const { return std::string_view(text_).substr(0, ends_[0]); }
     SummaryItem Item(std::size_t item) const;
+    // "0x80041003" of a failing value "Error 0x80041003...": WMI failed or gave no answer in time
+    // on the PC that wrote the report, so the item was judged on that error, not on the PC.
+    // Empty for every other item.
+    std::string_view Error(std::size_t item) const;
     // When the report was written: its file's modification time, seconds since 1970 (UTC).
     std::int64_t Written() const { return written_; }
 
-    int FailedCount() const;  // items missing or not passing
-    bool Fit() const { return FailedCount() == 0; }
+    int FailedCount() const;  // items missing or not passing, those judged on errors included
+    int JudgedOnErrorCount() const;
+    // Unfit when an item fails on its value (a missing one does); unknown when the only items
+    // failing were judged on errors.
+    Fitness PcFitness() const { return FitnessOf(FailedCount() - JudgedOnErrorCount(), JudgedOnErrorCount()); }
+    bool Fit() const { return PcFitness() == Fitness::Fit; }
 
 private:
     std::string text_;  // the path ("as found, with forward slashes on every system"), then each value
     std::array<std::uint32_t, kResultItemCount + 1> ends_{};
     std::uint16_t present_ = 0;
     std::uint16_t pass_ = 0;
+    std::uint16_t error_ = 0;  // the items judged on errors, found once when the row is made
     std::int64_t written_ = 0;
 };
 

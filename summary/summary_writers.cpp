@@ -22,10 +22,20 @@ std::array<int, kResultItemCount> FailuresPerItem(const SiteSummary& summary)
     return failures;
 }
 
-int FitCount(const SiteSummary& summary)
+struct FitnessCounts {
+    std::size_t fit = 0;
+    std::size_t unknown = 0;
+};
+
+FitnessCounts CountFitness(const SiteSummary& summary)
 {
-    return static_cast<int>(
-        std::count_if(summary.rows.begin(), summary.rows.end(), [](const SummaryRow& row) { return row.Fit(); }));
+    FitnessCounts counts;
+    for (const SummaryRow& row : summary.rows) {
+        const Fitness fitness = row.PcFitness();
+        counts.fit += fitness == Fitness::Fit ? 1 : 0;
+        counts.unknown += fitness == Fitness::Unknown ? 1 : 0;
+    }
+    return counts;
 }
 
 // The earliest modification time among the reports; 0 when none is known.
@@ -183,22 +193,31 @@ std::string TerminalSafe(std::string_view text)
 
 void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
 {
+    std::array<std::string, kResultItemCount> labels;
     std::string line = "Report,Fit,Failed";
-    for (std::size_t item = 0; item < kResultRows.size(); ++item)
-        line += "," + CsvField(Label(item)) + "," + CsvField(Label(item) + " pass");
+    for (std::size_t item = 0; item < kResultRows.size(); ++item) {
+        labels[item] = Label(item);
+        line += "," + CsvField(labels[item]) + "," + CsvField(labels[item] + " pass");
+    }
     // Last, so that every column a script already reads keeps its place.
-    out << line << ",Written\r\n";
+    out << line << ",Written,Judged on errors\r\n";
+    std::string judged;
     for (const SummaryRow& row : summary.rows) {
+        const Fitness fitness = row.PcFitness();
         line = CsvField(row.Path());
-        line += row.Fit() ? ",1," : ",0,";
+        // Neither 1 nor 0 for a PC not known to be fit or unfit: a sum of the column counts fit PCs.
+        line += fitness == Fitness::Fit ? ",1," : fitness == Fitness::Unfit ? ",0," : ",,";
         line += std::to_string(row.FailedCount());
+        judged.clear();
         for (std::size_t index = 0; index < kResultItemCount; ++index) {
             const SummaryItem item = row.Item(index);
             line += "," + CsvField(item.value) + ",";
             if (item.present)
                 line += item.pass ? "1" : "0";
+            if (!row.Error(index).empty())
+                judged.append(judged.empty() ? "" : "; ").append(labels[index]);
         }
-        line += "," + WrittenText(row) + "\r\n";
+        line += "," + WrittenText(row) + "," + CsvField(judged) + "\r\n";
         out << line;
     }
 }
@@ -220,7 +239,10 @@ void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
             AppendJson(text, IsoTime(row.Written()));
         else
             text += "null";
-        text += row.Fit() ? ",\n      \"fit\": true" : ",\n      \"fit\": false";
+        const Fitness fitness = row.PcFitness();
+        text += fitness == Fitness::Fit ? ",\n      \"fit\": true"
+                : fitness == Fitness::Unfit ? ",\n      \"fit\": false"
+                : ",\n      \"fit\": null";
         text += ",\n      \"failed\": ";
         text += std::to_string(row.FailedCount());
         text += ",\n      \"items\": [";
@@ -232,7 +254,13 @@ void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
                 AppendJson(text, item.value);
             else
                 text += "null";
-            text += !item.present ? ", \"pass\": null }" : item.pass ? ", \"pass\": true }" : ", \"pass\": false }";
+            text += !item.present ? ", \"pass\": null" : item.pass ? ", \"pass\": true" : ", \"pass\": false";
+            const std::string_view error = row.Error(index);
+            if (!error.empty()) {
+                text += ", \"error\": ";
+                AppendJson(text, error);
+            }
+            text += " }";
         }
         text += "\n      ]\n    }";
         out << text;
@@ -246,7 +274,9 @@ void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
     out << (summary.skipped.empty() ? "],\n" : "\n  ],\n");
     const std::array<int, kResultItemCount> failures = FailuresPerItem(summary);
     const std::int64_t oldest = OldestWritten(summary);
-    out << "  \"totals\": {\n    \"reports\": " << summary.rows.size() << ",\n    \"fit\": " << FitCount(summary)
+    const FitnessCounts counts = CountFitness(summary);
+    out << "  \"totals\": {\n    \"reports\": " << summary.rows.size() << ",\n    \"fit\": " << counts.fit
+        << ",\n    \"unknown\": " << counts.unknown
         << ",\n    \"oldestWritten\": " << (oldest != 0 ? JsonString(IsoTime(oldest)) : std::string("null"))
         << ",\n    \"failing\": {";
     for (std::size_t item = 0; item < failures.size(); ++item)
@@ -276,6 +306,10 @@ namespace {
 constexpr const char* kPassColour = "#c6efce";
 constexpr const char* kFailColour = "#ffc7ce";
 constexpr const char* kMissingColour = "#e0e0e0";
+constexpr const char* kUnknownColour = "#ffeb9c";
+// What the heading's count of unknown PCs puts into the filter: of a row's cells only an unknown
+// PC's verdict holds it, as no value can hold a colon (a path named so could).
+constexpr const char* kUnknownFilter = "Unknown%3A%20WMI%20failed";
 
 // Horizontal bars, one per item, as long as the share of PCs failing it.
 std::string FailureChart(const SiteSummary& summary)
@@ -301,21 +335,50 @@ std::string FailureChart(const SiteSummary& summary)
     return svg + "</svg>\n";
 }
 
-void AppendItemCell(std::string& html, const SummaryItem& item)
+void AppendItemCell(std::string& html, const SummaryItem& item, std::string_view error)
 {
     // Inline colours: many mail programs drop a page's style sheet but keep an element's style.
     if (!item.present) {
         html += "<td style=\"background:" + std::string(kMissingColour) + "\" title=\"missing\"><i>missing</i></td>";
         return;
     }
-    html += item.pass ? "<td style=\"background:" + std::string(kPassColour) + "\" title=\"pass\">"
-                      : "<td style=\"background:" + std::string(kFailColour) + "\" title=\"fail\">";
+    html += "<td style=\"background:";
+    if (!error.empty())  // "0x" and hex digits alone: nothing in it to escape
+        html.append(kUnknownColour).append("\" title=\"WMI failed: ").append(error).append("\">");
+    else if (item.pass)
+        html.append(kPassColour).append("\" title=\"pass\">");
+    else
+        html.append(kFailColour).append("\" title=\"fail\">");
     html += HtmlEscape(item.value);
     html += "</td>";
 }
 
+// "Fit", "Unfit", or "Unknown: WMI failed: " and each different error of the row, in item order.
+void AppendVerdictCell(std::string& html, const SummaryRow& row)
+{
+    const Fitness fitness = row.PcFitness();
+    if (fitness != Fitness::Unknown) {
+        const bool fit = fitness == Fitness::Fit;
+        html.append("<td style=\"background:").append(fit ? kPassColour : kFailColour).append("\">");
+        html.append(fit ? "Fit" : "Unfit").append("</td>");
+        return;
+    }
+    html.append("<td style=\"background:").append(kUnknownColour).append("\">Unknown: WMI failed: ");
+    std::array<std::string_view, kResultItemCount> shown{};
+    std::size_t count = 0;
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        const std::string_view error = row.Error(item);
+        if (error.empty() || std::find(shown.begin(), shown.begin() + count, error) != shown.begin() + count)
+            continue;
+        html.append(count == 0 ? "" : ", ").append(error);
+        shown[count++] = error;
+    }
+    html += "</td>";
+}
+
 // Sorting by a heading's click and filtering by what is typed: plain text compared, nothing of a
-// report ever read as markup or code. "#filter=TEXT&sort=N" in the address does the same at once.
+// report ever read as markup or code. "#filter=TEXT&sort=N" in the address does the same at once;
+// a filter the address is given later, by the heading's link, too.
 constexpr const char* kTableScript = R"(<script>
 (function () {
   var table = document.getElementById('pcs'), body = table.tBodies[0];
@@ -347,9 +410,21 @@ constexpr const char* kTableScript = R"(<script>
   Array.prototype.forEach.call(table.tHead.rows[0].cells, function (cell, column) {
     cell.addEventListener('click', function () { sortBy(column); });
   });
+  function filterFromAddress() {
+    var asked = /[#&]filter=([^&]*)/.exec(location.hash);
+    if (!asked) return;
+    try { filter.value = decodeURIComponent(asked[1]); } catch (e) { filter.value = asked[1]; }
+  }
   filter.addEventListener('input', apply);
-  var asked = /[#&]filter=([^&]*)/.exec(location.hash), sort = /[#&]sort=(\d+)/.exec(location.hash);
-  if (asked) filter.value = decodeURIComponent(asked[1]);
+  window.addEventListener('hashchange', function () { filterFromAddress(); apply(); });
+  // A link to the address already shown changes nothing the browser would tell of.
+  Array.prototype.forEach.call(document.querySelectorAll('a[href^="#filter="]'), function (link) {
+    link.addEventListener('click', function () {
+      if (link.hash === location.hash) { filterFromAddress(); apply(); }
+    });
+  });
+  var sort = /[#&]sort=(\d+)/.exec(location.hash);
+  filterFromAddress();
   if (sort && Number(sort[1]) < table.tHead.rows[0].cells.length) sortBy(Number(sort[1]));
   apply();
 })();
@@ -379,8 +454,16 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         "th, td { border: 1px solid #bbb; padding: 3px 6px; text-align: left; vertical-align: top; }\n"
         "th { background: #f0f0f0; cursor: pointer; }\n"
         "</style>\n</head>\n<body>\n";
-    html += "<h1>" + std::to_string(FitCount(summary)) + " of " + std::to_string(summary.rows.size()) +
-            " PCs fit</h1>\n";
+    const FitnessCounts counts = CountFitness(summary);
+    html += "<h1>" + std::to_string(counts.fit) + " of " + std::to_string(summary.rows.size()) + " PCs fit";
+    if (counts.unknown != 0)
+        html += std::string(", <a href=\"#filter=") + kUnknownFilter + "\" style=\"background:" + kUnknownColour +
+                "; color:inherit\" title=\"Show only these PCs\">" + std::to_string(counts.unknown) + " unknown</a>";
+    html += "</h1>\n";
+    if (counts.unknown != 0)
+        html += "<p>A PC is unknown when none of its items fails on its value but WMI failed or gave no answer in "
+                "time (0x40004) for some of them, shown in amber: whether it is fit is not known until it is checked "
+                "again.</p>\n";
     const std::int64_t oldest = OldestWritten(summary);
     if (oldest != 0) {
         // A report left behind by a run that could not write a new one must not pass for today's.
@@ -404,30 +487,36 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
     }
     html += "<h2>PCs failing each item</h2>\n" + FailureChart(summary);
 
-    html += "<h2>Every PC, unfit first</h2>\n";
+    html += "<h2>Every PC, unfit first, then unknown</h2>\n";
     if (summary.rows.size() > kMaxPageRows)
         html += "<p>This page lists the first " + Thousands(kMaxPageRows) + " of " + Thousands(summary.rows.size()) +
-                " PCs, unfit first; the counts and the chart above are of every PC, and the CSV and the JSON "
-                "hold every one.</p>\n";
+                " PCs, unfit first, then unknown; the counts and the chart above are of every PC, and the CSV "
+                "and the JSON hold every one.</p>\n";
     html += "<p><label>Show only the rows that hold <input id=\"filter\" type=\"search\"></label> "
             "<span id=\"shown\"></span> Click a column's heading to sort by it.</p>\n"
             "<table id=\"pcs\">\n<thead><tr><th>Report</th><th>Written</th><th>Failed</th>";
     for (std::size_t item = 0; item < kResultRows.size(); ++item)
         html += "<th>" + HtmlEscape(Label(item)) + "</th>";
-    html += "</tr></thead>\n<tbody>\n";
+    // Last, so that every column an address's "#sort=N" names keeps its place.
+    html += "<th>Verdict</th></tr></thead>\n<tbody>\n";
     out << html;
     std::vector<const SummaryRow*> order;
     order.reserve(summary.rows.size());
     for (const SummaryRow& row : summary.rows)
         order.push_back(&row);
-    std::stable_partition(order.begin(), order.end(), [](const SummaryRow* row) { return !row->Fit(); });
+    const auto unknown = std::stable_partition(order.begin(), order.end(), [](const SummaryRow* row) {
+        return row->PcFitness() == Fitness::Unfit;
+    });
+    std::stable_partition(unknown, order.end(),
+                          [](const SummaryRow* row) { return row->PcFitness() == Fitness::Unknown; });
     if (order.size() > kMaxPageRows)
         order.resize(kMaxPageRows);
     for (const SummaryRow* row : order) {
         html = "<tr><td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
                std::to_string(row->FailedCount()) + "</td>";
         for (std::size_t item = 0; item < kResultItemCount; ++item)
-            AppendItemCell(html, row->Item(item));
+            AppendItemCell(html, row->Item(item), row->Error(item));
+        AppendVerdictCell(html, *row);
         html += "</tr>\n";
         out << html;
     }

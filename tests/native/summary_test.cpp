@@ -98,11 +98,15 @@ SummaryRow RowOf(const std::string& path, const std::vector<std::pair<ResultItem
     return SummaryRow(path, values, written);
 }
 
-SummaryRow FitRow(const std::string& path, std::int64_t written = 0)
+// Every item passing but those named, which fail with the value given.
+SummaryRow FitRow(const std::string& path, std::int64_t written = 0,
+                  const std::vector<std::pair<ResultItem, std::string>>& failing = {})
 {
     std::array<SummaryItem, kResultItemCount> values{};
     for (SummaryItem& item : values)
         item = {true, "ok", true};
+    for (const auto& [item, value] : failing)
+        values[item] = {true, value, false};
     return SummaryRow(path, values, written);
 }
 
@@ -144,23 +148,31 @@ TEST(SummaryCsv, HeaderAndRowsFollowTheReportOrder)
     summary.rows.push_back(RowOf("site/b,c.vkh", {{kItemOperatingSystem, {"Windows 10 Pro", false}},
                                                   {kItemLocale, {"Deutsch, \"DE\"", true}}}));
     summary.rows.push_back(RowOf("-cmd.vkh", {{kItemUserName, {"=cmd|' /C calc'!A0", true}}}));
+    summary.rows.push_back(
+        FitRow("wmi.vkh", 0, {{kItemManufacturer, "Error 0x80041003"}, {kItemHardDrive, "Error 0x40004"}}));
+    summary.rows.push_back(FitRow("both.vkh", 0, {{kItemLocale, "Klingon"}, {kItemBios, "Error 0x40004"}}));
     const std::string csv = SummaryCsv(summary);
     std::vector<std::string> lines;
     for (std::size_t start = 0, end; (end = csv.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(csv.substr(start, end - start));
-    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0],
               "Report,Fit,Failed,Operating System,Operating System pass,Operating System Version,"
               "Operating System Version pass,System Manufacturer,System Manufacturer pass,Processor Speed,"
               "Processor Speed pass,BIOS Version,BIOS Version pass,Locale,Locale pass,Username,Username pass,"
               "Total Physical Memory,Total Physical Memory pass,Available Physical Memory,"
               "Available Physical Memory pass,Hard Drive Size,Hard Drive Size pass,Serial Ports Detected,"
-              "Serial Ports Detected pass,Written");
-    EXPECT_EQ(lines[1], "site/a.vkh,1,0,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,2001-09-09T01:46:40Z");
+              "Serial Ports Detected pass,Written,Judged on errors");
+    EXPECT_EQ(lines[1], "site/a.vkh,1,0,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,2001-09-09T01:46:40Z,");
     // One failing, one passing, nine missing: missing items count as not passing and stay empty;
     // a time not known stays empty too.
-    EXPECT_EQ(lines[2], "\"site/b,c.vkh\",0,10,Windows 10 Pro,0,,,,,,,,,\"Deutsch, \"\"DE\"\"\",1,,,,,,,,,,,");
-    EXPECT_EQ(lines[3], "\"'-cmd.vkh\",0,10,,,,,,,,,,,,,\"'=cmd|' /C calc'!A0\",1,,,,,,,,,");
+    EXPECT_EQ(lines[2], "\"site/b,c.vkh\",0,10,Windows 10 Pro,0,,,,,,,,,\"Deutsch, \"\"DE\"\"\",1,,,,,,,,,,,,");
+    EXPECT_EQ(lines[3], "\"'-cmd.vkh\",0,10,,,,,,,,,,,,,\"'=cmd|' /C calc'!A0\",1,,,,,,,,,,");
+    // Failing on WMI's errors alone leaves Fit empty; a value that fails makes the PC unfit still.
+    EXPECT_EQ(lines[4], "wmi.vkh,,2,ok,1,ok,1,Error 0x80041003,0,ok,1,ok,1,ok,1,ok,1,ok,1,ok,1,Error 0x40004,0,ok,1,,"
+                        "System Manufacturer; Hard Drive Size");
+    EXPECT_EQ(lines[5],
+              "both.vkh,0,2,ok,1,ok,1,ok,1,ok,1,Error 0x40004,0,Klingon,0,ok,1,ok,1,ok,1,ok,1,ok,1,,BIOS Version");
     EXPECT_EQ(csv.rfind(kUtf8ByteOrderMark, 0), std::string::npos);
 }
 
@@ -171,6 +183,13 @@ TEST_F(SummaryFiles, ReadsValuesAsTheImportDoes)
     lines.push_back(u"Username: last one wins:0");         // a later line of a label replaces it
     lines.push_back(u"Number of Processors:  2");          // a diagnostic line is not a result
     lines.push_back(u"System Manufacturer: \u00C9tude \u6771\u829D:1");
+    // What WMI's errors look like, and what only resembles them.
+    lines[kItemOsVersion] = u"Operating System Version: Error 0x80041003 Error 0x80041003:0";
+    lines[kItemTotalMemory] = u"Total Physical Memory: Error 0x40004:0";
+    lines[kItemProcessor] = u"Processor Speed: Error 0xg:0";
+    lines[kItemBios] = u"BIOS Version: Error 0X8004100E:0";
+    lines[kItemHardDrive] = u"Hard Drive Size:  Error 0x1:0";
+    lines[kItemSerialPorts] = u"Serial Ports Detected: Error 0x5:1";  // passing: judged on its value
     const ReadResult result = ReadReportFile(WriteReport("r.vkh", lines));
     ASSERT_TRUE(result.row) << result.reason;
     const SummaryRow& row = *result.row;
@@ -180,8 +199,22 @@ TEST_F(SummaryFiles, ReadsValuesAsTheImportDoes)
     EXPECT_EQ(row.Item(kItemUserName).value, "last one wins");
     EXPECT_FALSE(row.Item(kItemUserName).pass);
     EXPECT_EQ(row.Item(kItemManufacturer).value, "\xC3\x89tude \xE6\x9D\xB1\xE8\x8A\x9D");
-    EXPECT_EQ(row.FailedCount(), 2);
-    EXPECT_FALSE(row.Fit());
+    EXPECT_EQ(row.Error(kItemOsVersion), "0x80041003");
+    EXPECT_EQ(row.Error(kItemTotalMemory), "0x40004");
+    for (const ResultItem item : {kItemProcessor, kItemBios, kItemHardDrive, kItemSerialPorts, kItemLocale})
+        EXPECT_EQ(row.Error(item), "") << item;
+    EXPECT_EQ(row.FailedCount(), 7);
+    EXPECT_EQ(row.JudgedOnErrorCount(), 2);
+    EXPECT_EQ(row.PcFitness(), Fitness::Unfit);
+
+    // Without the items failing on their values, the PC's fitness is not known.
+    lines = FitReportLines();
+    lines[kItemOsVersion] = u"Operating System Version: Error 0x8004100e:0";
+    const ReadResult unknown = ReadReportFile(WriteReport("u.vkh", lines));
+    ASSERT_TRUE(unknown.row) << unknown.reason;
+    EXPECT_EQ(unknown.row->PcFitness(), Fitness::Unknown);
+    EXPECT_FALSE(unknown.row->Fit());
+    EXPECT_EQ(ReadReportFile(WriteReport("f.vkh", FitReportLines())).row->PcFitness(), Fitness::Fit);
 }
 
 TEST_F(SummaryFiles, SkipsWhatIsNoReportAndSaysWhy)
@@ -267,8 +300,22 @@ TEST(SummaryHtml, ShowsValuesAsTextAndUnfitPcsFirst)
     summary.rows.push_back(FitRow("a-fit.vkh", 1000000000 + 86400));
     summary.rows.push_back(RowOf("b-<script>.vkh", {{kItemUserName, {"<script>alert(1)</script>", false}}}, 1000000000));
     summary.rows.push_back(FitRow("c-fit.vkh"));
+    summary.rows.push_back(FitRow("d-wmi.vkh", 0, {{kItemManufacturer, "Error 0x80041003 Error 0x80041003"},
+                                                   {kItemHardDrive, "Error 0x40004"}, {kItemBios, "Error 0x40004"}}));
+    summary.rows.push_back(FitRow("e-unfit.vkh", 0, {{kItemLocale, "Klingon"}, {kItemBios, "Error 0x40004"}}));
     const std::string html = SummaryHtml(summary, 1000000000 + 10 * 86400 + 5);
-    EXPECT_NE(html.find("<h1>2 of 3 PCs fit</h1>"), std::string::npos);
+    EXPECT_NE(html.find("<h1>2 of 5 PCs fit, <a href=\"#filter=Unknown%3A%20WMI%20failed\" style=\"background:#ffeb9c; "
+                        "color:inherit\" title=\"Show only these PCs\">1 unknown</a></h1>"),
+              std::string::npos);
+    // Each row's verdict last, so an address's #sort=N still names the column it did.
+    EXPECT_NE(html.find("<th>Serial Ports Detected</th><th>Verdict</th></tr>"), std::string::npos);
+    EXPECT_NE(html.find("<td style=\"background:#ffeb9c\" title=\"WMI failed: 0x80041003\">Error 0x80041003 Error "
+                        "0x80041003</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td style=\"background:#ffeb9c\">Unknown: WMI failed: 0x80041003, 0x40004</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td style=\"background:#ffc7ce\">Unfit</td></tr>\n<tr><td>e-unfit.vkh"), std::string::npos);
+    EXPECT_NE(html.find("<td style=\"background:#c6efce\">Fit</td></tr>"), std::string::npos);
     EXPECT_NE(html.find("<p>The oldest report was written 2001-09-09T01:46:40Z, 10 day(s) before this summary.</p>"),
               std::string::npos);
     // One script, the page's own, after the table it sorts and filters.
@@ -278,12 +325,19 @@ TEST(SummaryHtml, ShowsValuesAsTextAndUnfitPcsFirst)
     EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
     const std::size_t unfit = html.find("<td>b-&lt;script&gt;.vkh"), fitA = html.find("<td>a-fit.vkh"),
                       fitC = html.find("<td>c-fit.vkh");
+    const std::size_t unfitE = html.find("<td>e-unfit.vkh"), unknown = html.find("<td>d-wmi.vkh");
     ASSERT_NE(unfit, std::string::npos);
-    EXPECT_LT(unfit, fitA);
+    EXPECT_LT(unfit, unfitE);
+    EXPECT_LT(unfitE, unknown);
+    EXPECT_LT(unknown, fitA);
     EXPECT_LT(fitA, fitC);
-    // Nothing is fetched from elsewhere: no script, style sheet or image by address.
-    for (const char* fetched : {"src=", "href=", "<link", "@import", "url("})
+    // Nothing is fetched from elsewhere: no script, style sheet or image by address, no link but
+    // to a filter of the page itself.
+    for (const char* fetched : {"src=", "<link", "@import", "url("})
         EXPECT_EQ(html.find(fetched), std::string::npos) << fetched;
+    const std::string_view local = "href=\"#filter=";
+    for (std::size_t at = 0; (at = html.find("href=", at)) != std::string::npos; ++at)
+        EXPECT_EQ(html.compare(at, local.size(), local), 0) << html.substr(at, 40);
 
     // A site past the page's size: the first rows, unfit first, and a word on where the rest are.
     SiteSummary large;
@@ -309,6 +363,9 @@ TEST(SummaryJson, HoldsReportsSkippedFilesAndTotals)
                         {kItemProcessor, {"bad \xFF\xC0\xAF \xED\xA0\x80 end", true}}},
               1000000000));
     summary.skipped.push_back({"c.vkh", "holds no known report label"});
+    // Where nothing is unknown, the JSON is as it always was but for the count of unknown PCs.
+    EXPECT_EQ(SummaryJson(summary).find("\"error\""), std::string::npos);
+    summary.rows.push_back(FitRow("d.vkh", 0, {{kItemManufacturer, "Error 0x80041003 Error 0x80041003"}}));
     const std::string text = SummaryJson(summary);
     const nlohmann::json document = nlohmann::json::parse(text);
     // Controls are escaped, so the JSON is safe on a terminal; the values come back as they were,
@@ -323,7 +380,14 @@ TEST(SummaryJson, HoldsReportsSkippedFilesAndTotals)
     EXPECT_TRUE(document["reports"][0]["written"].is_null());
     EXPECT_EQ(document["totals"]["oldestWritten"], "2001-09-09T01:46:40Z");
 
-    ASSERT_EQ(document["reports"].size(), 2u);
+    ASSERT_EQ(document["reports"].size(), 3u);
+    EXPECT_NE(text.find("{ \"label\": \"System Manufacturer\", \"value\": \"Error 0x80041003 Error 0x80041003\", "
+                        "\"pass\": false, \"error\": \"0x80041003\" }"),
+              std::string::npos);
+    const nlohmann::json& d = document["reports"][2];
+    EXPECT_TRUE(d["fit"].is_null());
+    EXPECT_EQ(d["failed"], 1);
+    EXPECT_FALSE(d["items"][kItemOperatingSystem].contains("error"));
     const nlohmann::json& b = document["reports"][1];
     EXPECT_EQ(b["report"], "b.vkh");
     EXPECT_EQ(b["fit"], false);
@@ -333,12 +397,15 @@ TEST(SummaryJson, HoldsReportsSkippedFilesAndTotals)
     EXPECT_EQ(b["items"][kItemLocale]["value"], "Fran\xC3\xA7" "ais \xE6\x97\xA5\xE6\x9C\xAC");
     EXPECT_EQ(b["items"][kItemLocale]["pass"], true);
     EXPECT_EQ(b["items"][kItemBios]["pass"], false);
+    EXPECT_FALSE(b["items"][kItemBios].contains("error"));
     EXPECT_TRUE(b["items"][kItemUserName]["pass"].is_null());
     EXPECT_EQ(document["reports"][0]["fit"], true);
     EXPECT_EQ(document["skipped"][0]["path"], "c.vkh");
     EXPECT_EQ(document["skipped"][0]["reason"], "holds no known report label");
-    EXPECT_EQ(document["totals"]["reports"], 2);
+    EXPECT_EQ(document["totals"]["reports"], 3);
     EXPECT_EQ(document["totals"]["fit"], 1);
+    EXPECT_EQ(document["totals"]["unknown"], 1);
+    EXPECT_EQ(document["totals"]["failing"]["System Manufacturer"], 1);
     EXPECT_EQ(document["totals"]["failing"]["Locale"], 0);
     EXPECT_EQ(document["totals"]["failing"]["BIOS Version"], 1);
     EXPECT_EQ(document["totals"]["failing"]["Username"], 1);
