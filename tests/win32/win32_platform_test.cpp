@@ -47,6 +47,26 @@ TEST(Win32Platform, FindsNativeSystemInfoAtRunTime)
     EXPECT_EQ(native.pageSize, 4096u);
     EXPECT_EQ(native.allocationGranularity, 65536u);
     EXPECT_EQ(emulated.minimumApplicationAddress, 0x10000u);
+
+    // IsWow64Process2, where the system has it, names the machine the system record describes:
+    // an x86 or x64 one here, never Arm.
+    std::uint16_t machine = 0;
+    if (SystemPlatform().GetNativeMachine(machine)) {
+        EXPECT_EQ(machine, native.processorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? IMAGE_FILE_MACHINE_AMD64
+                                                                                        : IMAGE_FILE_MACHINE_I386);
+    }
+}
+
+TEST(Win32Platform, FindsTheSystemDriveAndAsksADiskOfItsSeekPenaltyWithoutRights)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetWindowsDirectoryW(folder, MAX_PATH), 0u);
+    EXPECT_EQ(SystemPlatform().WindowsFolder(), FromWide(folder));
+    EXPECT_EQ(SystemPlatform().WindowsFolder()[1], u':');
+    // Wine answers no seek-penalty query, and a disk that does not exist answers nothing either;
+    // what Windows answers is replayed through the seam's fakes.
+    EXPECT_EQ(SystemPlatform().QuerySeekPenalty(u"\\\\.\\PHYSICALDRIVE0"), SeekPenalty::NoAnswer);
+    EXPECT_EQ(SystemPlatform().QuerySeekPenalty(u"\\\\.\\PHYSICALDRIVE99"), SeekPenalty::NoAnswer);
 }
 
 TEST(Win32Platform, ReportIsWrittenBesideItsNameAndReplacesTheEarlierOneOnlyWhenCommitted)
