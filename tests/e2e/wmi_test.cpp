@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 
@@ -273,6 +274,24 @@ TEST(WmiProbes, AFailingWmiLeavesTheVerdictOpenUnlessAnItemFailsOnItsValue)
                   "Microsoft Windows Vista ", 0),
               0u);
     EXPECT_EQ(nlohmann::json::parse(output)["fit"], false);
+
+    // The site summary reads both reports as the program judged them: not known, and unfit.
+    const std::string summary = RunCommand("'" + std::filesystem::current_path().string() +
+                                           "/build/native/quor-kelvra-summary' --json - '" +
+                                           folder.File("Quor-kelvra.vkh") + "' '" + unfit.File("Quor-kelvra.vkh") +
+                                           "' 2>/dev/null");
+    const nlohmann::json site = nlohmann::json::parse(summary);
+    ASSERT_EQ(site["reports"].size(), 2u) << summary;
+    // Rows come in path order, and the folders' names are random.
+    for (const auto& report : site["reports"]) {
+        if (report["report"].get<std::string>().rfind(folder.path(), 0) == 0) {
+            EXPECT_EQ(report["fit"].is_null(), EveryLocalItemPasses(lines)) << report["report"];
+        } else {
+            EXPECT_EQ(report["fit"], false) << report["report"];
+        }
+    }
+    EXPECT_EQ(site["totals"]["unknown"], EveryLocalItemPasses(lines) ? 1 : 0);
+    EXPECT_EQ(site["totals"]["fit"], 0);
 }
 
 TEST(WmiProbes, TheDriveMeasuredIsTheSystemDisksWhicheverDiskWmiListsFirst)
