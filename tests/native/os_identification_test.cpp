@@ -125,6 +125,21 @@ const LaterCase kLaterCases[] = {
     {10, 0, 26300, kServer, 0x07, 9, u"Microsoft Windows Server 2025 Standard Edition, 64-bit"},
 };
 
+// The facts of an NT system of version 6 or later.
+OsFacts NtFacts(std::uint32_t major, std::uint32_t minor, std::uint32_t build, std::uint8_t productType,
+                std::uint16_t architecture, std::uint32_t productInfo)
+{
+    OsFacts facts;
+    facts.platformId = 2;
+    facts.majorVersion = major;
+    facts.minorVersion = minor;
+    facts.buildNumber = build;
+    facts.productType = productType;
+    facts.processorArchitecture = architecture;
+    facts.productInfo = productInfo;
+    return facts;
+}
+
 }  // namespace
 
 TEST(IdentifyOperatingSystem, NamesAndJudgesEveryFamily)
@@ -150,15 +165,8 @@ TEST(IdentifyOperatingSystem, NamesAndJudgesEveryFamily)
 TEST(IdentifyOperatingSystem, NamesWindows8To11AndTheirServersWithoutPassingThem)
 {
     for (const LaterCase& c : kLaterCases) {
-        OsFacts facts;
-        facts.platformId = 2;
-        facts.majorVersion = c.major;
-        facts.minorVersion = c.minor;
-        facts.buildNumber = c.build;
-        facts.productType = c.productType;
-        facts.processorArchitecture = c.architecture;
-        facts.productInfo = c.productInfo;
-        const OsIdentification result = IdentifyOperatingSystem(facts);
+        const OsIdentification result =
+            IdentifyOperatingSystem(NtFacts(c.major, c.minor, c.build, c.productType, c.architecture, c.productInfo));
         EXPECT_EQ(ToUtf8(result.name), ToUtf8(c.name)) << c.major << "." << c.minor << "." << c.build;
         EXPECT_TRUE(result.recognised) << ToUtf8(c.name);
         // Even the Professional edition on a 32-bit installation: only Windows 7 and XP pass.
@@ -193,14 +201,7 @@ TEST(IdentifyOperatingSystem, NamesWindows8To11AndTheirServersWithoutPassingThem
         {6, 1, 7601, 6, std::nullopt, u"Microsoft Windows 7 Professional", u"ia64"},
     };
     for (const auto& c : machines) {
-        OsFacts facts;
-        facts.platformId = 2;
-        facts.majorVersion = c.major;
-        facts.minorVersion = c.minor;
-        facts.buildNumber = c.build;
-        facts.productType = kWs;
-        facts.processorArchitecture = c.architecture;
-        facts.productInfo = 0x30;
+        OsFacts facts = NtFacts(c.major, c.minor, c.build, kWs, c.architecture, 0x30);
         facts.nativeMachine = c.nativeMachine;
         const OsIdentification result = IdentifyOperatingSystem(facts);
         EXPECT_EQ(ToUtf8(result.name), ToUtf8(c.name));
