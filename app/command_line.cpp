@@ -61,6 +61,11 @@ CString ComparableName(const CString& path)
     return name;
 }
 
+CString OneFileText(const CString& path)
+{
+    return Format(u"/report and /json name the same file, \"%s\"; each needs its own.", {path});
+}
+
 CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
 {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -86,7 +91,7 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
     }
     if (line.reportPath && line.jsonPath && *line.jsonPath != u"-" &&
         ComparableName(*line.reportPath) == ComparableName(*line.jsonPath))
-        return Format(u"/report and /json name the same file, \"%s\"; each needs its own.", {*line.jsonPath});
+        return OneFileText(*line.jsonPath);
     return CString();
 }
 
@@ -100,6 +105,13 @@ CommandLine ParseCommandLine(const std::vector<CString>& arguments)
         line.silent = line.silent || MentionsSilent(argument);
     line.error = CheckedLine(arguments, line);
     return line;
+}
+
+void RefuseOneFileForBoth(Platform& platform, CommandLine& line)
+{
+    if (line.error.empty() && line.reportPath && line.jsonPath && *line.jsonPath != u"-" &&
+        platform.NamesOneFile(*line.reportPath, *line.jsonPath))
+        line.error = OneFileText(*line.jsonPath);
 }
 
 int ExitCode(RunOutcome outcome)

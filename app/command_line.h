@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/platform.h"
 #include "text/text.h"
 
 struct CommandLine {
@@ -19,12 +20,17 @@ struct CommandLine {
 // without regard to case; a switch given twice takes its last value.
 CommandLine ParseCommandLine(const std::vector<CString>& arguments);
 
+// /report and /json spelled differently for one file (another folder's way to it, "sub\..",
+// a trailing dot, a short name): what Windows resolves them to is compared, and such a line is
+// wrong as one naming the same file twice is. Nothing changes for a line already wrong.
+void RefuseOneFileForBoth(Platform& platform, CommandLine& line);
+
 inline constexpr const char16_t* kUsageText =
     u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]\r\n"
     u"  /silent       no window: check, write the report and end with an exit code\r\n"
     u"                (0 fit, 1 some items fail, 2 the check could not run,\r\n"
     u"                3 the report or JSON could not be written, 87 wrong command line,\r\n"
-    u"                1460 WMI gave no answer in time)\r\n"
+    u"                1460 not known: WMI failed or gave no answer in time)\r\n"
     u"  /report PATH  write the report to PATH instead of Quor-kelvra.vkh here\r\n"
     u"  /json PATH    also write the results as JSON to PATH (- for standard output)\r\n"
     u"  /?            show this text\r\n";

@@ -61,7 +61,8 @@ std::vector<CString> CommandLineArguments()
 
 BOOL CQuorkelvraApp::InitInstance()
 {
-    const CommandLine line = ParseCommandLine(CommandLineArguments());
+    CommandLine line = ParseCommandLine(CommandLineArguments());
+    RefuseOneFileForBoth(SystemPlatform(), line);
     // Unattended: no window of any kind, ever; the exit code tells the fleet tool the outcome.
     if (line.silent) {
         try {

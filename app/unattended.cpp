@@ -38,10 +38,17 @@ bool WriteResultsJson(Platform& platform, const CString& path, const RunResults&
     }
     std::uint32_t error = 0;
     std::unique_ptr<OutputFile> file = platform.CreateReportFile(path, error);
-    if (file && file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()) && file->Commit(error))
-        return true;
+    CString keptAs;
+    if (file) {
+        // A failed write is the commit's failure too, with the write's own reason.
+        file->Write(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+        if (file->Commit(error))
+            return true;
+        keptAs = file->KeptName();
+    }
     if (why)
-        *why = Format(u"%s could not be written: %s", {path, OutputFailureReason(platform, error)});
+        *why = Format(u"%s could not be written: %s", {path, OutputFailureReason(platform, error)}) +
+               KeptOutputText(keptAs);
     return false;
 }
 

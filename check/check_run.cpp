@@ -26,9 +26,11 @@ public:
 
     bool writeFailed() const { return writeFailed_; }
     // Puts a complete report in place; a report a write failed on is removed instead.
-    bool CommitReport(std::uint32_t& error)
+    bool CommitReport(std::uint32_t& error, CString& keptAs)
     {
         const bool committed = report_ && !writeFailed_ && report_->Commit(error);
+        if (report_)
+            keptAs = report_->KeptName();
         report_.reset();
         return committed;
     }
@@ -108,7 +110,8 @@ void CheckRun::RunChecks()
     if (!m_platform.GetVersionRecord(version)) {
         // The report stays as this run leaves it: empty, in place of any earlier one.
         std::uint32_t commitError = 0;
-        run.CommitReport(commitError);
+        CString keptAs;
+        run.CommitReport(commitError, keptAs);
         m_surface.AddListString(kVersionErrorText);
         // No figure was read: each item is explained by its rule alone.
         ExplainItems(m_surface, nullptr);
@@ -189,11 +192,12 @@ void CheckRun::RunChecks()
     }
 
     std::uint32_t commitError = 0;
-    m_results.reportWritten = run.CommitReport(commitError);
+    CString keptAs;
+    m_results.reportWritten = run.CommitReport(commitError, keptAs);
     m_results.ran = true;
     if (run.writeFailed())
         finalStatus = kReportNotWrittenText;
     else if (reportCreated && !m_results.reportWritten)
-        finalStatus = ReportNotCreatedMessage(commitError);
+        finalStatus = ReportNotCreatedMessage(commitError) + KeptOutputText(keptAs);
     m_surface.ShowStatus(finalStatus);
 }

@@ -11,6 +11,8 @@ CString OutputFailureReason(Platform& platform, std::uint32_t error)
     // The system's own words for it ("The specified device name is invalid") would blame the name.
     if (error == kNotADiskFileError)
         return u"the name is a device's, not a file's";
+    if (error == kAnotherRunError)
+        return u"another run of Quor-kelvra is writing it";
     return Reason(platform.SystemErrorMessage(error), error);
 }
 
@@ -24,6 +26,11 @@ CString ReportNotCreatedText(const CString& folder, const CString& systemMessage
 CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error)
 {
     return Format(u"%s could not be created: %s", {path, Reason(systemMessage, error)});
+}
+
+CString KeptOutputText(const CString& keptAs)
+{
+    return keptAs.empty() ? CString() : Format(u" The finished file was kept as %s.", {keptAs});
 }
 
 CString OneLine(CString value)

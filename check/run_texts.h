@@ -33,6 +33,10 @@ CString Reason(CString systemMessage, std::uint32_t error);
 // error in the system's.
 CString OutputFailureReason(Platform& platform, std::uint32_t error);
 
+// Said after the reason when a finished file could not be put in place and was kept, so that nothing
+// finished is lost: " The finished file was kept as NAME."; empty when nothing was kept.
+CString KeptOutputText(const CString& keptAs);
+
 // A value read from the machine may hold line breaks (firmware strings reach the program unchecked);
 // each CR and LF becomes one blank so that every value keeps to its own report line.
 CString OneLine(CString value);

@@ -22,8 +22,11 @@ public:
     // One write call; true only when every byte was written.
     virtual bool Write(const std::uint8_t* bytes, std::size_t count) = 0;
     // Flushes and closes the file and moves it to its final name, replacing any earlier file. False,
-    // with the system's error code in `error`, when that fails; the file is then removed.
+    // with the system's error code in `error`, when a write failed or that fails: a file a write
+    // failed on is removed, and a finished one that could not be moved is kept (KeptName).
     virtual bool Commit(std::uint32_t& error) = 0;
+    // Where a finished file stays when it could not be put in place; empty otherwise.
+    virtual CString KeptName() const { return CString(); }
 };
 
 // A file opened for reading only, not shared. Closed when the object is destroyed.
@@ -49,6 +52,8 @@ public:
 
 // CreateReportFile's error for a name that is a device's, not a file's (ERROR_BAD_DEVICE).
 inline constexpr std::uint32_t kNotADiskFileError = 1200;
+// CreateReportFile's error when another run holds the file it writes beside the name (ERROR_BUSY).
+inline constexpr std::uint32_t kAnotherRunError = 170;
 
 // How a wait for a WMI task ended.
 enum class WaitEnd { Finished, TimedOut, Stopped };
@@ -79,10 +84,16 @@ public:
     // (\\.\PHYSICALDRIVE0) opened with no access rights, so no administrator is needed.
     virtual SeekPenalty QuerySeekPenalty(const CString& device) = 0;
 
-    // Written as NAME.partial beside NAME, write-only, not shared. Null, with the system's error code
-    // (GetLastError) in `error`, when it cannot be created, or when NAME could not be replaced at the
-    // end (held open by another program, read-only, a folder).
+    // Written as NAME.partial beside NAME, write-only, not shared, so a second run on NAME waits for
+    // the first or is refused (kAnotherRunError). Null, with the system's error code (GetLastError)
+    // in `error`, when it cannot be created, or when NAME could not be replaced at the end (held
+    // open by another program, read-only, not to be deleted, a folder). A file another program holds
+    // for a moment (an antivirus, the search indexer, a collector) is waited out, briefly.
     virtual std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) = 0;
+    // Whether two names lead to one file: what Windows resolves them to (GetFullPathNameW, then
+    // GetLongPathNameW as far as the path exists) compared without regard to case, and where both
+    // files exist, their identity (volume and file index).
+    virtual bool NamesOneFile(const CString& first, const CString& second) = 0;
     // GetCurrentDirectoryW; empty when it fails.
     virtual CString CurrentFolder() = 0;
     // The system's own words for an error code (FormatMessageW), as it gives them; empty when it

@@ -63,6 +63,63 @@ private:
     RegistryKey key_;
 };
 
+// How long a file that another program holds for a moment is waited out: an antivirus scanning a
+// file the instant it is closed, the search indexer, a backup agent, a collector or the site
+// summary reading the earlier report on a share. Each holds it for well under a second.
+constexpr DWORD kHoldWaitMs = 2000;
+constexpr DWORD kHoldRetryMs = 50;
+
+// Tries `attempt` until it succeeds, fails otherwise than by a sharing violation or a denied access
+// (what such a hold gives), or the wait is over; GetLastError is the last attempt's.
+template <typename Attempt>
+bool WaitingOutHolds(Attempt attempt)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (attempt())
+            return true;
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+        if (!held || GetTickCount() - start >= kHoldWaitMs) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(kHoldRetryMs);
+    }
+}
+
+// The full name Windows resolves `name` to, or empty.
+CString FullPathName(const CString& name)
+{
+    const DWORD needed = GetFullPathNameW(AsWide(name), 0, nullptr, nullptr);
+    if (needed == 0)
+        return CString();
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(AsWide(name), needed, &full[0], nullptr);
+    return length == 0 || length >= needed ? CString() : FromWide(full.c_str(), length);
+}
+
+// The name the file is written under until it is complete: NAME.partial beside it, as it always
+// was, unless that would pass the 259 characters of a path or the 255 of a name that NAME itself
+// keeps to. Then a short name in the same folder, with the prefix that lifts the path's limit; it
+// is the same for every run on NAME, so that two runs still meet on it.
+CString PartialName(const CString& name)
+{
+    constexpr std::size_t kSuffix = 8;  // ".partial"
+    const CString full = FullPathName(name);
+    const std::size_t slash = full.find_last_of(u"\\/");
+    if (full.empty() || slash == CString::npos ||
+        (full.size() + kSuffix <= MAX_PATH - 1 && full.size() - slash - 1 + kSuffix <= 255))
+        return name + u".partial";
+    std::uint32_t hash = 2166136261u;  // FNV-1a of the name as Windows compares it, in any case
+    for (char16_t c : full) {
+        hash = (hash ^ static_cast<std::uint32_t>(c >= u'a' && c <= u'z' ? c - 32 : c)) * 16777619u;
+    }
+    const CString folder = full.substr(0, slash);
+    const CString prefixed = folder.rfind(u"\\\\", 0) == 0 ? u"\\\\?\\UNC\\" + folder.substr(2) : u"\\\\?\\" + folder;
+    return prefixed + Format(u"\\~qk%x.partial", {hash});
+}
+
 class Win32OutputFile : public OutputFile {
 public:
     ~Win32OutputFile() override
@@ -81,57 +138,93 @@ public:
             return false;
         }
         // What would keep the file from being put in place at the end is said now, before the run:
-        // the name held open by another program, read-only, or a folder's.
-        bool existingIsDisk = true;
-        {
-            const UniqueHandle existing(CreateFileW(AsWide(name), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!existing && GetLastError() != ERROR_FILE_NOT_FOUND)
-                return false;
-            if (existing)
-                existingIsDisk = GetFileType(existing.Get()) == FILE_TYPE_DISK;
+        // the name held open by another program, read-only, not to be deleted (a share that grants
+        // writing but not deleting), or a folder's. Replacing it needs DELETE on it, and others'
+        // handles must share deleting; a folder or a read-only file is refused without waiting.
+        const DWORD attributes = GetFileAttributesW(AsWide(name));
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
         }
+        bool existingIsDisk = true;
+        UniqueHandle existing;
+        const bool checked = WaitingOutHolds([&] {
+            existing.Reset(CreateFileW(AsWide(name), GENERIC_WRITE | DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            return existing || GetLastError() == ERROR_FILE_NOT_FOUND;
+        });
+        if (!checked)
+            return false;
+        if (existing)
+            existingIsDisk = GetFileType(existing.Get()) == FILE_TYPE_DISK;
+        existing.Reset();
         // Said once the handle is closed, so that closing it cannot change the error.
         if (!existingIsDisk) {
             SetLastError(kNotADiskFileError);
             return false;
         }
         final_ = name;
-        if (!file_.Open(name + u".partial", CFile::modeCreate | CFile::modeWrite))
+        const CString partial = PartialName(name);
+        // Held longer than a moment, the partial file is another run's: it is never truncated.
+        if (!WaitingOutHolds([&] { return file_.Open(partial, CFile::modeCreate | CFile::modeWrite); })) {
+            if (GetLastError() == ERROR_SHARING_VIOLATION)
+                SetLastError(kAnotherRunError);
             return false;
+        }
         if (file_.GetFileType() != FILE_TYPE_DISK) {
             file_.Close();
             SetLastError(kNotADiskFileError);
             return false;
         }
-        partial_ = name + u".partial";
+        partial_ = partial;
         return true;
     }
 
     bool Write(const std::uint8_t* bytes, std::size_t count) override
     {
-        return count <= MAXDWORD && file_.Write(bytes, static_cast<DWORD>(count));
+        if (count <= MAXDWORD && file_.Write(bytes, static_cast<DWORD>(count)))
+            return true;
+        if (writeError_ == 0)
+            writeError_ = count > MAXDWORD ? ERROR_ARITHMETIC_OVERFLOW : GetLastError();
+        return false;
     }
 
     bool Commit(std::uint32_t& error) override
     {
+        // A file a write failed on is no report: it is removed, and the write's reason is said.
+        if (writeError_ != 0) {
+            error = writeError_;
+            return false;
+        }
         // Flushed first, so that a crash after the move cannot leave a name without its bytes.
         const bool flushed = file_.Flush();
         error = flushed ? 0 : GetLastError();
         file_.Close();
-        if (flushed && MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!flushed)
+            return false;
+        if (WaitingOutHolds([&] {
+                return MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            })) {
             partial_.clear();
             return true;
         }
-        if (error == 0)
-            error = GetLastError();
+        // The report is finished: it stays, under a name the message gives, for someone to move.
+        error = GetLastError();
+        kept_ = partial_;
+        partial_.clear();
         return false;
     }
+
+    CString KeptName() const override { return kept_; }
 
 private:
     CFile file_;
     CString final_;
-    CString partial_;  // empty once moved into place
+    CString partial_;  // empty once moved into place or kept
+    CString kept_;
+    DWORD writeError_ = 0;
 };
 
 class Win32InputFile : public InputFile {
@@ -238,6 +331,61 @@ std::unique_ptr<OutputFile> Win32Platform::CreateReportFile(const CString& name,
         return nullptr;
     }
     return file;
+}
+
+namespace {
+
+// The long form of a name as far as it exists: a short name (PCREPO~1.VKH) becomes the long one, in
+// a folder that exists even when the file does not yet.
+CString LongPathName(const CString& full)
+{
+    const std::size_t slash = full.find_last_of(u"\\/");
+    for (const CString& path : {full, slash == CString::npos ? CString() : full.substr(0, slash)}) {
+        if (path.empty())
+            continue;
+        const DWORD needed = GetLongPathNameW(AsWide(path), nullptr, 0);
+        if (needed == 0)
+            continue;
+        std::wstring buffer(needed, L'\0');
+        const DWORD length = GetLongPathNameW(AsWide(path), &buffer[0], needed);
+        if (length == 0 || length >= needed)
+            continue;
+        return FromWide(buffer.c_str(), length) + full.substr(path.size());
+    }
+    return full;
+}
+
+CString Upper(CString text)
+{
+    if (!text.empty())
+        CharUpperBuffW(reinterpret_cast<wchar_t*>(&text[0]), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool FileIdentity(const CString& name, BY_HANDLE_FILE_INFORMATION& info)
+{
+    // No access rights and every sharing: looking must not disturb a file another program holds.
+    const UniqueHandle file(CreateFileW(AsWide(name), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.Get(), &info);
+}
+
+}  // namespace
+
+bool Win32Platform::NamesOneFile(const CString& first, const CString& second)
+{
+    // A device's name is refused on its own, and is never opened here either.
+    if (NamesADevice(first) || NamesADevice(second))
+        return false;
+    const CString a = FullPathName(first);
+    const CString b = FullPathName(second);
+    if (!a.empty() && Upper(LongPathName(a)) == Upper(LongPathName(b)))
+        return true;
+    BY_HANDLE_FILE_INFORMATION one = {};
+    BY_HANDLE_FILE_INFORMATION other = {};
+    return FileIdentity(first, one) && FileIdentity(second, other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+           one.nFileIndexLow == other.nFileIndexLow;
 }
 
 CString Win32Platform::CurrentFolder()

@@ -13,6 +13,7 @@ public:
     CString WindowsFolder() override;
     SeekPenalty QuerySeekPenalty(const CString& device) override;
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override;
+    bool NamesOneFile(const CString& first, const CString& second) override;
     CString CurrentFolder() override;
     CString SystemErrorMessage(std::uint32_t error) override;
     std::unique_ptr<InputFile> OpenFileForReading(const CString& path) override;

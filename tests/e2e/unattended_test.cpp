@@ -105,6 +105,17 @@ TEST(Unattended, AWrongCommandLineEndsWithEightySevenAndSaysWhyOnlyWhenNotSilent
         EXPECT_EQ(RunProgramToEnd(folder.path(), line), 87) << line[0] << " " << line[1];
     EXPECT_FALSE(FileExists(folder.File("Quor-kelvra.vkh")));
     EXPECT_FALSE(FileExists(folder.File("\\silent")));
+    // Two spellings of one file, resolved as Windows resolves them: the folder's full name, a way
+    // through a subfolder and back, a trailing dot Windows drops, another case.
+    const std::string full = WindowsPath(folder.File("pc.vkh"));
+    for (const std::string& json : {std::string("pc.vkh"), std::string("sub\\..\\pc.vkh"), std::string("pc.vkh."),
+                                    std::string("PC.VKH")}) {
+        EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", full, "/json", json}, &output, &errors), 87)
+            << json;
+        EXPECT_NE(errors.find("/report and /json name the same file"), std::string::npos) << errors;
+    }
+    EXPECT_FALSE(FileExists(folder.File("pc.vkh")));
+    EXPECT_FALSE(FileExists(folder.File("pc.vkh.partial")));
 
     // Typed in cmd, where the backslash before the quote swallows /silent into the PATH.
     int exitCode = -1;

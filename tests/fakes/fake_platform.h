@@ -22,6 +22,7 @@ struct FakeFileContents {
     int writeCalls = 0;
     bool closed = false;
     bool committed = false;  // put in place under its name; until then only its partial file exists
+    CString keptName;  // where a finished file stays when its commit fails
 };
 
 class FakePlatform : public Platform {
@@ -84,7 +85,7 @@ public:
             return nullptr;
         }
         if (json)
-            return std::make_unique<File>(createdFiles[name], log_, -1, 0);
+            return std::make_unique<File>(createdFiles[name], log_, jsonFailWritesFrom, jsonCommitError);
         reportName = name;
         return std::make_unique<File>(report, log_, failWritesFrom, reportCommitError);
     }
@@ -96,6 +97,12 @@ public:
         if (found == files.end())
             return nullptr;
         return std::make_unique<Input>(found->second);
+    }
+
+    // Names the test says lead to one file, either way round, besides one name given twice.
+    bool NamesOneFile(const CString& first, const CString& second) override
+    {
+        return first == second || oneFile.count({first, second}) != 0 || oneFile.count({second, first}) != 0;
     }
 
     CString CurrentFolder() override { return currentFolder; }
@@ -227,11 +234,15 @@ public:
     // Windows ends its messages with a line break.
     std::map<std::uint32_t, CString> systemMessages = {{5, u"Access is denied.\r\n"},
                                                        {32, u"The process cannot access the file because it "
-                                                            u"is being used by another process.\r\n"}};
+                                                            u"is being used by another process.\r\n"},
+                                                       {112, u"There is not enough space on the disk.\r\n"}};
     // Writes from this one on (counted from 0) fail without writing; -1 never fails.
     int failWritesFrom = -1;
     // The error a report's commit fails with; 0: it succeeds.
     std::uint32_t reportCommitError = 0;
+    // The same for every JSON file.
+    int jsonFailWritesFrom = -1;
+    std::uint32_t jsonCommitError = 0;
 
     CString reportName;
     FakeFileContents report;
@@ -256,6 +267,7 @@ public:
     // Files whose names end in ".json", by name; every other name is the report above.
     std::map<CString, FakeFileContents> createdFiles;
     std::set<CString> uncreatable;
+    std::set<std::pair<CString, CString>> oneFile;
 
     // The serial-device map: value names in enumeration order. A name that does not fit the
     // caller's buffer gets ERROR_MORE_DATA, as Windows gives it.
@@ -321,10 +333,12 @@ private:
         }
         bool Commit(std::uint32_t& error) override
         {
-            error = commitError_;
-            contents_.committed = commitError_ == 0;
+            // As the system's: a file a write failed on is never put in place.
+            error = writeFailed_ ? kDiskFullError : commitError_;
+            contents_.committed = error == 0;
             return contents_.committed;
         }
+        CString KeptName() const override { return contents_.keptName; }
         ~File() override
         {
             contents_.closed = true;
@@ -333,8 +347,10 @@ private:
         bool Write(const std::uint8_t* bytes, std::size_t count) override
         {
             const int index = contents_.writeCalls++;
-            if (failFrom_ >= 0 && index >= failFrom_)
+            if (failFrom_ >= 0 && index >= failFrom_) {
+                writeFailed_ = true;
                 return false;
+            }
             contents_.bytes.insert(contents_.bytes.end(), bytes, bytes + count);
             return true;
         }
@@ -344,6 +360,8 @@ private:
         EventLog& log_;
         int failFrom_;
         std::uint32_t commitError_;
+        bool writeFailed_ = false;
+        static constexpr std::uint32_t kDiskFullError = 112;
     };
 
     EventLog& log_;

@@ -108,6 +108,18 @@ TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
     EXPECT_EQ(RunUnattended(fileWritten, ParseCommandLine({u"/silent", u"/json", u"C:\\r.json"})), 1);
     EXPECT_EQ(nlohmann::json::parse(fileWritten.createdFiles[u"C:\\r.json"].bytes)["items"].size(), 11u);
 
+    // A write that fails says why in the system's words, never "completed successfully"; a finished
+    // file that could not be put in place is kept, and the message says where.
+    fileWritten.standardErrorBytes.clear();
+    fileWritten.jsonFailWritesFrom = 0;
+    fileWritten.reportCommitError = 32;
+    fileWritten.report.keptName = u"D:\\Quor-kelvra.vkh.partial";
+    EXPECT_EQ(RunUnattended(fileWritten, ParseCommandLine({u"/silent", u"/json", u"C:\\r.json"})), 3);
+    EXPECT_EQ(fileWritten.standardErrorBytes,
+              "Quor-kelvra.vkh could not be created in D:\\: The process cannot access the file because it is being "
+              "used by another process. The finished file was kept as D:\\Quor-kelvra.vkh.partial.\r\n"
+              "C:\\r.json could not be written: There is not enough space on the disk.\r\n");
+
     // Started from Explorer there is no standard output: nothing to write, and no failure.
     platform.reportCanBeCreated = true;
     platform.standardOutputResult = OutputResult::NoOutput;
@@ -204,6 +216,25 @@ TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
     platform.standardOutputBytes.clear();
     EXPECT_EQ(Run({u"/silent", u"/?"}), 0);
     EXPECT_EQ(platform.standardOutputBytes.rfind("Usage:", 0), 0u);
+
+    // Two spellings of one file, as Windows resolves them, are one file named twice.
+    platform.oneFile = {{u"C:\\r\\pc.vkh", u"sub\\..\\pc.vkh"}};
+    platform.standardErrorBytes.clear();
+    CommandLine line = ParseCommandLine({u"/silent", u"/report", u"C:\\r\\pc.vkh", u"/json", u"sub\\..\\pc.vkh"});
+    ASSERT_TRUE(line.error.empty()) << "the names alone differ";
+    RefuseOneFileForBoth(platform, line);
+    EXPECT_EQ(RunUnattended(platform, line), 87);
+    EXPECT_EQ(platform.standardErrorBytes.rfind(
+                  "/report and /json name the same file, \"sub\\..\\pc.vkh\"; each needs its own.\r\n", 0),
+              0u);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "CreateReportFile"), 0);
+    // Standard output and a line already wrong are left as they are.
+    line = ParseCommandLine({u"/silent", u"/report", u"C:\\r\\pc.vkh", u"/json", u"-"});
+    RefuseOneFileForBoth(platform, line);
+    EXPECT_TRUE(line.error.empty());
+    line = ParseCommandLine({u"/silent", u"/x", u"/report", u"C:\\r\\pc.vkh", u"/json", u"sub\\..\\pc.vkh"});
+    RefuseOneFileForBoth(platform, line);
+    EXPECT_EQ(line.error, u"Unknown switch \"/x\".");
 
     platform.versionSucceeds = false;
     platform.standardOutputBytes.clear();

@@ -5,6 +5,7 @@
 
 #include "check/listing.h"
 #include "framework/file.h"
+#include "framework/owners.h"
 #include "text/wide.h"
 #include "platform/win32_platform.h"
 #include "report/report_writer.h"
@@ -12,6 +13,20 @@
 #include "tests/win32/scratch_folder.h"
 
 namespace {
+
+// Closes a handle after a while, as an antivirus or a collector ends its look at a file.
+struct DelayedClose {
+    HANDLE handle;
+    DWORD milliseconds;
+};
+
+DWORD WINAPI CloseLater(void* param)
+{
+    const DelayedClose* close = static_cast<DelayedClose*>(param);
+    Sleep(close->milliseconds);
+    CloseHandle(close->handle);
+    return 0;
+}
 
 std::vector<std::uint8_t> ReadAll(const CString& path)
 {
@@ -87,10 +102,11 @@ TEST(Win32Platform, ReportIsWrittenBesideItsNameAndReplacesTheEarlierOneOnlyWhen
         ASSERT_NE(report, nullptr);
         EXPECT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
         EXPECT_EQ(ReadAll(path), older) << "the earlier report is untouched while the new one is written";
-        // The partial file is held without sharing: a second writer, as a second instance of the
-        // program would be, is refused.
+        // The partial file is held without sharing: a second writer, as a second run of the program
+        // would be, waits for it a moment and is then refused as another run's, never truncating it.
         EXPECT_EQ(SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error), nullptr);
-        EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(error, kAnotherRunError);
+        EXPECT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
     }
     EXPECT_EQ(ReadAll(path), older);
     EXPECT_EQ(GetFileAttributesW(AsWide(partial)), INVALID_FILE_ATTRIBUTES);
@@ -103,6 +119,102 @@ TEST(Win32Platform, ReportIsWrittenBesideItsNameAndReplacesTheEarlierOneOnlyWhen
     }
     EXPECT_EQ(ReadAll(path), EncodeReportLine(u"Locale: English:1"));
     EXPECT_EQ(GetFileAttributesW(AsWide(partial)), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Win32Platform, AReportHeldForAMomentIsWaitedOutAndOneHeldLongerIsKept)
+{
+    ScratchFolder folder;
+    const CString path = folder.File(u"report.vkh");
+    {
+        CFile old;
+        ASSERT_TRUE(old.Open(path, CFile::modeCreate | CFile::modeWrite));
+        ASSERT_TRUE(old.Write("earlier", 7));
+    }
+    const std::vector<std::uint8_t> line = EncodeReportLine(u"Locale: English:1");
+    for (const DWORD heldMs : {1000u, 0u}) {
+        std::uint32_t error = 0;
+        auto report = SystemPlatform().CreateReportFile(path, error);
+        ASSERT_NE(report, nullptr) << error;
+        ASSERT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
+        // Another program reads the earlier report, sharing nothing, as the commit comes.
+        const HANDLE held = CreateFileW(AsWide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        if (heldMs > 0) {
+            DelayedClose close{held, heldMs};
+            const UniqueHandle closer(CreateThread(nullptr, 0, CloseLater, &close, 0, nullptr));
+            EXPECT_TRUE(report->Commit(error)) << "held for a second: " << error;
+            WaitForSingleObject(closer.Get(), INFINITE);
+            EXPECT_EQ(ReadAll(path), line);
+            continue;
+        }
+        // Held past the wait: the finished report is kept under the name given, never deleted.
+        EXPECT_FALSE(report->Commit(error));
+        CloseHandle(held);
+        EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
+        const CString kept = report->KeptName();
+        ASSERT_FALSE(kept.empty());
+        report.reset();
+        EXPECT_EQ(ReadAll(kept), line);
+        EXPECT_EQ(ReadAll(path), line) << "the earlier report stays as it was";
+        DeleteFileW(AsWide(kept));
+    }
+}
+
+TEST(Win32Platform, AReportPathAtTheLimitIsWrittenWithNothingLeftBesideIt)
+{
+    // A 259-character path with a last part as long as it can be: the file written beside it
+    // must not take it past either limit.
+    ScratchFolder folder;
+    const CString sub = folder.Path() + u"\\d";
+    ASSERT_TRUE(CreateDirectoryW(AsWide(sub), nullptr));
+    const std::size_t last = 259 - sub.size() - 1;
+    ASSERT_LE(last, 255u);
+    const CString path = sub + u"\\" + CString(last - 4, u'r') + u".vkh";
+    ASSERT_EQ(path.size(), 259u);
+    std::uint32_t error = 0;
+    auto report = SystemPlatform().CreateReportFile(path, error);
+    ASSERT_NE(report, nullptr) << error;
+    ASSERT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
+    EXPECT_TRUE(report->Commit(error)) << error;
+    report.reset();
+    EXPECT_EQ(ReadAll(path), EncodeReportLine(u"Locale: English:1"));
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(AsWide(sub + u"\\*.partial"), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "nothing is left beside it";
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    DeleteFileW(AsWide(path));
+    RemoveDirectoryW(AsWide(sub));
+}
+
+TEST(Win32Platform, TwoSpellingsOfOneFileAreOneFile)
+{
+    ScratchFolder folder;
+    Win32Platform& platform = SystemPlatform();
+    const CString full = folder.File(u"pc.vkh");
+    for (const bool exists : {false, true}) {
+        for (const char16_t* spelling : {u"pc.vkh", u"sub\\..\\pc.vkh", u"pc.vkh.", u"PC.VKH", u".\\pc.vkh"})
+            EXPECT_TRUE(platform.NamesOneFile(full, spelling)) << ToUtf8(spelling) << " exists " << exists;
+        for (const char16_t* other : {u"pc.json", u"sub\\pc.vkh", u"pc.vkh.vkh"})
+            EXPECT_FALSE(platform.NamesOneFile(full, other)) << ToUtf8(other);
+        if (!exists) {
+            CFile file;
+            ASSERT_TRUE(file.Open(full, CFile::modeCreate | CFile::modeWrite));
+        }
+    }
+    // A short name, where the file system gives one, is the long name's file.
+    const CString longName = folder.File(u"a report with a long name.vkh");
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(longName, CFile::modeCreate | CFile::modeWrite));
+    }
+    wchar_t shortName[MAX_PATH] = {};
+    if (GetShortPathNameW(AsWide(longName), shortName, MAX_PATH) > 0 && FromWide(shortName) != longName) {
+        EXPECT_TRUE(platform.NamesOneFile(FromWide(shortName), longName)) << ToUtf8(FromWide(shortName));
+    }
+    EXPECT_FALSE(platform.NamesOneFile(longName, full));
+    DeleteFileW(AsWide(longName));
+    DeleteFileW(AsWide(full));
 }
 
 TEST(Win32Platform, ReportFileThatCannotBeCreatedSaysWhyInTheSystemsWords)
