@@ -7,7 +7,7 @@
 
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+    explicit CAboutDlg(HWND parent = nullptr) : CDialog(IDD_ABOUTBOX, parent) {}
 
 protected:
     BOOL OnInitDialog() override;

@@ -34,9 +34,12 @@ CQuorkelvraDlg::CQuorkelvraDlg(HWND parent) : CQuorkelvraDlg(SystemPlatform(), p
 
 CQuorkelvraDlg::CQuorkelvraDlg(Platform& platform, HWND parent)
     : CDialog(IDD_QUORKELVRA_DIALOG, parent),
-      CheckRun(platform, *this),
+      m_platform(platform),
+      m_runner(platform),
       m_hIcon(LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME)))
 {
+    // As the run's own fields start: "?", and the manufacturer's row without a model.
+    m_strValues.fill(u"?");
 }
 
 CQuorkelvraDlg::~CQuorkelvraDlg() = default;
@@ -45,15 +48,9 @@ void CQuorkelvraDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_TAB, m_tabCtrl);
-    // The value fields, in item order.
-    CString* const fields[kResultItemCount] = {
-        &m_strOperatingSystem, &m_strOsVersion,   &m_strManufacturer,    &m_strProcessor,
-        &m_strBiosVersion,     &m_strLocale,      &m_strUserName,        &m_strTotalMemory,
-        &m_strAvailableMemory, &m_strHardDrive,   &m_strSerialPorts,
-    };
     for (std::size_t item = 0; item < kResultItemCount; ++item) {
-        DDX_Text(pDX, kItemControls[item].value, *fields[item]);
-        DDV_MaxChars(pDX, *fields[item], kMaxValueChars);
+        DDX_Text(pDX, kItemControls[item].value, m_strValues[item]);
+        DDV_MaxChars(pDX, m_strValues[item], kMaxValueChars);
     }
 }
 
@@ -61,6 +58,8 @@ namespace {
 
 // Posted by OnInitDialog: the check run starts from the dialog's own loop.
 constexpr UINT kStartChecksMessage = WM_APP + 1;
+// Posted by the run's thread: it has something to show.
+constexpr UINT kRunShowsMessage = WM_APP + 2;
 
 }  // namespace
 
@@ -92,9 +91,12 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_listResults.m_hWnd = GetDlgItem(IDC_LIST_RESULTS);
     m_pListBox = &m_listResults;
     LoadMarkImages();
+    // Until its item is judged a mark says nothing: the template's cross would read as a failure
+    // for as long as WMI takes.
+    for (int item = 0; item < kResultItemCount; ++item)
+        ShowItemMark(static_cast<ResultItem>(item), Mark::Blank);
     // Import File and Copy wait from the dialog's first moment on screen, which comes before the
     // run starts, until the run's end: a greyed Import File means the results are not all there.
-    m_bRunning = true;
     EnableWindow(GetDlgItem(IDC_IMPORT), FALSE);
     // The run starts from the dialog's own loop, once the dialog is on the screen.
     PostMessageW(m_hWnd, kStartChecksMessage, 0, 0);
@@ -103,6 +105,9 @@ BOOL CQuorkelvraDlg::OnInitDialog()
 
 void CQuorkelvraDlg::StartChecks()
 {
+    // Once only, whoever posts the message again.
+    if (m_runner.State() != RunState::NotStarted)
+        return;
     // Shown and painted first: the first WMI connection after a PC starts can take seconds, and a
     // window that shows nothing meanwhile gets started twice.
     ShowWindow(m_hWnd, SW_SHOW);
@@ -110,13 +115,23 @@ void CQuorkelvraDlg::StartChecks()
     // Nothing to hover over before the run has explained its items: the tooltips come after the
     // first paint, where they do not hold it up.
     CreateToolTips();
-    RunChecks();
-    m_bRunning = false;
+    m_runner.Run().m_reportPath = m_reportPath;
+    const std::optional<CString> jsonPath = m_jsonPath;
+    m_runner.Start(m_hWnd, kRunShowsMessage, [this, jsonPath](CheckRun& run) {
+        // On the run's thread too: a share that holds the file for a moment holds up no window.
+        if (jsonPath && run.Results().ran && !WriteResultsJson(m_platform, *jsonPath, run.Results(), &m_jsonWhy))
+            m_jsonFailed = true;
+    });
+}
+
+void CQuorkelvraDlg::OnRunEnded()
+{
     if (Ended())
         return;
     EnableWindow(GetDlgItem(IDC_IMPORT), TRUE);
-    if (m_jsonPath && Results().ran && !WriteResultsJson(m_platform, *m_jsonPath, Results()))
-        ShowStatus(Format(u"%s could not be written.", {*m_jsonPath}));
+    // The JSON's failure in the system's words, as a silent run gives it on standard error.
+    if (m_jsonFailed)
+        ShowStatus(m_jsonWhy);
 }
 
 void CQuorkelvraDlg::AddAboutItemToSystemMenu()
@@ -135,7 +150,8 @@ bool CQuorkelvraDlg::OnSysCommand(UINT commandId)
 {
     if ((commandId & 0xFFF0) != IDM_ABOUTBOX)
         return false;
-    CAboutDlg about;
+    // Owned by the dialog, so the dialog cannot be closed from under it.
+    CAboutDlg about(m_hWnd);
     about.DoModal();
     return true;
 }
@@ -143,7 +159,7 @@ bool CQuorkelvraDlg::OnSysCommand(UINT commandId)
 void CQuorkelvraDlg::OnBnClickedImport()
 {
     // An import in the middle of a run would be overwritten by the rest of it.
-    if (m_bRunning)
+    if (m_runner.State() != RunState::Done)
         return;
     CString chosen;
     const FileChoice choice = ChooseReportFile(m_hWnd, chosen);
@@ -193,7 +209,7 @@ bool CQuorkelvraDlg::OnContextMenu(HWND window, int x, int y)
 void CQuorkelvraDlg::CopyResults()
 {
     // The results are not there yet; the list would be half of them.
-    if (m_bRunning)
+    if (m_runner.State() != RunState::Done)
         return;
     // A run that stopped at the version query wrote no report lines; the list shows why.
     const std::vector<CString> lines =
@@ -262,6 +278,16 @@ bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case kStartChecksMessage:
         StartChecks();
         return true;
+    case kRunShowsMessage:
+        if (m_runner.Deliver(*this))
+            OnRunEnded();
+        return true;
+    case WM_ENDSESSION:
+        // Windows may end the process as soon as this returns: the run stops here, and its partial
+        // report is gone before then.
+        if (wParam)
+            m_runner.StopAndWait(5000);
+        return false;
     case WM_COMMAND:
         // The menu's Copy, and Ctrl+C posted as it.
         if (LOWORD(wParam) == IDM_COPY && HIWORD(wParam) == 0) {

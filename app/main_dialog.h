@@ -2,10 +2,12 @@
 // and bitmap for its whole life.
 #pragma once
 
+#include <array>
 #include <optional>
 
 #include "app/appearance.h"
 #include "app/res/resource.h"
+#include "app/check_runner.h"
 #include "check/check_run.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
@@ -17,7 +19,7 @@
 inline constexpr COLORREF kBackgroundColour = RGB(153, 186, 190);
 inline constexpr COLORREF kListColour = RGB(255, 255, 255);
 
-class CQuorkelvraDlg : public CDialog, private DialogSurface, public CheckRun {
+class CQuorkelvraDlg : public CDialog, private DialogSurface {
 public:
     explicit CQuorkelvraDlg(HWND parent = nullptr);
     // On another platform than the system's: the Win32 suite's WMI that never answers.
@@ -38,7 +40,13 @@ public:
     HICON OnQueryDragIcon() const { return m_hIcon; }
     // The check run, once the dialog has been shown and painted.
     void StartChecks();
+    // What the run gave, once it has ended.
+    const RunResults& Results() const { return m_runner.Run().Results(); }
+    RunState RunProgress() const { return m_runner.State(); }
 
+    // Where the report goes: Quor-kelvra.vkh in the current folder unless the command line names
+    // another path.
+    CString m_reportPath = kReportFileName;
     // Where the command line asked for the run's results as JSON too ("-": standard output).
     std::optional<CString> m_jsonPath;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT message);
@@ -62,6 +70,17 @@ private:
     bool Closing() const override { return Ended(); }
     void LoadMarkImages();
     void CreateToolTips();
+    // What the run's end allows: Import File, Copy, and the line under the list for the JSON.
+    void OnRunEnded();
+
+    Platform& m_platform;
+    // The run, its thread and its state: every handler asks it whether the run goes on.
+    CheckRunner m_runner;
+    // What the value controls show, exchanged with them; the run fills fields of its own.
+    std::array<CString, kResultItemCount> m_strValues;
+    // Written on the run's thread, read once the run has ended.
+    std::atomic<bool> m_jsonFailed{false};
+    CString m_jsonWhy;
 
     HICON m_hIcon;
     CBrush m_brBackground;
@@ -78,8 +97,6 @@ private:
     CToolTipCtrl m_toolTips;
     // The dialog shows an imported report rather than this PC's results.
     bool m_bImported = false;
-    // The check run goes on: Import File and Copy wait for its end.
-    bool m_bRunning = false;
     CString m_strVersionCaption;
     MarkImages m_markImages;
 };

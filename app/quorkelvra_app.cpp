@@ -71,6 +71,9 @@ BOOL CQuorkelvraApp::InitInstance()
             // Not even the entry point's message box: there is nobody to click it.
             m_nExitCode = ExitCode(RunOutcome::CheckCouldNotRun);
         }
+        // Everything is written and flushed. A WMI worker may still be blocked inside Windows, and
+        // ending the usual way waits on what the process's threads hold: the code must not.
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(m_nExitCode));
         return FALSE;
     }
     if (!line.error.empty() || line.help) {

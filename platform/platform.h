@@ -127,8 +127,9 @@ public:
 
     // Runs `task` on a thread of its own, with a WMI of its own, and waits for it up to
     // `milliseconds`: a WMI call may block where no time-out of its own reaches it. While it
-    // waits, the calling thread's windows go on receiving their messages, and `waiting` is called
-    // every few tens of milliseconds with the time waited so far; its false stops the wait at once.
+    // waits, `waiting` is called every few tens of milliseconds with the time waited so far; its
+    // false stops the wait at once. It delivers no window's messages: a dialog's run waits on a
+    // thread of its own, and the window's own loop is the only loop.
     // A task that did not finish is abandoned with everything it holds, and ends on its own or with
     // the process. Where no thread can be started, the task runs on the calling thread.
     virtual WaitEnd RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds,

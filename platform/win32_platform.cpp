@@ -534,27 +534,6 @@ unsigned __stdcall RunWmiTaskThread(void* param)
     return 0;
 }
 
-// Hands the thread's waiting messages to their windows, with a dialog's keys (Tab, Enter, Escape)
-// to the dialog. False when the thread was told to quit; the quit message is left for its loop.
-bool DeliverMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        wchar_t className[8] = {};
-        if (root && GetClassNameW(root, className, 8) && std::wcscmp(className, L"#32770") == 0 &&
-            IsDialogMessageW(root, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return true;
-}
-
 }  // namespace
 
 WaitEnd Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t milliseconds,
@@ -574,22 +553,14 @@ WaitEnd Win32Platform::RunWmiTask(std::function<void(WmiApi&)> task, std::uint32
     const DWORD start = GetTickCount();
     WaitEnd end = WaitEnd::TimedOut;
     for (;;) {
-        // A message handled on the way may have held this thread far longer than a slice (the About
-        // box's own loop, a window being dragged): a task that ended meanwhile still counts.
         const DWORD elapsed = GetTickCount() - start;
-        if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
-            end = WaitEnd::Finished;
-            break;
-        }
         if (elapsed >= milliseconds)
             break;
-        const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, std::min<DWORD>(milliseconds - elapsed, kSliceMs),
-                                                      QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(thread, std::min<DWORD>(milliseconds - elapsed, kSliceMs)) == WAIT_OBJECT_0) {
             end = WaitEnd::Finished;
             break;
         }
-        if ((woken == WAIT_OBJECT_0 + 1 && !DeliverMessages()) || !waiting(GetTickCount() - start)) {
+        if (!waiting(GetTickCount() - start)) {
             end = WaitEnd::Stopped;
             break;
         }

@@ -385,6 +385,16 @@ TEST(WmiProbes, TheDialogShowsAtOnceAndClosingItDuringTheRunLeavesTheEarlierRepo
     EXPECT_TRUE(dump.list.empty());
     EXPECT_NE(dump.controls.at(3).style & WS_DISABLED_BIT, 0u) << "Import File waits for the run";
     EXPECT_EQ(dump.background, "153,186,190") << "the dialog paints while the run goes on";
+    // No item is judged yet: no mark may show a verdict.
+    int marks = 0;
+    for (const auto& [id, control] : dump.controls) {
+        if (control.mark.empty() || control.mark == "other")  // the logo
+            continue;
+        ++marks;
+        EXPECT_EQ(control.mark, "blank") << "mark " << id;
+    }
+    EXPECT_EQ(marks, 11);
+    SaveScreenshot("during-a-wmi-wait");
 
     // Closed by its OK button in the middle of the run: the program ends at once.
     RunDriver("press 1");

@@ -8,6 +8,7 @@
 #include "app/res/resource.h"
 #include "framework/file.h"
 #include "platform/win32_platform.h"
+#include "tests/fakes/fake_wmi.h"
 #include "tests/win32/scratch_folder.h"
 
 namespace {
@@ -137,7 +138,203 @@ private:
     }
 };
 
+// The system, but WMI answers at once from fixed instances, with a manufacturer too long for its
+// control's exchange, except the BIOS query, which never answers: the run waits out a deadline.
+class WmiWithALongManufacturer : public Win32Platform {
+public:
+    WmiWithALongManufacturer()
+    {
+        wmi_.instances[u"Select * from Win32_ComputerSystem"] = {
+            {{u"Manufacturer", FakeWmi::Text(CString(200, u'M'))}, {u"Model", FakeWmi::Text(u"Box")},
+             {u"UserName", FakeWmi::Text(u"PC\\BRQ7")}}};
+        wmi_.instances[u"Select * from Win32_DiskDrive"] = {{{u"Model", FakeWmi::Text(u"Disk")},
+                                                             {u"Size", FakeWmi::Text(u"500107862016")}}};
+    }
+
+    WaitEnd RunWmiTask(std::function<void(WmiApi&)> task, std::uint32_t,
+                       const std::function<bool(std::uint32_t)>& waiting) override
+    {
+        if (++tasks_ != 3) {
+            task(wmi_);
+            return WaitEnd::Finished;
+        }
+        HANDLE never = never_;
+        return Win32Platform::RunWmiTask([never](WmiApi&) { WaitForSingleObject(never, INFINITE); }, 1500, waiting);
+    }
+
+private:
+    FakeWmi wmi_;
+    int tasks_ = 0;
+    HANDLE never_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+// While the run waits for WMI, does what a user and other programs may: starts the run again,
+// opens the About box and closes it, presses Enter (whose exchange fails on the long value and
+// says so in a message box, closed in turn); then, once the run has ended, closes the dialog.
+class DialogPressedDuringTheWait : public CQuorkelvraDlg {
+public:
+    DialogPressedDuringTheWait(Platform& platform, bool pressKeys) : CQuorkelvraDlg(platform), pressKeys_(pressKeys) {}
+
+    std::vector<std::string> done;  // the steps taken while the run went on
+    bool aboutOwned = false;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        const BOOL result = CQuorkelvraDlg::OnInitDialog();
+        SetTimer(m_hWnd, 1, 30, &DialogPressedDuringTheWait::OnTimer);
+        return result;
+    }
+
+private:
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        auto* dialog = static_cast<DialogPressedDuringTheWait*>(
+            reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER)));
+        dialog->Step(window);
+    }
+
+    void Step(HWND window)
+    {
+        if (RunProgress() == RunState::Done) {
+            KillTimer(window, 1);
+            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        // The manufacturer is shown early: the run is in its wait for the BIOS.
+        wchar_t text[8] = {};
+        if (!pressKeys_ || RunProgress() != RunState::Running ||
+            ::GetDlgItemTextW(window, IDC_VALUE_MANUFACTURER, text, 8) == 0 || text[0] != L'M')
+            return;
+        const HWND popup = GetLastActivePopup(window);
+        switch (done.size()) {
+        case 0:
+            PostMessageW(window, WM_APP + 1, 0, 0);
+            done.push_back("start again");
+            break;
+        case 1:
+            PostMessageW(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            done.push_back("about");
+            break;
+        case 2:
+            if (popup == window)
+                return;
+            aboutOwned = GetWindow(popup, GW_OWNER) == window;
+            PostMessageW(popup, WM_COMMAND, IDOK, 0);
+            done.push_back("about closed");
+            break;
+        case 3:
+            if (popup != window)
+                return;
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+            done.push_back("enter");
+            break;
+        case 4:
+            if (popup == window)
+                return;
+            PostMessageW(popup, WM_COMMAND, IDOK, 0);
+            done.push_back("message closed");
+            break;
+        default:
+            break;
+        }
+    }
+
+    bool pressKeys_;
+};
+
+// Told by Windows that the session ends while its run waits for WMI.
+class DialogAtTheSessionsEnd : public CQuorkelvraDlg {
+public:
+    explicit DialogAtTheSessionsEnd(Platform& platform) : CQuorkelvraDlg(platform) {}
+
+    LRESULT mayEnd = 0;
+    bool partialAfterEnd = true;
+    RunState stateAfterEnd = RunState::NotStarted;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        const BOOL result = CQuorkelvraDlg::OnInitDialog();
+        SetTimer(m_hWnd, 1, 20, &DialogAtTheSessionsEnd::OnTimer);
+        return result;
+    }
+
+private:
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        auto* dialog = static_cast<DialogAtTheSessionsEnd*>(
+            reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER)));
+        if (dialog->RunProgress() != RunState::Running)
+            return;
+        KillTimer(window, 1);
+        dialog->mayEnd = SendMessageW(window, WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(window, WM_ENDSESSION, TRUE, 0);
+        // Windows may end the process from here on: nothing half-written may be left.
+        dialog->partialAfterEnd = GetFileAttributesW(L"Quor-kelvra.vkh.partial") != INVALID_FILE_ATTRIBUTES;
+        dialog->stateAfterEnd = dialog->RunProgress();
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    }
+};
+
 }  // namespace
+
+TEST(MainDialog, KeysAndMessagesDuringAWmiWaitNeverChangeTheReport)
+{
+    // The same machine twice: left alone, and pressed during its wait.
+    std::vector<std::vector<std::uint8_t>> reports;
+    for (const bool pressKeys : {false, true}) {
+        ScratchFolder folder;
+        WmiWithALongManufacturer platform;
+        DialogPressedDuringTheWait dialog(platform, pressKeys);
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+        if (pressKeys) {
+            EXPECT_EQ(dialog.done, (std::vector<std::string>{"start again", "about", "about closed", "enter",
+                                                             "message closed"}));
+            EXPECT_TRUE(dialog.aboutOwned) << "the About box belongs to the dialog";
+        }
+        CFile report;
+        ASSERT_TRUE(report.Open(folder.File(u"Quor-kelvra.vkh"), CFile::modeRead));
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(report.GetLength()));
+        ASSERT_FALSE(bytes.empty());
+        report.Read(bytes.data(), static_cast<DWORD>(bytes.size()));
+        reports.push_back(bytes);
+    }
+    // Line by line, but for the available memory, which moves between two runs.
+    const auto lines = [](const std::vector<std::uint8_t>& bytes) {
+        std::vector<std::string> result(1);
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+            if (unit == u'\n')
+                result.emplace_back();
+            else
+                result.back() += ToUtf8(CString(1, unit));
+        }
+        return result;
+    };
+    const std::vector<std::string> alone = lines(reports[0]);
+    const std::vector<std::string> pressed = lines(reports[1]);
+    ASSERT_EQ(alone.size(), 29u) << "28 lines and the end";
+    ASSERT_EQ(pressed.size(), alone.size());
+    for (std::size_t i = 0; i < alone.size(); ++i) {
+        if (alone[i].rfind("Available Physical Memory", 0) != 0) {
+            EXPECT_EQ(pressed[i], alone[i]);
+        }
+    }
+    EXPECT_EQ(pressed[17].rfind("Operating System: Microsoft Windows", 0), 0u) << pressed[17];
+}
+
+TEST(MainDialog, TheSessionsEndStopsTheRunAndLeavesNothingHalfWritten)
+{
+    ScratchFolder folder;
+    WmiThatNeverAnswers platform;
+    DialogAtTheSessionsEnd dialog(platform);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_NE(dialog.mayEnd, 0) << "a check run is no reason to keep Windows from ending";
+    EXPECT_FALSE(dialog.partialAfterEnd);
+    EXPECT_EQ(dialog.stateAfterEnd, RunState::Stopping);
+    EXPECT_EQ(GetFileAttributesW(AsWide(folder.File(u"Quor-kelvra.vkh"))), INVALID_FILE_ATTRIBUTES);
+}
 
 TEST(MainDialog, PaintsInItsTwoColoursAndDrawsItsIconWhenMinimised)
 {
