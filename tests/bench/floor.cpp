@@ -20,9 +20,50 @@ struct QueryTask {
     const wchar_t* query;
     const wchar_t* const* properties;
     int count;
-    bool convertLast;
+    bool convertSize;
     LONG connectFlags;
+    int objects;                  // how many instances are read
+    const wchar_t* secondQuery;   // asked on the same connection when more than one was read
+    const wchar_t* secondProperty;
 };
+
+// Reads `count` properties of each instance, up to `objects` of them, the second (Size) converted
+// where asked; returns how many were read.
+int ReadInstances(IEnumWbemClassObject* enumerator, const wchar_t* const* properties, int count, bool convertSize,
+                  int objects)
+{
+    int read = 0;
+    for (; enumerator && read < objects; ++read) {
+        IWbemClassObject* object = nullptr;
+        ULONG returned = 0;
+        if (FAILED(enumerator->Next(15000, 1, &object, &returned)) || returned == 0 || !object)
+            break;
+        for (int i = 0; i < count; ++i) {
+            BSTR name = SysAllocString(properties[i]);
+            VARIANT value;
+            VariantInit(&value);
+            if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr))) {
+                if (convertSize && i == 1)
+                    VariantChangeTypeEx(&value, &value, 1033, 0, VT_I8);
+                VariantClear(&value);
+            }
+            SysFreeString(name);
+        }
+        object->Release();
+    }
+    return read;
+}
+
+IEnumWbemClassObject* Ask(IWbemServices* services, const wchar_t* query)
+{
+    IEnumWbemClassObject* enumerator = nullptr;
+    BSTR language = SysAllocString(L"WQL");
+    BSTR text = SysAllocString(query);
+    services->ExecQuery(language, text, 0x30, nullptr, &enumerator);
+    SysFreeString(text);
+    SysFreeString(language);
+    return enumerator;
+}
 
 DWORD WINAPI RunQuery(void* param)
 {
@@ -30,40 +71,25 @@ DWORD WINAPI RunQuery(void* param)
     const wchar_t* query = task.query;
     const wchar_t* const* properties = task.properties;
     const int count = task.count;
-    const bool convertLast = task.convertLast;
+    const bool convertSize = task.convertSize;
+    IWbemLocator* locator = nullptr;
+    IWbemServices* services = nullptr;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IMPERSONATE,
                          nullptr, EOAC_NONE, nullptr);
-    IWbemLocator* locator = nullptr;
-    IWbemServices* services = nullptr;
-    IEnumWbemClassObject* enumerator = nullptr;
-    IWbemClassObject* object = nullptr;
     if (SUCCEEDED(CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IWbemLocator,
                                    reinterpret_cast<void**>(&locator)))) {
         BSTR path = SysAllocString(L"root\\cimv2");
         locator->ConnectServer(path, nullptr, nullptr, nullptr, task.connectFlags, nullptr, nullptr, &services);
         SysFreeString(path);
     }
-    if (services) {
-        BSTR language = SysAllocString(L"WQL");
-        BSTR text = SysAllocString(query);
-        services->ExecQuery(language, text, 0x30, nullptr, &enumerator);
-        SysFreeString(text);
-        SysFreeString(language);
-    }
-    ULONG returned = 0;
-    if (enumerator)
-        enumerator->Next(15000, 1, &object, &returned);
-    for (int i = 0; object && i < count; ++i) {
-        BSTR name = SysAllocString(properties[i]);
-        VARIANT value;
-        VariantInit(&value);
-        if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr))) {
-            if (convertLast && i == count - 1)
-                VariantChangeTypeEx(&value, &value, 1033, 0, VT_I8);
-            VariantClear(&value);
-        }
-        SysFreeString(name);
+    IEnumWbemClassObject* enumerator = services ? Ask(services, query) : nullptr;
+    const int read = ReadInstances(enumerator, properties, count, convertSize, task.objects);
+    IEnumWbemClassObject* second = nullptr;
+    if (services && task.secondQuery && read > 1) {
+        second = Ask(services, task.secondQuery);
+        const wchar_t* property[] = {task.secondProperty};
+        ReadInstances(second, property, 1, false, 8);
     }
     if (locator)
         locator->Release();
@@ -71,8 +97,8 @@ DWORD WINAPI RunQuery(void* param)
         services->Release();
     if (enumerator)
         enumerator->Release();
-    if (object)
-        object->Release();
+    if (second)
+        second->Release();
     CoUninitialize();
     return 0;
 }
@@ -81,9 +107,10 @@ DWORD WINAPI RunQuery(void* param)
 // answers, so it waits for the thread to end.
 LONG g_connectFlags = 0;
 
-void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertLast)
+void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertSize, int objects = 1,
+           const wchar_t* secondQuery = nullptr, const wchar_t* secondProperty = nullptr)
 {
-    QueryTask task = {query, properties, count, convertLast, g_connectFlags};
+    QueryTask task = {query, properties, count, convertSize, g_connectFlags, objects, secondQuery, secondProperty};
     HANDLE thread = CreateThread(nullptr, 0, RunQuery, &task, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
@@ -143,7 +170,9 @@ void CheckRunCalls(HWND dialog)
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND list = GetDlgItem(dialog, 1001);
     SetDlgItemTextW(dialog, 1031, L"");
-    HANDLE existing = CreateFileW(L"Quor-kelvra.vkh", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    GetFileAttributesW(L"Quor-kelvra.vkh");
+    HANDLE existing = CreateFileW(L"Quor-kelvra.vkh", GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (existing != INVALID_HANDLE_VALUE)
         CloseHandle(existing);
@@ -168,8 +197,18 @@ void CheckRunCalls(HWND dialog)
         productInfo(version.dwMajorVersion, version.dwMinorVersion, 0, 0, &product);
     g_connectFlags = version.dwMajorVersion >= 6 ? 0x80 : 0;
 
-    const wchar_t* drive[] = {L"Model", L"Size"};
-    Query(L"Select * from Win32_DiskDrive", drive, 2, true);
+    USHORT processMachine = 0, nativeMachine = 0;
+    auto isWow64Process2 = reinterpret_cast<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process2")));
+    if (isWow64Process2)
+        isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine);
+    wchar_t windows[MAX_PATH + 1];
+    GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    // Every disk, and where there are several, the system drive's partitions on the same connection.
+    const wchar_t* drive[] = {L"Model", L"Size", L"Index", L"DeviceID"};
+    Query(L"Select * from Win32_DiskDrive", drive, 4, true, 64,
+          L"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE AssocClass = Win32_LogicalDiskToPartition",
+          L"DiskIndex");
     const wchar_t* computer[] = {L"Manufacturer", L"Model", L"UserName"};
     Query(L"Select * from Win32_ComputerSystem", computer, 3, false);
     const wchar_t* bios[] = {L"ReleaseDate"};

@@ -82,6 +82,36 @@ TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
     EXPECT_FALSE(FileExists(folder.File("missing")));
 }
 
+TEST(Unattended, TwoRunsOnOneReportAtOnceEndAsDocumentedEveryTime)
+{
+    // A logon script started twice: one run writes, the other waits for it and writes after it, or
+    // ends with 3 naming the other run; neither leaves half a report or truncates the other's.
+    TempFolder folder;
+    const std::string run = "timeout 60 wine " + ShellQuote(Win32Dir() + "/Quor-kelvra.exe") + " /silent /report pc.vkh";
+    const std::string both = "cd " + ShellQuote(folder.path()) + " && { (" + run + " 2>e1; echo $? >c1) & (" + run +
+                             " 2>e2; echo $? >c2) & wait; }";
+    int written = 0;
+    for (int round = 0; round < 24; ++round) {
+        RunCommand(both);
+        for (const char* which : {"1", "2"}) {
+            const std::string code = RunCommand("cat " + ShellQuote(folder.File(std::string("c") + which)));
+            const std::string errors = RunCommand("cat " + ShellQuote(folder.File(std::string("e") + which)));
+            if (code == "3\n") {
+                EXPECT_NE(errors.find("pc.vkh could not be created: another run of Quor-kelvra is writing it"),
+                          std::string::npos)
+                    << errors;
+            } else {
+                // 1460 keeps its low byte, 180.
+                EXPECT_TRUE(code == "0\n" || code == "1\n" || code == "180\n") << "round " << round << ": " << code;
+                ++written;
+            }
+        }
+        EXPECT_EQ(ReportLinesOf(folder.File("pc.vkh")).size(), 28u) << "round " << round;
+        EXPECT_FALSE(FileExists(folder.File("pc.vkh.partial"))) << "round " << round;
+    }
+    EXPECT_GE(written, 24) << "every round wrote its report";
+}
+
 TEST(Unattended, AReadOnlyFolderEndsWithThree)
 {
     TempFolder folder;
