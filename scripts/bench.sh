@@ -11,7 +11,7 @@ build_used="the 32-bit program"
 if ! wine_can_run; then
     wine64_can_run || { wine_unavailable_reason >&2; exit 1; }
     use_wine64
-    build_used="the 64-bit build of the same sources under Wine's 64-bit loader, as this machine's kernel runs no 32-bit code"
+    build_used="the 64-bit build of the same sources under Wine's 64-bit loader ($(wine_unavailable_reason))"
 fi
 
 [ -f build/wine/win7-64/system.reg ] || make_profile win7-64
@@ -42,15 +42,17 @@ $wine_table
   is closed right after the last line. The floor (\`tests/bench/floor.cpp\`) makes the same platform
   calls in the same order (common controls, the dialog on the same template and the calls of its
   initialisation, then the report file, images, version and system records, product info, the
-  four WMI query sequences, the serial map, memory, list entries, control texts, mark images,
-  locale and 28 writes) through a bare dialog procedure with constant texts, and nothing else:
+  native machine, the Windows folder, the four WMI query sequences (every disk, and where there
+  are several the system drive's partitions on the same connection), the serial map, memory, list
+  entries, control texts, mark images, locale and 28 writes) through a bare dialog procedure with constant texts, and nothing else:
   no framework, no text formatting, no decisions. Both start as fresh Wine processes in a warm
   wineserver, alternating, so process start-up is in both.
 - An unattended run (\`/silent\`) is timed from the process start until it has ended; its floor is
   \`qk-floor /silent\`, the same check-run calls with no window at all.
 - The dialog comes first and the check run starts once it is painted, so "start to report" holds
   the first paint, in the program and in its floor alike (the floor shows and paints, then makes
-  the calls). "Start to the dialog's first paint" is timed until the dialog is visible and neither
+  the calls on the window's thread; the program's run goes on a thread of its own, so the
+  tooltips and the paint of what it shows overlap with it). "Start to the dialog's first paint" is timed until the dialog is visible and neither
   it nor any of its controls has anything left to paint (an empty update region), as
   \`qk-driver first-paint\` sees it: started before the program, under the same wineserver, it
   looks every millisecond or so through the server, where polling from Linux started a process
