@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/main_dialog.h"
+#include "app/session_end.h"
 #include "app/unattended.h"
 #include "framework/owners.h"
 #include "text/wide.h"
@@ -66,7 +67,8 @@ BOOL CQuorkelvraApp::InitInstance()
     // Unattended: no window of any kind, ever; the exit code tells the fleet tool the outcome.
     if (line.silent) {
         try {
-            m_nExitCode = RunUnattended(SystemPlatform(), line);
+            SessionEndWatch sessionEnd;
+            m_nExitCode = RunUnattended(SystemPlatform(), line, [&sessionEnd] { return sessionEnd.Ending(); });
         } catch (...) {
             // Not even the entry point's message box: there is nobody to click it.
             m_nExitCode = ExitCode(RunOutcome::CheckCouldNotRun);

@@ -14,8 +14,10 @@ public:
     void ReplaceList(const std::vector<CString>&) override {}
     void ShowStatus(const CString& text) override { status = text; }
     void ShowItemExplanation(ResultItem, const CString&) override {}
+    bool Closing() const override { return stopRequested && stopRequested(); }
 
     CString status;
+    std::function<bool()> stopRequested;
 };
 
 struct SilentCheck {
@@ -68,7 +70,7 @@ RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten)
     return RunOutcome::FitnessUnknown;
 }
 
-int RunUnattended(Platform& platform, const CommandLine& line)
+int RunUnattended(Platform& platform, const CommandLine& line, std::function<bool()> stopRequested)
 {
     if (!line.error.empty()) {
         platform.WriteStandardErrorBytes(ToUtf8(line.error + u"\r\n" + kUsageText));
@@ -79,6 +81,7 @@ int RunUnattended(Platform& platform, const CommandLine& line)
         return ExitCode(RunOutcome::AllPass);
     }
     SilentCheck check(platform);
+    check.surface.stopRequested = std::move(stopRequested);
     if (line.reportPath)
         check.run.m_reportPath = *line.reportPath;
     check.run.RunChecks();

@@ -2,6 +2,8 @@
 // that shows nothing, ending with an exit code; and the JSON written beside the report.
 #pragma once
 
+#include <functional>
+
 #include "app/command_line.h"
 #include "check/check_run.h"
 
@@ -13,5 +15,6 @@ bool WriteResultsJson(Platform& platform, const CString& path, const RunResults&
 RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten);
 
 // Runs the whole program unattended: usage, errors and the check, with no window of any kind.
-// Returns the exit code.
-int RunUnattended(Platform& platform, const CommandLine& line);
+// Returns the exit code. When `stopRequested` says so (the session ends), the run stops at its next
+// wait and puts nothing in place.
+int RunUnattended(Platform& platform, const CommandLine& line, std::function<bool()> stopRequested = {});

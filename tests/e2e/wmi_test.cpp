@@ -369,6 +369,31 @@ TEST(WmiProbes, AWmiThatNeverAnswersCostsOneDeadlineAndTheRunEndsAsUsual)
     }
 }
 
+TEST(WmiProbes, TheSessionsEndStopsARunWaitingForWmiAndLeavesNothingHalfWritten)
+{
+    HungWmi hung;
+    // The dialog and a silent run, which has no window of its own to be told by.
+    for (const bool silent : {true, false}) {
+        TempFolder folder;
+        const std::vector<std::string> arguments =
+            silent ? std::vector<std::string>{"/silent"} : std::vector<std::string>{};
+        RunningProgram program(folder.path(), {}, arguments);
+        const std::string partial = folder.File("Quor-kelvra.vkh.partial");
+        for (int waited = 0; waited < 100 && !FileExists(partial); ++waited)
+            usleep(50000);
+        ASSERT_TRUE(FileExists(partial)) << "the run is under way, waiting for WMI";
+        const auto start = std::chrono::steady_clock::now();
+        // Wine's own end of the session: WM_QUERYENDSESSION and WM_ENDSESSION to every window.
+        RunCommand("wine wineboot --end-session >/dev/null 2>&1");
+        EXPECT_TRUE(program.WaitForExit(10000)) << (silent ? "silent" : "dialog");
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 10) << "long before the 15 s deadline";
+        EXPECT_FALSE(FileExists(partial)) << (silent ? "silent" : "dialog");
+        EXPECT_FALSE(FileExists(folder.File("Quor-kelvra.vkh"))) << "a stopped run puts no report in place";
+    }
+}
+
 TEST(WmiProbes, TheDialogShowsAtOnceAndClosingItDuringTheRunLeavesTheEarlierReport)
 {
     HungWmi hung;
