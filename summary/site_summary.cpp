@@ -66,6 +66,15 @@ std::string_view SummaryRow::Error(std::size_t item) const
     return WmiErrorOf(std::string_view(text_).substr(ends_[item], ends_[item + 1] - ends_[item]));
 }
 
+ItemVerdict SummaryRow::Verdict(std::size_t item) const
+{
+    if ((present_ >> item & 1u) == 0)
+        return ItemVerdict::Missing;
+    if ((pass_ >> item & 1u) != 0)
+        return ItemVerdict::Pass;
+    return (error_ >> item & 1u) != 0 ? ItemVerdict::Unknown : ItemVerdict::Fail;
+}
+
 int SummaryRow::FailedCount() const
 {
     return static_cast<int>(kResultItemCount) - __builtin_popcount(present_ & pass_);
@@ -171,14 +180,25 @@ class Walk {
 public:
     explicit Walk(SiteSummary& summary) : summary_(summary) {}
 
+    // What the user named: a PC is its report's path below it (a file named is its own name).
+    void SetRoot(const fs::path& root, bool folder)
+    {
+        const std::string shown = DisplayPath(root);
+        if (folder)
+            rootLength_ = shown.size() + (shown.empty() || shown.back() == '/' ? 0 : 1);
+        else
+            rootLength_ = shown.size() - DisplayPath(root.filename()).size();
+    }
+
     void AddFile(const fs::path& path, const FileFacts& facts)
     {
         if (facts.Known() && !readFiles_.insert(facts.identity).second)
             return;
         ReadResult result = ReadReportFile(path, facts);
-        if (result.row)
+        if (result.row) {
+            result.row->SetKeyFrom(rootLength_);
             summary_.rows.push_back(std::move(*result.row));
-        else
+        } else
             summary_.skipped.push_back({DisplayPath(path), std::move(result.reason)});
     }
 
@@ -234,6 +254,7 @@ private:
     }
 
     SiteSummary& summary_;
+    std::size_t rootLength_ = 0;
     std::set<Identity> readFiles_;
     std::set<Identity> walkedFolders_;
 };
@@ -252,7 +273,9 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
     for (const fs::path& path : paths) {
         // A folder named on the command line is walked even through a link: the user chose it.
         const FileFacts facts = LookAt(path, true);
-        if (facts.Known() && facts.directory)
+        const bool folder = facts.Known() && facts.directory;
+        walk.SetRoot(path, folder);
+        if (folder)
             walk.AddFolder(path, facts);
         else
             walk.AddFile(path, facts);
@@ -264,6 +287,22 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
     std::stable_sort(summary.skipped.begin(), summary.skipped.end(),
                      [](const SkippedFile& a, const SkippedFile& b) { return a.path < b.path; });
     return summary;
+}
+
+void CompareWithPrevious(SiteSummary& summary, PreviousSummary previous)
+{
+    SiteChanges& changes = summary.since.emplace();
+    changes.previous = std::move(previous);
+    changes.changes.reserve(summary.rows.size());
+    for (const SummaryRow& row : summary.rows) {
+        std::array<ItemVerdict, kResultItemCount> verdicts{};
+        for (std::size_t item = 0; item < kResultItemCount; ++item)
+            verdicts[item] = row.Verdict(item);
+        changes.changes.push_back(ComparePc(changes.previous, row.Key(), row.PcFitness(), verdicts));
+        ++changes.counts[static_cast<std::size_t>(changes.changes.back().change)];
+    }
+    for (const PreviousPc& pc : changes.previous.pcs)
+        changes.counts[static_cast<std::size_t>(Change::Gone)] += pc.seen ? 0 : 1;
 }
 
 int SummaryExitCode(const SiteSummary& summary)

@@ -2,6 +2,7 @@
 // it, so a file means the same thing in the dialog and in the summary.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "report/labels.h"
 #include "report/report_import.h"
 #include "report/run_results.h"
+#include "summary/since.h"
 #include "summary/file_facts.h"
 
 // One item of a row as the writers read it.
@@ -31,6 +33,10 @@ public:
     SummaryRow(std::string_view path, const std::array<SummaryItem, kResultItemCount>& items, std::int64_t written = 0);
 
     std::string_view Path() const { return std::string_view(text_).substr(0, ends_[0]); }
+    // The PC the report is of: its path below the folder or file named on the command line.
+    std::string_view Key() const { return Path().substr(keyFrom_); }
+    void SetKeyFrom(std::size_t from) { keyFrom_ = static_cast<std::uint32_t>(std::min<std::size_t>(from, ends_[0])); }
+    ItemVerdict Verdict(std::size_t item) const;
     SummaryItem Item(std::size_t item) const;
     // "0x80041003" of a failing value "Error 0x80041003...": WMI failed or gave no answer in time
     // on the PC that wrote the report, so the item was judged on that error, not on the PC.
@@ -52,6 +58,7 @@ private:
     std::uint16_t present_ = 0;
     std::uint16_t pass_ = 0;
     std::uint16_t error_ = 0;  // the items judged on errors, found once when the row is made
+    std::uint32_t keyFrom_ = 0;
     std::int64_t written_ = 0;
 };
 
@@ -60,10 +67,22 @@ struct SkippedFile {
     std::string reason;
 };
 
+// Today's site against an earlier summary of it.
+struct SiteChanges {
+    PreviousSummary previous;         // its PCs marked as seen where they are still there
+    std::vector<PcChange> changes;    // one per row, in the rows' order
+    std::array<long long, kChangeCount> counts{};  // by Change, the gone PCs among them
+};
+
 struct SiteSummary {
     std::vector<SummaryRow> rows;        // ordered by path
     std::vector<SkippedFile> skipped;    // ordered by path
+    std::optional<SiteChanges> since;
 };
+
+// Compares every row with the earlier summary: each gets its change, and the earlier PCs not seen
+// again are gone.
+void CompareWithPrevious(SiteSummary& summary, PreviousSummary previous);
 
 // The path as the user will see it in every output. Forward slashes make the Windows and the
 // Linux build write the same table for the same folder.

@@ -45,10 +45,11 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& argument
             line.help = true;
             continue;
         }
-        std::optional<fs::path>* target = Is(argument, "--csv")    ? &line.csv
-                                          : Is(argument, "--json") ? &line.json
-                                          : Is(argument, "--html") ? &line.html
-                                                                   : nullptr;
+        std::optional<fs::path>* target = Is(argument, "--csv")     ? &line.csv
+                                          : Is(argument, "--json")  ? &line.json
+                                          : Is(argument, "--html")  ? &line.html
+                                          : Is(argument, "--since") ? &line.since
+                                                                    : nullptr;
         if (target == nullptr) {
             line.error = "unknown option " + text;
             return line;
@@ -69,6 +70,8 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& argument
                                  (line.html && IsStandardOutput(*line.html));
     if (toStandardOutput > 1)
         line.error = "only one output can go to standard output";
+    else if (line.since && IsStandardOutput(*line.since))
+        line.error = "--since needs the earlier summary's file";
     else if (line.inputs.empty())
         line.error = "no report file or folder given";
     return line;
@@ -81,6 +84,11 @@ using Writer = void (*)(const SiteSummary&, std::ostream&);
 void WriteHtmlNow(const SiteSummary& summary, std::ostream& out)
 {
     WriteSummaryHtml(summary, static_cast<std::int64_t>(std::time(nullptr)), out);
+}
+
+void WriteJsonNow(const SiteSummary& summary, std::ostream& out)
+{
+    WriteSummaryJson(summary, out, static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 void Complain(std::ostream& err, const std::string& message)
@@ -125,24 +133,6 @@ bool WriteOutput(const fs::path& target, std::string_view prefix, Writer writer,
     return false;
 }
 
-// True when `path` is `folder` or lies anywhere inside it, by the folders' identities: a link, a
-// "..", another case or another name of the same folder all count.
-bool IsInside(const fs::path& path, const FileFacts& folder)
-{
-    std::error_code error;
-    fs::path at = fs::weakly_canonical(fs::absolute(path, error), error);
-    if (error)
-        return false;
-    for (;;) {
-        const FileFacts facts = LookAt(at, true);
-        if (facts.Known() && facts.identity == folder.identity)
-            return true;
-        if (at == at.parent_path() || at.empty())
-            return false;
-        at = at.parent_path();
-    }
-}
-
 // Why an output would destroy what is to be read, or another output; empty when it would not.
 // Asked before anything is read or written, each file looked at once.
 std::string OutputOverInput(const SummaryCommandLine& line)
@@ -162,6 +152,9 @@ std::string OutputOverInput(const SummaryCommandLine& line)
         outputs.push_back({option, **target, LookAt(**target, true), error ? fs::path() : std::move(whole)});
     }
     std::vector<std::pair<fs::path, FileFacts>> inputs;
+    FileFacts since;
+    if (line.since)
+        since = LookAt(*line.since, true);
     for (const fs::path& input : line.inputs) {
         FileFacts facts = LookAt(input, true);
         if (facts.Known())
@@ -169,13 +162,18 @@ std::string OutputOverInput(const SummaryCommandLine& line)
     }
     for (std::size_t o = 0; o < outputs.size(); ++o) {
         const Output& output = outputs[o];
-        const fs::path folder = output.path.has_parent_path() ? output.path.parent_path() : fs::path(".");
+        // "--csv PC-01.vkh PC-02.vkh", the output's own name forgotten: a report is never written
+        // over, whether it is to be read or not.
+        if (HasReportName(output.path))
+            return std::string(output.option) + " " + DisplayPath(output.path) + " has a report's name";
+        if (output.facts.exists && !output.facts.directory && ReadReportFile(output.path, output.facts).row)
+            return std::string(output.option) + " " + DisplayPath(output.path) + " is a report";
+        if (line.since && since.Known() && output.facts.Known() && output.facts.identity == since.identity)
+            return std::string(output.option) + " " + DisplayPath(output.path) + " is the earlier summary to compare with";
+        // A file named as a report to read, under any name: it need not read as one.
         for (const auto& [input, facts] : inputs) {
             if (!facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
                 return std::string(output.option) + " " + DisplayPath(output.path) + " is one of the reports to be read";
-            if (facts.directory && HasReportName(output.path) && IsInside(folder, facts))
-                return std::string(output.option) + " " + DisplayPath(output.path) + " lies in the searched folder " +
-                       DisplayPath(input) + " and has a report's name";
         }
         for (std::size_t other = o + 1; other < outputs.size(); ++other) {
             const Output& second = outputs[other];
@@ -210,8 +208,19 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         Complain(err, overwrite + ": nothing was written");
         return 2;
     }
+    // Read whole before anything is written: a summary that cannot be compared with stops here.
+    PreviousSummary previous;
+    if (line.since) {
+        std::string why;
+        if (!ReadPreviousSummary(*line.since, previous, why)) {
+            Complain(err, "--since " + DisplayPath(*line.since) + " " + why + ": nothing was written");
+            return 2;
+        }
+    }
 
-    const SiteSummary summary = SummariseReports(line.inputs);
+    SiteSummary summary = SummariseReports(line.inputs);
+    if (line.since)
+        CompareWithPrevious(summary, std::move(previous));
     for (const SkippedFile& file : summary.skipped)
         Complain(err, "skipped " + file.path + ": " + file.reason);
     if (summary.rows.empty())
@@ -223,7 +232,7 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
     if (line.csv)
         written &= WriteOutput(*line.csv, kUtf8ByteOrderMark, WriteSummaryCsv, summary, out, outIsTerminal, err);
     if (line.json)
-        written &= WriteOutput(*line.json, std::string_view(), WriteSummaryJson, summary, out, outIsTerminal, err);
+        written &= WriteOutput(*line.json, std::string_view(), WriteJsonNow, summary, out, outIsTerminal, err);
     if (line.html)
         written &= WriteOutput(*line.html, std::string_view(), WriteHtmlNow, summary, out, outIsTerminal, err);
     return written ? SummaryExitCode(summary) : 2;

@@ -200,9 +200,10 @@ void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
         line += "," + CsvField(labels[item]) + "," + CsvField(labels[item] + " pass");
     }
     // Last, so that every column a script already reads keeps its place.
-    out << line << ",Written,Judged on errors\r\n";
+    out << line << ",Written,Judged on errors" << (summary.since ? ",Change,Changed items" : "") << "\r\n";
     std::string judged;
-    for (const SummaryRow& row : summary.rows) {
+    for (std::size_t r = 0; r < summary.rows.size(); ++r) {
+        const SummaryRow& row = summary.rows[r];
         const Fitness fitness = row.PcFitness();
         line = CsvField(row.Path());
         // Neither 1 nor 0 for a PC not known to be fit or unfit: a sum of the column counts fit PCs.
@@ -217,23 +218,80 @@ void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
             if (!row.Error(index).empty())
                 judged.append(judged.empty() ? "" : "; ").append(labels[index]);
         }
-        line += "," + WrittenText(row) + "," + CsvField(judged) + "\r\n";
-        out << line;
+        line += "," + WrittenText(row) + "," + CsvField(judged);
+        if (summary.since) {
+            const PcChange& change = summary.since->changes[r];
+            line += std::string(",") + ChangeText(change.change) + "," + CsvField(change.changedItems);
+        }
+        out << line << "\r\n";
+    }
+    if (!summary.since)
+        return;
+    // Each PC gone since: its report as the earlier summary named it, and how it stood then.
+    for (const PreviousPc& pc : summary.since->previous.pcs) {
+        if (pc.seen)
+            continue;
+        line = CsvField(pc.Report());
+        line += pc.fitness == Fitness::Fit ? ",1," : pc.fitness == Fitness::Unfit ? ",0," : ",,";
+        judged.clear();
+        for (std::size_t index = 0; index < kResultItemCount; ++index) {
+            const ItemVerdict verdict = pc.items[index];
+            line += verdict == ItemVerdict::Missing ? ",," : verdict == ItemVerdict::Pass ? ",,1" : ",,0";
+            if (verdict == ItemVerdict::Unknown)
+                judged.append(judged.empty() ? "" : "; ").append(labels[index]);
+        }
+        out << line << ",," << CsvField(judged) << ",gone,\r\n";
     }
 }
 
-void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
+namespace {
+
+const char* FitJson(Fitness fitness)
+{
+    return fitness == Fitness::Fit ? "true" : fitness == Fitness::Unfit ? "false" : "null";
+}
+
+// The comparison's totals: the earlier summary's date and counts, and how many PCs changed how.
+void WriteSinceJson(const SiteChanges& since, std::ostream& out)
+{
+    const PreviousSummary& previous = since.previous;
+    out << "  \"since\": {\n    \"date\": " << (previous.date.empty() ? std::string("null") : JsonString(previous.date))
+        << ",\n    \"totals\": { \"reports\": " << previous.reports << ", \"fit\": " << previous.fit
+        << ", \"unknown\": " << previous.unknown << " }";
+    static const char* const kKeys[kChangeCount] = {"new", "gone", "becameFit", "becameUnfit", "becameUnknown",
+                                                     "unchanged"};
+    for (int change = 0; change < kChangeCount; ++change)
+        out << ",\n    \"" << kKeys[change] << "\": " << since.counts[static_cast<std::size_t>(change)];
+    out << "\n  },\n  \"gone\": [";
+    bool first = true;
+    for (const PreviousPc& pc : previous.pcs) {
+        if (pc.seen)
+            continue;
+        out << (first ? "\n" : ",\n") << "    { \"report\": " << JsonString(pc.Report()) << ", \"pc\": " << JsonString(pc.Pc())
+            << ", \"fit\": " << FitJson(pc.fitness) << " }";
+        first = false;
+    }
+    out << (first ? "],\n" : "\n  ],\n");
+}
+
+}  // namespace
+
+void WriteSummaryJson(const SiteSummary& summary, std::ostream& out, std::int64_t now)
 {
     std::array<std::string, kResultItemCount> labels;
     for (std::size_t index = 0; index < kResultItemCount; ++index)
         labels[index] = "        { \"label\": " + JsonString(Label(index)) + ", \"value\": ";
-    out << "{\n  \"reports\": [";
+    // What a later --since reads first: whose summary this is, of which format, and when.
+    out << "{\n  \"program\": \"quor-kelvra-summary\",\n  \"format\": " << kSummaryFormat << ",\n  \"date\": "
+        << (now != 0 ? JsonString(IsoTime(now)) : std::string("null")) << ",\n  \"reports\": [";
     std::string text;
     for (std::size_t r = 0; r < summary.rows.size(); ++r) {
         const SummaryRow& row = summary.rows[r];
         text.assign(r == 0 ? "\n" : ",\n");
         text += "    {\n      \"report\": ";
         AppendJson(text, row.Path());
+        text += ",\n      \"pc\": ";
+        AppendJson(text, row.Key());
         text += ",\n      \"written\": ";
         if (row.Written() != 0)
             AppendJson(text, IsoTime(row.Written()));
@@ -262,7 +320,23 @@ void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
             }
             text += " }";
         }
-        text += "\n      ]\n    }";
+        text += "\n      ]";
+        if (summary.since) {
+            const PcChange& change = summary.since->changes[r];
+            text += ",\n      \"change\": \"";
+            text += ChangeText(change.change);
+            text += "\",\n      \"changedItems\": [";
+            for (std::size_t from = 0; from < change.changedItems.size();) {
+                std::size_t to = change.changedItems.find("; ", from);
+                if (to == std::string::npos)
+                    to = change.changedItems.size();
+                text += from == 0 ? "" : ", ";
+                AppendJson(text, std::string_view(change.changedItems).substr(from, to - from));
+                from = to + 2;
+            }
+            text += "]";
+        }
+        text += "\n    }";
         out << text;
     }
     out << (summary.rows.empty() ? "],\n  \"skipped\": [" : "\n  ],\n  \"skipped\": [");
@@ -272,6 +346,8 @@ void WriteSummaryJson(const SiteSummary& summary, std::ostream& out)
             << ", \"reason\": " << JsonString(file.reason) << " }";
     }
     out << (summary.skipped.empty() ? "],\n" : "\n  ],\n");
+    if (summary.since)
+        WriteSinceJson(*summary.since, out);
     const std::array<int, kResultItemCount> failures = FailuresPerItem(summary);
     const std::int64_t oldest = OldestWritten(summary);
     const FitnessCounts counts = CountFitness(summary);
@@ -376,9 +452,57 @@ void AppendVerdictCell(std::string& html, const SummaryRow& row)
     html += "</td>";
 }
 
+std::string Thousands(std::size_t count);
+
+void AppendChangeCell(std::string& html, Change change, const std::string& changedItems)
+{
+    html.append("<td>").append(ChangeText(change));
+    if (!changedItems.empty())
+        html.append(": ").append(HtmlEscape(changedItems));
+    html += "</td>";
+}
+
+std::string Percent(long long part, long long whole)
+{
+    return whole <= 0 ? std::string("none") : std::to_string((part * 100 + whole / 2) / whole) + " %";
+}
+
+// "Since 2026-12-02: 40 new, 12 became fit, 3 became unfit, 5 gone", each count a link that shows
+// those PCs, and the share of fit PCs then and now.
+std::string SincePanel(const SiteSummary& summary, const FitnessCounts& counts)
+{
+    const SiteChanges& since = *summary.since;
+    const PreviousSummary& previous = since.previous;
+    std::string panel = "<div id=\"since\" style=\"border:1px solid #bbb; padding:0.5em 1em; margin:1em 0\">\n<p><b>Since " +
+                        HtmlEscape(previous.date.empty() ? std::string("the earlier summary") : previous.date) + ":</b> ";
+    const Change shown[] = {Change::New, Change::BecameFit, Change::BecameUnfit, Change::BecameUnknown, Change::Gone,
+                            Change::Unchanged};
+    bool first = true;
+    for (const Change change : shown) {
+        const long long count = since.counts[static_cast<std::size_t>(change)];
+        const std::string text = Thousands(static_cast<std::size_t>(count)) + " " + ChangeText(change);
+        panel += first ? "" : ", ";
+        first = false;
+        if (count == 0) {
+            panel += text;
+            continue;
+        }
+        std::string address = ChangeText(change);
+        for (std::size_t at = address.find(' '); at != std::string::npos; at = address.find(' '))
+            address.replace(at, 1, "%20");
+        panel += "<a href=\"#change=" + address + "\" title=\"Show only these PCs\">" + text + "</a>";
+    }
+    panel += ".</p>\n<p>Fit then: " + Percent(previous.fit, previous.reports) + " (" + std::to_string(previous.fit) +
+             " of " + std::to_string(previous.reports) + "); now: " +
+             Percent(counts.fit, static_cast<long long>(summary.rows.size())) + " (" + std::to_string(counts.fit) +
+             " of " + std::to_string(summary.rows.size()) + ").</p>\n</div>\n";
+    return panel;
+}
+
 // Sorting by a heading's click and filtering by what is typed: plain text compared, nothing of a
 // report ever read as markup or code. "#filter=TEXT&sort=N" in the address does the same at once;
-// a filter the address is given later, by the heading's link, too.
+// a filter the address is given later, by the heading's link, too; "#change=became%20fit" shows the
+// PCs of one change since the earlier summary.
 constexpr const char* kTableScript = R"(<script>
 (function () {
   var table = document.getElementById('pcs'), body = table.tBodies[0];
@@ -398,10 +522,12 @@ constexpr const char* kTableScript = R"(<script>
     rows = keyed.map(function (pair) { return pair[1]; });
     rows.forEach(function (row) { body.appendChild(row); });
   }
+  var change = '';
   function apply() {
     var text = filter.value.toLowerCase(), count = 0;
     rows.forEach(function (row) {
-      var match = !text || row.textContent.toLowerCase().indexOf(text) >= 0;
+      var match = (!text || row.textContent.toLowerCase().indexOf(text) >= 0) &&
+                  (!change || row.getAttribute('data-change') === change);
       row.style.display = match ? '' : 'none';
       count += match ? 1 : 0;
     });
@@ -410,15 +536,20 @@ constexpr const char* kTableScript = R"(<script>
   Array.prototype.forEach.call(table.tHead.rows[0].cells, function (cell, column) {
     cell.addEventListener('click', function () { sortBy(column); });
   });
+  function decoded(text) {
+    try { return decodeURIComponent(text); } catch (e) { return text; }
+  }
   function filterFromAddress() {
+    var changed = /[#&]change=([^&]*)/.exec(location.hash);
+    change = changed ? decoded(changed[1]) : '';
     var asked = /[#&]filter=([^&]*)/.exec(location.hash);
     if (!asked) return;
-    try { filter.value = decodeURIComponent(asked[1]); } catch (e) { filter.value = asked[1]; }
+    filter.value = decoded(asked[1]);
   }
   filter.addEventListener('input', apply);
   window.addEventListener('hashchange', function () { filterFromAddress(); apply(); });
   // A link to the address already shown changes nothing the browser would tell of.
-  Array.prototype.forEach.call(document.querySelectorAll('a[href^="#filter="]'), function (link) {
+  Array.prototype.forEach.call(document.querySelectorAll('a[href^="#filter="], a[href^="#change="]'), function (link) {
     link.addEventListener('click', function () {
       if (link.hash === location.hash) { filterFromAddress(); apply(); }
     });
@@ -485,6 +616,8 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         }
         html += "</ul>\n";
     }
+    if (summary.since)
+        html += SincePanel(summary, counts);
     html += "<h2>PCs failing each item</h2>\n" + FailureChart(summary);
 
     html += "<h2>Every PC, unfit first, then unknown</h2>\n";
@@ -498,7 +631,8 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
     for (std::size_t item = 0; item < kResultRows.size(); ++item)
         html += "<th>" + HtmlEscape(Label(item)) + "</th>";
     // Last, so that every column an address's "#sort=N" names keeps its place.
-    html += "<th>Verdict</th></tr></thead>\n<tbody>\n";
+    html += summary.since ? "<th>Verdict</th><th>Change</th></tr></thead>\n<tbody>\n"
+                          : "<th>Verdict</th></tr></thead>\n<tbody>\n";
     out << html;
     std::vector<const SummaryRow*> order;
     order.reserve(summary.rows.size());
@@ -512,13 +646,44 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
     if (order.size() > kMaxPageRows)
         order.resize(kMaxPageRows);
     for (const SummaryRow* row : order) {
-        html = "<tr><td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
-               std::to_string(row->FailedCount()) + "</td>";
+        const PcChange* change = summary.since ? &summary.since->changes[static_cast<std::size_t>(row - summary.rows.data())]
+                                               : nullptr;
+        html = change ? std::string("<tr data-change=\"") + ChangeText(change->change) + "\">" : std::string("<tr>");
+        html += "<td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
+                std::to_string(row->FailedCount()) + "</td>";
         for (std::size_t item = 0; item < kResultItemCount; ++item)
             AppendItemCell(html, row->Item(item), row->Error(item));
         AppendVerdictCell(html, *row);
+        if (change)
+            AppendChangeCell(html, change->change, change->changedItems);
         html += "</tr>\n";
         out << html;
+    }
+    // The PCs gone since, as they stood then, within what the page lists.
+    if (summary.since) {
+        std::size_t listed = order.size();
+        for (const PreviousPc& pc : summary.since->previous.pcs) {
+            if (pc.seen || listed++ >= kMaxPageRows)
+                continue;
+            html = "<tr data-change=\"gone\"><td>" + HtmlEscape(pc.Report()) + "</td><td></td><td></td>";
+            for (const ItemVerdict verdict : pc.items) {
+                const char* colour = verdict == ItemVerdict::Pass   ? kPassColour
+                                     : verdict == ItemVerdict::Fail ? kFailColour
+                                     : verdict == ItemVerdict::Unknown ? kUnknownColour
+                                                                     : kMissingColour;
+                html.append("<td style=\"background:").append(colour).append("\"><i>").append(VerdictWord(verdict));
+                html += "</i></td>";
+            }
+            const bool fit = pc.fitness == Fitness::Fit;
+            html.append("<td style=\"background:")
+                .append(pc.fitness == Fitness::Unknown ? kUnknownColour : fit ? kPassColour : kFailColour)
+                .append("\">")
+                .append(pc.fitness == Fitness::Unknown ? "Unknown" : fit ? "Fit" : "Unfit")
+                .append("</td>");
+            AppendChangeCell(html, Change::Gone, std::string());
+            html += "</tr>\n";
+            out << html;
+        }
     }
     out << "</tbody>\n</table>\n" << kTableScript << "</body>\n</html>\n";
 }
@@ -530,10 +695,10 @@ std::string SummaryCsv(const SiteSummary& summary)
     return out.str();
 }
 
-std::string SummaryJson(const SiteSummary& summary)
+std::string SummaryJson(const SiteSummary& summary, std::int64_t now)
 {
     std::ostringstream out;
-    WriteSummaryJson(summary, out);
+    WriteSummaryJson(summary, out, now);
     return out.str();
 }
 

@@ -37,11 +37,12 @@ std::string TerminalSafe(std::string_view text);
 
 // UTF-8, CR LF line ends, no byte-order mark (the caller adds it for a file).
 void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out);
-void WriteSummaryJson(const SiteSummary& summary, std::ostream& out);
+// `now` (seconds since 1970) is the summary's date, which a later --since names; 0 writes none.
+void WriteSummaryJson(const SiteSummary& summary, std::ostream& out, std::int64_t now = 0);
 // One page with nothing fetched from elsewhere, so it can be sent by mail. `now` (seconds since
 // 1970) says how old the oldest report is.
 void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream& out);
 
 std::string SummaryCsv(const SiteSummary& summary);
-std::string SummaryJson(const SiteSummary& summary);
+std::string SummaryJson(const SiteSummary& summary, std::int64_t now = 0);
 std::string SummaryHtml(const SiteSummary& summary, std::int64_t now = 0);

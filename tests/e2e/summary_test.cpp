@@ -127,4 +127,17 @@ TEST(SiteSummary, ThePageShowsEachValueAsTextInChromium)
     EXPECT_NE(sorted.find("3 of 3 rows shown."), std::string::npos);
     EXPECT_LT(sorted.find("/all-pass.vkh</td>"), sorted.find("/fit.vkh</td>")) << "by report, not unfit first";
     EXPECT_GT(page.find("/all-pass.vkh</td>"), page.find("/unfit.vkh</td>"));
+
+    // A week later one PC more: the panel's count of new PCs shows it alone.
+    const std::string summary = "'" + std::filesystem::current_path().string() + "/build/native/quor-kelvra-summary'";
+    RunCommand(summary + " --json '" + folder.File("first.json") + "' '" + folder.path() + "' 2>/dev/null", &code);
+    EXPECT_EQ(code, 0);
+    WriteUtf16Report(folder.File("new.vkh"), {"Locale: English:1"});
+    RunCommand(summary + " --since '" + folder.File("first.json") + "' --html '" + folder.File("site.html") + "' '" +
+                   folder.path() + "' 2>/dev/null",
+               &code);
+    EXPECT_EQ(code, 0);
+    const std::string newOnly = dom("#change=new");
+    EXPECT_NE(newOnly.find("1 of 4 rows shown."), std::string::npos) << newOnly;
+    EXPECT_NE(newOnly.find("<a href=\"#change=new\""), std::string::npos);
 }

@@ -7,6 +7,7 @@
 #endif
 
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -489,14 +490,23 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
         std::vector<fs::path> arguments;
         std::string message;
     };
+    // "--csv PC-01.vkh PC-02.vkh", the output's name forgotten, and a report kept under another name.
+    WriteReport("elsewhere/PC-01.vkh", FitReportLines());
+    WriteReport("elsewhere/PC-02.vkh", FitReportLines());
+    WriteReport("elsewhere/kept-report.txt", FitReportLines());
+    const fs::path forgotten = folder_ / "elsewhere" / "PC-01.vkh";
+    const fs::path keptReport = folder_ / "elsewhere" / "kept-report.txt";
     std::vector<Refused> refused = {
-        {{"--csv", report, report}, "--csv " + Shown(report) + " is one of the reports to be read"},
-        {{"--html", folder_ / "site" / "new.vkh", folder_ / "site"}, "lies in the searched folder"},
+        {{"--csv", report, report}, "--csv " + Shown(report) + " has a report's name"},
+        {{"--html", folder_ / "site" / "new.vkh", folder_ / "site"}, "has a report's name"},
         {{"--csv", csvFile, "--html", folder_ / "." / "out.csv", report}, "--csv and --html name the same file"},
+        {{"--csv", forgotten, folder_ / "elsewhere" / "PC-02.vkh"}, "--csv " + Shown(forgotten) + " has a report's name"},
+        {{"--json", keptReport, report}, "--json " + Shown(keptReport) + " is a report"},
     };
     if (MakeLink(folder_ / "site", folder_ / "site-link", true)) {
-        refused.push_back({{"--json", folder_ / "site-link" / "a.vkh", "--csv", csvFile, report}, "is one of the reports"});
-        refused.push_back({{"--csv", folder_ / "site-link" / "sub" / "x.VKH", folder_ / "site"}, "lies in the searched folder"});
+        refused.push_back({{"--json", folder_ / "site-link" / "a.vkh", "--csv", csvFile, report}, "has a report's name"});
+        refused.push_back({{"--csv", folder_ / "site-link" / "a.txt", "--json", folder_ / "site" / "a.txt", report},
+                           "--csv and --json name the same file"});
     }
     fs::remove(csvFile);
     for (const auto& c : refused) {
@@ -507,6 +517,8 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
     }
     std::ifstream after(report, std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), reportBytes);
+    for (const fs::path& kept : {forgotten, keptReport})
+        EXPECT_EQ(ReadReportFile(kept).row->FailedCount(), 0) << Shown(kept) << " was written over";
     EXPECT_FALSE(fs::exists(csvFile));
     EXPECT_FALSE(fs::exists(folder_ / "site" / "new.vkh"));
 
@@ -538,4 +550,104 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
     std::ifstream kept(csvFile, std::ios::binary);
     EXPECT_NE(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()).find("\x1B[2J"),
               std::string::npos);
+}
+
+TEST_F(SummaryFiles, ASecondSummaryNamesWhatChangedSinceTheFirst)
+{
+    // The site a week ago: four PCs, one with a small disk.
+    std::vector<CString> smallDisk = FitReportLines();
+    smallDisk[kItemHardDrive] = u"Hard Drive Size: 120 GB:0";
+    std::vector<CString> brokenWmi = FitReportLines();
+    brokenWmi[kItemProcessor] = u"Processor Speed: Error 0x80041003:0";
+    brokenWmi[kItemHardDrive] = u"Hard Drive Size: Error 0x80041003:0";
+    WriteReport("week1/PC-01.vkh", FitReportLines());
+    WriteReport("week1/PC-02.vkh", smallDisk);
+    WriteReport("week1/floor 2/PC-03.vkh", FitReportLines());
+    WriteReport("week1/PC-04.vkh", FitReportLines());
+    const fs::path first = folder_ / "first.json";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSummary({"--json", first, folder_ / "week1"}, out, err), 0) << err.str();
+
+    // A week on, named by another folder: PC-02's disk replaced, PC-03 renamed in another case and
+    // its WMI broken, PC-04 gone, PC-05 new and PC-01 as it was.
+    WriteReport("week2/PC-01.vkh", FitReportLines());
+    WriteReport("week2/PC-02.vkh", FitReportLines());
+    WriteReport("week2/FLOOR 2/pc-03.VKH", brokenWmi);
+    WriteReport("week2/PC-05.vkh", smallDisk);
+    const fs::path csv = folder_ / "second.csv";
+    const fs::path json = folder_ / "second.json";
+    const fs::path html = folder_ / "second.html";
+    ASSERT_EQ(RunSummary({"--since", first, "--csv", csv, "--json", json, "--html", html, folder_ / "week2"}, out, err),
+              0)
+        << err.str();
+
+    const nlohmann::json second = nlohmann::json::parse(std::ifstream(json));
+    std::map<std::string, std::pair<std::string, std::vector<std::string>>> changes;
+    for (const auto& report : second["reports"])
+        changes[PcKey(report["pc"].get<std::string>())] = {report["change"],
+                                                           report["changedItems"].get<std::vector<std::string>>()};
+    using Changed = std::pair<std::string, std::vector<std::string>>;
+    EXPECT_EQ(changes["pc-01.vkh"], Changed("unchanged", {}));
+    EXPECT_EQ(changes["pc-02.vkh"], Changed("became fit", {"Hard Drive Size: fail -> pass"}));
+    EXPECT_EQ(changes["floor 2/pc-03.vkh"],
+              Changed("became unknown", {"Processor Speed: pass -> unknown", "Hard Drive Size: pass -> unknown"}));
+    EXPECT_EQ(changes["pc-05.vkh"], Changed("new", {}));
+    ASSERT_EQ(second["gone"].size(), 1u);
+    EXPECT_EQ(second["gone"][0]["pc"], "PC-04.vkh");
+    EXPECT_EQ(second["gone"][0]["fit"], true);
+    EXPECT_EQ(second["since"]["totals"], nlohmann::json({{"reports", 4}, {"fit", 3}, {"unknown", 0}}));
+    EXPECT_EQ(second["since"]["date"].get<std::string>().size(), 20u) << "the first summary's own date";
+    EXPECT_EQ(second["since"]["new"], 1);
+    EXPECT_EQ(second["since"]["gone"], 1);
+    EXPECT_EQ(second["since"]["becameFit"], 1);
+    EXPECT_EQ(second["since"]["becameUnknown"], 1);
+
+    // The CSV: two columns after every one a script reads today, and the gone PC's last state.
+    std::ifstream csvFile(csv, std::ios::binary);
+    const std::string csvText((std::istreambuf_iterator<char>(csvFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(csvText.find(",Written,Judged on errors,Change,Changed items\r\n"), std::string::npos);
+    EXPECT_NE(csvText.find(",became fit,Hard Drive Size: fail -> pass\r\n"), std::string::npos) << csvText;
+    EXPECT_NE(csvText.find(",became unknown,Processor Speed: pass -> unknown; Hard Drive Size: pass -> unknown\r\n"),
+              std::string::npos);
+    EXPECT_NE(csvText.find("/PC-04.vkh,1,"), std::string::npos);
+    EXPECT_NE(csvText.find(",gone,\r\n"), std::string::npos);
+
+    // The page: the panel's counts link to their PCs, and each row says its change.
+    std::ifstream htmlFile(html, std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(htmlFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("<a href=\"#change=new\" title=\"Show only these PCs\">1 new</a>"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"#change=became%20fit\""), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"#change=gone\""), std::string::npos);
+    EXPECT_NE(page.find("0 became unfit"), std::string::npos);
+    EXPECT_NE(page.find("Fit then: 75 % (3 of 4); now: 50 % (2 of 4)."), std::string::npos);
+    EXPECT_NE(page.find("<tr data-change=\"gone\">"), std::string::npos);
+    EXPECT_NE(page.find("<td>became fit: Hard Drive Size: fail -&gt; pass</td>"), std::string::npos);
+
+    // Earlier files that cannot be compared with end with 2 and write nothing; their values are
+    // data like a report's.
+    const std::vector<std::pair<std::string, std::string>> hostile = {
+        {"[1, 2]", "is not a summary written by quor-kelvra-summary --json"},
+        {"{\"reports\": [{\"report\": \"a\"", "is truncated or no JSON"},
+        {"{\"format\": 99, \"reports\": [], \"totals\": {}}", "comes from a newer quor-kelvra-summary (format 99)"},
+        {"{\"totals\": {}}", "is not a summary written by quor-kelvra-summary --json"},
+        {"not json at all", "is truncated or no JSON"},
+    };
+    for (const auto& [text, why] : hostile) {
+        const fs::path earlier = folder_ / "earlier.json";
+        std::ofstream(earlier, std::ios::binary) << text;
+        const fs::path untouched = folder_ / "untouched.csv";
+        std::ostringstream caseOut, caseErr;
+        EXPECT_EQ(RunSummary({"--since", earlier, "--csv", untouched, folder_ / "week2"}, caseOut, caseErr), 2) << text;
+        EXPECT_NE(caseErr.str().find(why), std::string::npos) << caseErr.str();
+        EXPECT_FALSE(fs::exists(untouched)) << text;
+    }
+    std::ofstream(folder_ / "edited.json", std::ios::binary)
+        << "{\"reports\": [{\"report\": \"=cmd|' /C calc'!A0\\u001b[2J\", \"pc\": \"x\", \"fit\": true}], \"totals\": {}}";
+    std::ostringstream editedOut, editedErr;
+    EXPECT_EQ(RunSummary({"--since", folder_ / "edited.json", "--csv", "-", folder_ / "week2"}, editedOut, editedErr), 0);
+    EXPECT_NE(editedOut.str().find("\"'=cmd|' /C calc'!A0"), std::string::npos) << "a gone PC's name is neutralised";
+    // The earlier summary is never an output.
+    std::ostringstream overOut, overErr;
+    EXPECT_EQ(RunSummary({"--since", first, "--json", first, folder_ / "week2"}, overOut, overErr), 2);
+    EXPECT_NE(overErr.str().find("is the earlier summary to compare with"), std::string::npos) << overErr.str();
 }
