@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "summary/file_facts.h"
+#include "summary/parallel.h"
 
 namespace fs = std::filesystem;
 
@@ -194,12 +195,32 @@ public:
     {
         if (facts.Known() && !readFiles_.insert(facts.identity).second)
             return;
-        ReadResult result = ReadReportFile(path, facts);
-        if (result.row) {
-            result.row->SetKeyFrom(rootLength_);
-            summary_.rows.push_back(std::move(*result.row));
-        } else
-            summary_.skipped.push_back({DisplayPath(path), std::move(result.reason)});
+        pending_.push_back({path, facts, rootLength_});
+        if (pending_.size() == kBatch)
+            ReadPending();
+    }
+
+    // Reads the files found so far, on every core, and takes their rows in the order found.
+    void ReadPending()
+    {
+        std::vector<ReadResult> results(pending_.size());
+        ForEachInParallel(pending_.size(), [&](std::size_t index) {
+            try {
+                results[index] = ReadReportFile(pending_[index].path, pending_[index].facts);
+            } catch (...) {
+                results[index].reason = "cannot be read: out of memory";
+            }
+        });
+        for (std::size_t index = 0; index < results.size(); ++index) {
+            ReadResult& result = results[index];
+            if (result.row) {
+                result.row->SetKeyFrom(pending_[index].rootLength);
+                summary_.rows.push_back(std::move(*result.row));
+            } else {
+                summary_.skipped.push_back({DisplayPath(pending_[index].path), std::move(result.reason)});
+            }
+        }
+        pending_.clear();
     }
 
     void AddFolder(const fs::path& folder, const FileFacts& facts)
@@ -253,7 +274,17 @@ private:
             AddFile(path, itself);
     }
 
+    // Enough files that the threads' start is nothing beside their reading; few enough that what
+    // waits to be read stays small.
+    static constexpr std::size_t kBatch = 2048;
+    struct Pending {
+        fs::path path;
+        FileFacts facts;
+        std::size_t rootLength;
+    };
+
     SiteSummary& summary_;
+    std::vector<Pending> pending_;
     std::size_t rootLength_ = 0;
     std::set<Identity> readFiles_;
     std::set<Identity> walkedFolders_;
@@ -280,6 +311,7 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
         else
             walk.AddFile(path, facts);
     }
+    walk.ReadPending();
     // Folder order is whatever the file system gives; sorting makes two runs on the same tree,
     // on either system, write the same table.
     std::stable_sort(summary.rows.begin(), summary.rows.end(),
