@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <system_error>
 
@@ -179,7 +180,10 @@ using Identity = std::pair<std::uint64_t, std::uint64_t>;
 // they are rather than by the name they were reached through.
 class Walk {
 public:
-    explicit Walk(SiteSummary& summary) : summary_(summary) {}
+    Walk(const std::function<void(std::vector<SummaryRow>&)>& rows, const std::function<void(SkippedFile)>& skipped)
+        : rows_(rows), skipped_(skipped)
+    {
+    }
 
     // What the user named: a PC is its report's path below it (a file named is its own name).
     void SetRoot(const fs::path& root, bool folder)
@@ -211,16 +215,24 @@ public:
                 results[index].reason = "cannot be read: out of memory";
             }
         });
+        std::vector<SummaryRow> batch;
+        batch.reserve(results.size());
         for (std::size_t index = 0; index < results.size(); ++index) {
             ReadResult& result = results[index];
             if (result.row) {
                 result.row->SetKeyFrom(pending_[index].rootLength);
-                summary_.rows.push_back(std::move(*result.row));
+                batch.push_back(std::move(*result.row));
             } else {
-                summary_.skipped.push_back({DisplayPath(pending_[index].path), std::move(result.reason)});
+                // Said in its place among the rows: what comes before it has been handed on.
+                if (!batch.empty())
+                    rows_(batch);
+                batch.clear();
+                skipped_({DisplayPath(pending_[index].path), std::move(result.reason)});
             }
         }
         pending_.clear();
+        if (!batch.empty())
+            rows_(batch);
     }
 
     void AddFolder(const fs::path& folder, const FileFacts& facts)
@@ -239,20 +251,29 @@ public:
             entry.increment(error);
         }
         if (error)
-            summary_.skipped.push_back({DisplayPath(folder), "folder cannot be read: " + error.message()});
-        // In name order, each folder's links after its other entries: the name shown for a file
-        // reached twice is the same on every run, and its own where a link to it sits beside it.
-        std::sort(entries.begin(), entries.end());
-        std::vector<std::pair<fs::path, FileFacts>> links;
-        for (const fs::path& path : entries) {
+            skipped_({DisplayPath(folder), "folder cannot be read: " + error.message()});
+        // In the order of the paths shown (a folder's entries as if its name ended in "/"), each
+        // folder's links after its other entries: the rows come out in order as they are read, the
+        // same on every run, and a file reached twice is shown by its own name where a link to it
+        // sits beside it.
+        std::vector<std::pair<std::string, std::pair<fs::path, FileFacts>>> found;
+        found.reserve(entries.size());
+        for (fs::path& path : entries) {
             FileFacts itself = LookAt(path, false);
-            if (itself.link)
-                links.emplace_back(path, std::move(itself));
-            else
-                AddEntry(path, itself);
+            std::string key = DisplayPath(path.filename());
+            if (itself.directory && !itself.link)
+                key += '/';
+            found.push_back({std::move(key), {std::move(path), std::move(itself)}});
         }
-        for (const auto& [path, itself] : links)
-            AddEntry(path, itself);
+        entries.clear();
+        entries.shrink_to_fit();
+        std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+            if (a.second.second.link != b.second.second.link)
+                return b.second.second.link;
+            return a.first < b.first;
+        });
+        for (const auto& [key, entry] : found)
+            AddEntry(entry.first, entry.second);
     }
 
 private:
@@ -263,7 +284,7 @@ private:
             // marks a link to a folder as a folder itself, whether or not its target is there.
             const FileFacts target = LookAt(path, true);
             if (itself.directory || target.directory)
-                summary_.skipped.push_back({DisplayPath(path), "a link to a folder, not followed"});
+                skipped_({DisplayPath(path), "a link to a folder, not followed"});
             else if (HasReportName(path))
                 AddFile(path, target);
             return;
@@ -283,7 +304,8 @@ private:
         std::size_t rootLength;
     };
 
-    SiteSummary& summary_;
+    const std::function<void(std::vector<SummaryRow>&)>& rows_;
+    const std::function<void(SkippedFile)>& skipped_;
     std::vector<Pending> pending_;
     std::size_t rootLength_ = 0;
     std::set<Identity> readFiles_;
@@ -297,10 +319,10 @@ bool HasReportName(const fs::path& path)
     return EndsWithReportSuffix(path.filename().native());
 }
 
-SiteSummary SummariseReports(const std::vector<fs::path>& paths)
+void WalkReports(const std::vector<fs::path>& paths, const std::function<void(std::vector<SummaryRow>&)>& rows,
+                 const std::function<void(SkippedFile)>& skipped)
 {
-    SiteSummary summary;
-    Walk walk(summary);
+    Walk walk(rows, skipped);
     for (const fs::path& path : paths) {
         // A folder named on the command line is walked even through a link: the user chose it.
         const FileFacts facts = LookAt(path, true);
@@ -310,12 +332,21 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
             walk.AddFolder(path, facts);
         else
             walk.AddFile(path, facts);
+        // What a path named holds is read before the next: the rows follow the command line.
+        walk.ReadPending();
     }
-    walk.ReadPending();
-    // Folder order is whatever the file system gives; sorting makes two runs on the same tree,
-    // on either system, write the same table.
-    std::stable_sort(summary.rows.begin(), summary.rows.end(),
-                     [](const SummaryRow& a, const SummaryRow& b) { return a.Path() < b.Path(); });
+}
+
+SiteSummary SummariseReports(const std::vector<fs::path>& paths)
+{
+    SiteSummary summary;
+    WalkReports(
+        paths,
+        [&summary](std::vector<SummaryRow>& rows) {
+            for (SummaryRow& row : rows)
+                summary.rows.push_back(std::move(row));
+        },
+        [&summary](SkippedFile file) { summary.skipped.push_back(std::move(file)); });
     std::stable_sort(summary.skipped.begin(), summary.skipped.end(),
                      [](const SkippedFile& a, const SkippedFile& b) { return a.path < b.path; });
     return summary;

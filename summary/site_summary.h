@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,7 +76,7 @@ struct SiteChanges {
 };
 
 struct SiteSummary {
-    std::vector<SummaryRow> rows;        // ordered by path
+    std::vector<SummaryRow> rows;        // in the order the walk reads them
     std::vector<SkippedFile> skipped;    // ordered by path
     std::optional<SiteChanges> since;
 };
@@ -103,6 +104,12 @@ ReadResult ReadReportFile(const std::filesystem::path& path, const FileFacts& fa
 
 // True for names ending in ".vkh" in any case.
 bool HasReportName(const std::filesystem::path& path);
+
+// Walks what is given, in the order of the command line and, inside a folder, of the paths shown
+// (links last), and hands on the rows as they are read, a batch at a time, and each file skipped.
+void WalkReports(const std::vector<std::filesystem::path>& paths,
+                 const std::function<void(std::vector<SummaryRow>&)>& rows,
+                 const std::function<void(SkippedFile)>& skipped);
 
 // Files given are read whatever their name; folders are searched recursively for report names.
 // Links to folders inside them are not followed but named among the skipped; a folder or a file

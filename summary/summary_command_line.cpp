@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -81,17 +82,6 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& argument
 
 namespace {
 
-using Writer = void (*)(const SiteSummary&, std::ostream&);
-
-void WriteHtmlNow(const SiteSummary& summary, std::ostream& out)
-{
-    WriteSummaryHtml(summary, static_cast<std::int64_t>(std::time(nullptr)), out);
-}
-
-void WriteJsonNow(const SiteSummary& summary, std::ostream& out)
-{
-    WriteSummaryJson(summary, out, static_cast<std::int64_t>(std::time(nullptr)));
-}
 
 void Complain(std::ostream& err, const std::string& message)
 {
@@ -99,46 +89,77 @@ void Complain(std::ostream& err, const std::string& message)
     err << TerminalSafe("quor-kelvra-summary: " + message) << "\n";
 }
 
-bool WriteOutput(const fs::path& target, std::string_view prefix, Writer writer, const SiteSummary& summary,
-                 std::ostream& out, bool outIsTerminal, std::ostream& err)
-{
-    if (IsStandardOutput(target)) {
-        if (outIsTerminal) {
-            std::ostringstream text;
-            writer(summary, text);
-            out << TerminalSafe(text.str());
-        } else {
-            writer(summary, out);
-        }
-        out.flush();
-        if (out)
+// One output as it is written: a file through a large buffer, or standard output, which a terminal
+// gets only made safe, a batch of rows at a time.
+class OutputStream {
+public:
+    // False, with the reason said on `err`, when the file cannot be created.
+    bool Open(const fs::path& target, std::string_view prefix, std::ostream& out, bool outIsTerminal,
+              std::ostream& err)
+    {
+        target_ = target;
+        if (IsStandardOutput(target)) {
+            // The byte-order mark is a file's: a program reading standard output takes it for text.
+            out_ = &out;
+            stream_ = outIsTerminal ? static_cast<std::ostream*>(&terminal_) : &out;
             return true;
-        Complain(err, "standard output could not be written");
-        return false;
-    }
-    errno = 0;
-    // A row of the page or the JSON is a kilobyte or two: written a megabyte at a time, not a few
-    // rows at a time.
-    std::vector<char> buffer(1 << 20);
-    std::ofstream file;
-    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    file.open(target, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        const int error = errno;
-        Complain(err, DisplayPath(target) + " could not be written: " +
-                          (error != 0 ? std::generic_category().message(error) : std::string("it could not be created")));
-        return false;
-    }
-    file << prefix;
-    writer(summary, file);
-    file.close();
-    if (file)
+        }
+        errno = 0;
+        // A row of the page or the JSON is a kilobyte or two: written a megabyte at a time, not a
+        // few rows at a time.
+        buffer_.resize(1 << 20);
+        file_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        file_.open(target, std::ios::binary | std::ios::trunc);
+        if (!file_) {
+            const int error = errno;
+            Complain(err, DisplayPath(target) + " could not be written: " +
+                              (error != 0 ? std::generic_category().message(error) : std::string("it could not be created")));
+            return false;
+        }
+        stream_ = &file_;
+        file_ << prefix;
         return true;
-    const int error = errno;
-    Complain(err, DisplayPath(target) + " could not be written completely: " +
-                      (error != 0 ? std::generic_category().message(error) : std::string("the write failed")));
-    return false;
-}
+    }
+
+    std::ostream& Stream() { return *stream_; }
+
+    // At the end of whole rows: what a terminal is to show, made safe.
+    void Pass()
+    {
+        if (stream_ != &terminal_)
+            return;
+        *out_ << TerminalSafe(terminal_.str());
+        terminal_.str(std::string());
+    }
+
+    bool Close(std::ostream& err)
+    {
+        Pass();
+        if (out_) {
+            out_->flush();
+            if (*out_)
+                return true;
+            Complain(err, "standard output could not be written");
+            return false;
+        }
+        errno = 0;
+        file_.close();
+        if (file_)
+            return true;
+        const int error = errno;
+        Complain(err, DisplayPath(target_) + " could not be written completely: " +
+                          (error != 0 ? std::generic_category().message(error) : std::string("the write failed")));
+        return false;
+    }
+
+private:
+    fs::path target_;
+    std::ostream* out_ = nullptr;
+    std::ostream* stream_ = nullptr;
+    std::ostringstream terminal_;
+    std::vector<char> buffer_;
+    std::ofstream file_;
+};
 
 // Why an output would destroy what is to be read, or another output; empty when it would not.
 // Asked before anything is read or written, each file looked at once.
@@ -225,45 +246,83 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         }
     }
 
-    SiteSummary summary = SummariseReports(line.inputs);
+    // Every output is opened before anything is read, and written as the reports are read: a site
+    // of any size needs no copy of itself in memory. Each is still written when nothing could be
+    // read: an empty table and the list of skipped files say more to a script than a missing file.
+    OutputStream csvOut, jsonOut, htmlOut;
+    if ((line.csv && !csvOut.Open(*line.csv, kUtf8ByteOrderMark, out, outIsTerminal, err)) ||
+        (line.json && !jsonOut.Open(*line.json, std::string_view(), out, outIsTerminal, err)) ||
+        (line.html && !htmlOut.Open(*line.html, std::string_view(), out, outIsTerminal, err)))
+        return 2;
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    std::optional<SiteChanges> changes;
     if (line.since)
-        CompareWithPrevious(summary, std::move(previous));
-    for (const SkippedFile& file : summary.skipped)
-        Complain(err, "skipped " + file.path + ": " + file.reason);
-    if (summary.rows.empty())
-        Complain(err, "no report could be summarised");
-
-    // Every output is still written when nothing could be read: an empty table and the list of
-    // skipped files say more to a script than a missing file does.
-    struct Output {
-        const fs::path* target;
-        std::string_view prefix;
-        Writer writer;
-        std::ostringstream complaints;  // said on standard error once every output is written
-        bool written = false;
-    };
-    std::vector<Output> outputs;
-    outputs.reserve(3);
+        changes.emplace().previous = std::move(previous);
+    std::optional<CsvStream> csv;
+    std::optional<JsonStream> json;
     if (line.csv)
-        outputs.push_back({&*line.csv, kUtf8ByteOrderMark, WriteSummaryCsv, {}, false});
+        csv.emplace(csvOut.Stream(), changes.has_value());
     if (line.json)
-        outputs.push_back({&*line.json, std::string_view(), WriteJsonNow, {}, false});
-    if (line.html)
-        outputs.push_back({&*line.html, std::string_view(), WriteHtmlNow, {}, false});
-    // Each output is its own file, written from the same rows: each on a core of its own.
-    ForEachInParallel(outputs.size(), [&](std::size_t index) {
-        Output& output = outputs[index];
-        try {
-            output.written = WriteOutput(*output.target, output.prefix, output.writer, summary, out, outIsTerminal,
-                                         output.complaints);
-        } catch (...) {
-            output.complaints << "quor-kelvra-summary: " << DisplayPath(*output.target) << " could not be written\n";
-        }
-    });
-    bool written = true;
-    for (const Output& output : outputs) {
-        err << output.complaints.str();
-        written &= output.written;
+        json.emplace(jsonOut.Stream(), now);
+    PageRows page;
+    SiteTotals totals;
+    std::vector<SkippedFile> skipped;
+    std::vector<PcChange> batchChanges;
+    WalkReports(
+        line.inputs,
+        [&](std::vector<SummaryRow>& rows) {
+            batchChanges.clear();
+            for (const SummaryRow& row : rows) {
+                totals.Add(row);
+                if (!changes)
+                    continue;
+                std::array<ItemVerdict, kResultItemCount> verdicts{};
+                for (std::size_t item = 0; item < kResultItemCount; ++item)
+                    verdicts[item] = row.Verdict(item);
+                batchChanges.push_back(ComparePc(changes->previous, row.Key(), row.PcFitness(), verdicts));
+                ++changes->counts[static_cast<std::size_t>(batchChanges.back().change)];
+            }
+            const auto changeOf = [&](std::size_t r) { return changes ? &batchChanges[r] : nullptr; };
+            // Each output is its own file, written from the same rows: each on a core of its own.
+            ForEachInParallel(3, [&](std::size_t output) {
+                for (std::size_t r = 0; r < rows.size(); ++r) {
+                    if (output == 0 && csv)
+                        csv->Row(rows[r], changeOf(r));
+                    if (output == 1 && json)
+                        json->Row(rows[r], changeOf(r));
+                    if (output == 2 && line.html)
+                        page.Add(rows[r], changeOf(r));
+                }
+                (output == 0 ? csvOut : output == 1 ? jsonOut : htmlOut).Pass();
+            });
+        },
+        [&](SkippedFile file) {
+            Complain(err, "skipped " + file.path + ": " + file.reason);
+            skipped.push_back(std::move(file));
+        });
+    if (totals.reports == 0)
+        Complain(err, "no report could be summarised");
+    if (changes) {
+        for (const PreviousPc& pc : changes->previous.pcs)
+            changes->counts[static_cast<std::size_t>(Change::Gone)] += pc.seen ? 0 : 1;
     }
-    return written ? SummaryExitCode(summary) : 2;
+    std::stable_sort(skipped.begin(), skipped.end(),
+                     [](const SkippedFile& a, const SkippedFile& b) { return a.path < b.path; });
+    const SiteChanges* since = changes ? &*changes : nullptr;
+    if (csv && since)
+        csv->Gone(since->previous);
+    if (json)
+        json->End(skipped, since, totals);
+    if (line.html)
+        WritePage(page, totals, skipped, since, now, htmlOut.Stream());
+    bool written = true;
+    if (line.csv)
+        written &= csvOut.Close(err);
+    if (line.json)
+        written &= jsonOut.Close(err);
+    if (line.html)
+        written &= htmlOut.Close(err);
+    if (!written || totals.reports == 0)
+        return 2;
+    return skipped.empty() ? 0 : 1;
 }

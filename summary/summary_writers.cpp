@@ -12,43 +12,6 @@ std::string Label(std::size_t item)
     return ToUtf8(kResultRows[item].label);
 }
 
-// How many reports fail each item, a missing item counting as a fail.
-std::array<int, kResultItemCount> FailuresPerItem(const SiteSummary& summary)
-{
-    std::array<int, kResultItemCount> failures{};
-    for (const SummaryRow& row : summary.rows)
-        for (std::size_t item = 0; item < kResultItemCount; ++item)
-            failures[item] += row.Item(item).present && row.Item(item).pass ? 0 : 1;
-    return failures;
-}
-
-struct FitnessCounts {
-    std::size_t fit = 0;
-    std::size_t unknown = 0;
-};
-
-FitnessCounts CountFitness(const SiteSummary& summary)
-{
-    FitnessCounts counts;
-    for (const SummaryRow& row : summary.rows) {
-        const Fitness fitness = row.PcFitness();
-        counts.fit += fitness == Fitness::Fit ? 1 : 0;
-        counts.unknown += fitness == Fitness::Unknown ? 1 : 0;
-    }
-    return counts;
-}
-
-// The earliest modification time among the reports; 0 when none is known.
-std::int64_t OldestWritten(const SiteSummary& summary)
-{
-    std::int64_t oldest = 0;
-    for (const SummaryRow& row : summary.rows) {
-        if (row.Written() != 0 && (oldest == 0 || row.Written() < oldest))
-            oldest = row.Written();
-    }
-    return oldest;
-}
-
 std::string WrittenText(const SummaryRow& row)
 {
     return row.Written() != 0 ? IsoTime(row.Written()) : std::string();
@@ -191,57 +154,86 @@ std::string TerminalSafe(std::string_view text)
     return safe;
 }
 
-void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
+void SiteTotals::Add(const SummaryRow& row)
 {
-    std::array<std::string, kResultItemCount> labels;
-    std::string line = "Report,Fit,Failed";
+    ++reports;
+    const Fitness fitness = row.PcFitness();
+    fit += fitness == Fitness::Fit ? 1 : 0;
+    unknown += fitness == Fitness::Unknown ? 1 : 0;
+    // A missing item counts as a fail.
+    for (std::size_t item = 0; item < kResultItemCount; ++item)
+        failures[item] += row.Item(item).present && row.Item(item).pass ? 0 : 1;
+    if (row.Written() != 0 && (oldest == 0 || row.Written() < oldest))
+        oldest = row.Written();
+}
+
+SiteTotals TotalsOf(const SiteSummary& summary)
+{
+    SiteTotals totals;
+    for (const SummaryRow& row : summary.rows)
+        totals.Add(row);
+    return totals;
+}
+
+CsvStream::CsvStream(std::ostream& out, bool since) : out_(out), since_(since)
+{
+    line_ = "Report,Fit,Failed";
     for (std::size_t item = 0; item < kResultRows.size(); ++item) {
-        labels[item] = Label(item);
-        line += "," + CsvField(labels[item]) + "," + CsvField(labels[item] + " pass");
+        labels_[item] = Label(item);
+        line_ += "," + CsvField(labels_[item]) + "," + CsvField(labels_[item] + " pass");
     }
     // Last, so that every column a script already reads keeps its place.
-    out << line << ",Written,Judged on errors" << (summary.since ? ",Change,Changed items" : "") << "\r\n";
-    std::string judged;
-    for (std::size_t r = 0; r < summary.rows.size(); ++r) {
-        const SummaryRow& row = summary.rows[r];
-        const Fitness fitness = row.PcFitness();
-        line = CsvField(row.Path());
-        // Neither 1 nor 0 for a PC not known to be fit or unfit: a sum of the column counts fit PCs.
-        line += fitness == Fitness::Fit ? ",1," : fitness == Fitness::Unfit ? ",0," : ",,";
-        line += std::to_string(row.FailedCount());
-        judged.clear();
-        for (std::size_t index = 0; index < kResultItemCount; ++index) {
-            const SummaryItem item = row.Item(index);
-            line += "," + CsvField(item.value) + ",";
-            if (item.present)
-                line += item.pass ? "1" : "0";
-            if (!row.Error(index).empty())
-                judged.append(judged.empty() ? "" : "; ").append(labels[index]);
-        }
-        line += "," + WrittenText(row) + "," + CsvField(judged);
-        if (summary.since) {
-            const PcChange& change = summary.since->changes[r];
-            line += std::string(",") + ChangeText(change.change) + "," + CsvField(change.changedItems);
-        }
-        out << line << "\r\n";
+    out_ << line_ << ",Written,Judged on errors" << (since_ ? ",Change,Changed items" : "") << "\r\n";
+}
+
+void CsvStream::Row(const SummaryRow& row, const PcChange* change)
+{
+    const Fitness fitness = row.PcFitness();
+    line_ = CsvField(row.Path());
+    // Neither 1 nor 0 for a PC not known to be fit or unfit: a sum of the column counts fit PCs.
+    line_ += fitness == Fitness::Fit ? ",1," : fitness == Fitness::Unfit ? ",0," : ",,";
+    line_ += std::to_string(row.FailedCount());
+    judged_.clear();
+    for (std::size_t index = 0; index < kResultItemCount; ++index) {
+        const SummaryItem item = row.Item(index);
+        line_ += "," + CsvField(item.value) + ",";
+        if (item.present)
+            line_ += item.pass ? "1" : "0";
+        if (!row.Error(index).empty())
+            judged_.append(judged_.empty() ? "" : "; ").append(labels_[index]);
     }
-    if (!summary.since)
-        return;
+    line_ += "," + WrittenText(row) + "," + CsvField(judged_);
+    if (since_ && change)
+        line_ += std::string(",") + ChangeText(change->change) + "," + CsvField(change->changedItems);
+    out_ << line_ << "\r\n";
+}
+
+void CsvStream::Gone(const PreviousSummary& previous)
+{
     // Each PC gone since: its report as the earlier summary named it, and how it stood then.
-    for (const PreviousPc& pc : summary.since->previous.pcs) {
+    for (const PreviousPc& pc : previous.pcs) {
         if (pc.seen)
             continue;
-        line = CsvField(pc.Report());
-        line += pc.fitness == Fitness::Fit ? ",1," : pc.fitness == Fitness::Unfit ? ",0," : ",,";
-        judged.clear();
+        line_ = CsvField(pc.Report());
+        line_ += pc.fitness == Fitness::Fit ? ",1," : pc.fitness == Fitness::Unfit ? ",0," : ",,";
+        judged_.clear();
         for (std::size_t index = 0; index < kResultItemCount; ++index) {
             const ItemVerdict verdict = pc.items[index];
-            line += verdict == ItemVerdict::Missing ? ",," : verdict == ItemVerdict::Pass ? ",,1" : ",,0";
+            line_ += verdict == ItemVerdict::Missing ? ",," : verdict == ItemVerdict::Pass ? ",,1" : ",,0";
             if (verdict == ItemVerdict::Unknown)
-                judged.append(judged.empty() ? "" : "; ").append(labels[index]);
+                judged_.append(judged_.empty() ? "" : "; ").append(labels_[index]);
         }
-        out << line << ",," << CsvField(judged) << ",gone,\r\n";
+        out_ << line_ << ",," << CsvField(judged_) << ",gone,\r\n";
     }
+}
+
+void WriteSummaryCsv(const SiteSummary& summary, std::ostream& out)
+{
+    CsvStream csv(out, summary.since.has_value());
+    for (std::size_t r = 0; r < summary.rows.size(); ++r)
+        csv.Row(summary.rows[r], summary.since ? &summary.since->changes[r] : nullptr);
+    if (summary.since)
+        csv.Gone(summary.since->previous);
 }
 
 namespace {
@@ -276,88 +268,94 @@ void WriteSinceJson(const SiteChanges& since, std::ostream& out)
 
 }  // namespace
 
-void WriteSummaryJson(const SiteSummary& summary, std::ostream& out, std::int64_t now)
+JsonStream::JsonStream(std::ostream& out, std::int64_t now) : out_(out)
 {
-    std::array<std::string, kResultItemCount> labels;
     for (std::size_t index = 0; index < kResultItemCount; ++index)
-        labels[index] = "        { \"label\": " + JsonString(Label(index)) + ", \"value\": ";
+        labels_[index] = "        { \"label\": " + JsonString(Label(index)) + ", \"value\": ";
     // What a later --since reads first: whose summary this is, of which format, and when.
-    out << "{\n  \"program\": \"quor-kelvra-summary\",\n  \"format\": " << kSummaryFormat << ",\n  \"date\": "
-        << (now != 0 ? JsonString(IsoTime(now)) : std::string("null")) << ",\n  \"reports\": [";
-    std::string text;
-    for (std::size_t r = 0; r < summary.rows.size(); ++r) {
-        const SummaryRow& row = summary.rows[r];
-        text.assign(r == 0 ? "\n" : ",\n");
-        text += "    {\n      \"report\": ";
-        AppendJson(text, row.Path());
-        text += ",\n      \"pc\": ";
-        AppendJson(text, row.Key());
-        text += ",\n      \"written\": ";
-        if (row.Written() != 0)
-            AppendJson(text, IsoTime(row.Written()));
+    out_ << "{\n  \"program\": \"quor-kelvra-summary\",\n  \"format\": " << kSummaryFormat << ",\n  \"date\": "
+         << (now != 0 ? JsonString(IsoTime(now)) : std::string("null")) << ",\n  \"reports\": [";
+}
+
+void JsonStream::Row(const SummaryRow& row, const PcChange* change)
+{
+    std::string& text = text_;
+    text.assign(first_ ? "\n" : ",\n");
+    first_ = false;
+    text += "    {\n      \"report\": ";
+    AppendJson(text, row.Path());
+    text += ",\n      \"pc\": ";
+    AppendJson(text, row.Key());
+    text += ",\n      \"written\": ";
+    if (row.Written() != 0)
+        AppendJson(text, IsoTime(row.Written()));
+    else
+        text += "null";
+    text += ",\n      \"fit\": ";
+    text += FitJson(row.PcFitness());
+    text += ",\n      \"failed\": ";
+    text += std::to_string(row.FailedCount());
+    text += ",\n      \"items\": [";
+    for (std::size_t index = 0; index < kResultItemCount; ++index) {
+        const SummaryItem item = row.Item(index);
+        text += index == 0 ? "\n" : ",\n";
+        text += labels_[index];
+        if (item.present)
+            AppendJson(text, item.value);
         else
             text += "null";
-        const Fitness fitness = row.PcFitness();
-        text += fitness == Fitness::Fit ? ",\n      \"fit\": true"
-                : fitness == Fitness::Unfit ? ",\n      \"fit\": false"
-                : ",\n      \"fit\": null";
-        text += ",\n      \"failed\": ";
-        text += std::to_string(row.FailedCount());
-        text += ",\n      \"items\": [";
-        for (std::size_t index = 0; index < kResultItemCount; ++index) {
-            const SummaryItem item = row.Item(index);
-            text += index == 0 ? "\n" : ",\n";
-            text += labels[index];
-            if (item.present)
-                AppendJson(text, item.value);
-            else
-                text += "null";
-            text += !item.present ? ", \"pass\": null" : item.pass ? ", \"pass\": true" : ", \"pass\": false";
-            const std::string_view error = row.Error(index);
-            if (!error.empty()) {
-                text += ", \"error\": ";
-                AppendJson(text, error);
-            }
-            text += " }";
+        text += !item.present ? ", \"pass\": null" : item.pass ? ", \"pass\": true" : ", \"pass\": false";
+        const std::string_view error = row.Error(index);
+        if (!error.empty()) {
+            text += ", \"error\": ";
+            AppendJson(text, error);
         }
-        text += "\n      ]";
-        if (summary.since) {
-            const PcChange& change = summary.since->changes[r];
-            text += ",\n      \"change\": \"";
-            text += ChangeText(change.change);
-            text += "\",\n      \"changedItems\": [";
-            for (std::size_t from = 0; from < change.changedItems.size();) {
-                std::size_t to = change.changedItems.find("; ", from);
-                if (to == std::string::npos)
-                    to = change.changedItems.size();
-                text += from == 0 ? "" : ", ";
-                AppendJson(text, std::string_view(change.changedItems).substr(from, to - from));
-                from = to + 2;
-            }
-            text += "]";
+        text += " }";
+    }
+    text += "\n      ]";
+    if (change) {
+        text += ",\n      \"change\": \"";
+        text += ChangeText(change->change);
+        text += "\",\n      \"changedItems\": [";
+        for (std::size_t from = 0; from < change->changedItems.size();) {
+            std::size_t to = change->changedItems.find("; ", from);
+            if (to == std::string::npos)
+                to = change->changedItems.size();
+            text += from == 0 ? "" : ", ";
+            AppendJson(text, std::string_view(change->changedItems).substr(from, to - from));
+            from = to + 2;
         }
-        text += "\n    }";
-        out << text;
+        text += "]";
     }
-    out << (summary.rows.empty() ? "],\n  \"skipped\": [" : "\n  ],\n  \"skipped\": [");
-    for (std::size_t s = 0; s < summary.skipped.size(); ++s) {
-        const SkippedFile& file = summary.skipped[s];
-        out << (s == 0 ? "\n" : ",\n") << "    { \"path\": " << JsonString(file.path)
-            << ", \"reason\": " << JsonString(file.reason) << " }";
+    text += "\n    }";
+    out_ << text;
+}
+
+void JsonStream::End(const std::vector<SkippedFile>& skipped, const SiteChanges* since, const SiteTotals& totals)
+{
+    out_ << (first_ ? "],\n  \"skipped\": [" : "\n  ],\n  \"skipped\": [");
+    for (std::size_t s = 0; s < skipped.size(); ++s) {
+        const SkippedFile& file = skipped[s];
+        out_ << (s == 0 ? "\n" : ",\n") << "    { \"path\": " << JsonString(file.path)
+             << ", \"reason\": " << JsonString(file.reason) << " }";
     }
-    out << (summary.skipped.empty() ? "],\n" : "\n  ],\n");
-    if (summary.since)
-        WriteSinceJson(*summary.since, out);
-    const std::array<int, kResultItemCount> failures = FailuresPerItem(summary);
-    const std::int64_t oldest = OldestWritten(summary);
-    const FitnessCounts counts = CountFitness(summary);
-    out << "  \"totals\": {\n    \"reports\": " << summary.rows.size() << ",\n    \"fit\": " << counts.fit
-        << ",\n    \"unknown\": " << counts.unknown
-        << ",\n    \"oldestWritten\": " << (oldest != 0 ? JsonString(IsoTime(oldest)) : std::string("null"))
-        << ",\n    \"failing\": {";
-    for (std::size_t item = 0; item < failures.size(); ++item)
-        out << (item == 0 ? "\n" : ",\n") << "      " << JsonString(Label(item)) << ": " << failures[item];
-    out << "\n    }\n  }\n}\n";
+    out_ << (skipped.empty() ? "],\n" : "\n  ],\n");
+    if (since)
+        WriteSinceJson(*since, out_);
+    out_ << "  \"totals\": {\n    \"reports\": " << totals.reports << ",\n    \"fit\": " << totals.fit
+         << ",\n    \"unknown\": " << totals.unknown << ",\n    \"oldestWritten\": "
+         << (totals.oldest != 0 ? JsonString(IsoTime(totals.oldest)) : std::string("null")) << ",\n    \"failing\": {";
+    for (std::size_t item = 0; item < totals.failures.size(); ++item)
+        out_ << (item == 0 ? "\n" : ",\n") << "      " << JsonString(Label(item)) << ": " << totals.failures[item];
+    out_ << "\n    }\n  }\n}\n";
+}
+
+void WriteSummaryJson(const SiteSummary& summary, std::ostream& out, std::int64_t now)
+{
+    JsonStream json(out, now);
+    for (std::size_t r = 0; r < summary.rows.size(); ++r)
+        json.Row(summary.rows[r], summary.since ? &summary.since->changes[r] : nullptr);
+    json.End(summary.skipped, summary.since ? &*summary.since : nullptr, TotalsOf(summary));
 }
 
 std::string HtmlEscape(std::string_view text)
@@ -388,12 +386,12 @@ constexpr const char* kUnknownColour = "#ffeb9c";
 constexpr const char* kUnknownFilter = "Unknown%3A%20WMI%20failed";
 
 // Horizontal bars, one per item, as long as the share of PCs failing it.
-std::string FailureChart(const SiteSummary& summary)
+std::string FailureChart(const SiteTotals& totals)
 {
-    const std::array<int, kResultItemCount> failures = FailuresPerItem(summary);
+    const std::array<int, kResultItemCount>& failures = totals.failures;
     const int labelWidth = 230, barWidth = 520, rowHeight = 26;
     const int height = rowHeight * kResultItemCount + 10;
-    const int total = std::max<int>(1, static_cast<int>(summary.rows.size()));
+    const int total = std::max<int>(1, static_cast<int>(totals.reports));
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(labelWidth + barWidth + 60) +
                       "\" height=\"" + std::to_string(height) + "\" role=\"img\" aria-label=\"PCs failing each item\">\n";
     for (std::size_t item = 0; item < failures.size(); ++item) {
@@ -469,9 +467,8 @@ std::string Percent(long long part, long long whole)
 
 // "Since 2026-12-02: 40 new, 12 became fit, 3 became unfit, 5 gone", each count a link that shows
 // those PCs, and the share of fit PCs then and now.
-std::string SincePanel(const SiteSummary& summary, const FitnessCounts& counts)
+std::string SincePanel(const SiteChanges& since, const SiteTotals& counts)
 {
-    const SiteChanges& since = *summary.since;
     const PreviousSummary& previous = since.previous;
     std::string panel = "<div id=\"since\" style=\"border:1px solid #bbb; padding:0.5em 1em; margin:1em 0\">\n<p><b>Since " +
                         HtmlEscape(previous.date.empty() ? std::string("the earlier summary") : previous.date) + ":</b> ";
@@ -494,8 +491,8 @@ std::string SincePanel(const SiteSummary& summary, const FitnessCounts& counts)
     }
     panel += ".</p>\n<p>Fit then: " + Percent(previous.fit, previous.reports) + " (" + std::to_string(previous.fit) +
              " of " + std::to_string(previous.reports) + "); now: " +
-             Percent(counts.fit, static_cast<long long>(summary.rows.size())) + " (" + std::to_string(counts.fit) +
-             " of " + std::to_string(summary.rows.size()) + ").</p>\n</div>\n";
+             Percent(static_cast<long long>(counts.fit), static_cast<long long>(counts.reports)) + " (" +
+             std::to_string(counts.fit) + " of " + std::to_string(counts.reports) + ").</p>\n</div>\n";
     return panel;
 }
 
@@ -572,7 +569,19 @@ std::string Thousands(std::size_t count)
 
 }  // namespace
 
-void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream& out)
+void PageRows::Add(const SummaryRow& row, const PcChange* change)
+{
+    const Fitness fitness = row.PcFitness();
+    std::vector<Kept>& kept = fitness == Fitness::Unfit ? unfit_ : fitness == Fitness::Unknown ? unknown_ : fit_;
+    kept.push_back({row, change ? *change : PcChange(), change != nullptr});
+    // Over the page's rows: the last of the kind listed last goes, so the page keeps the first of each
+    // kind in the order read, unfit first.
+    if (unfit_.size() + unknown_.size() + fit_.size() > kMaxPageRows)
+        (!fit_.empty() ? fit_ : !unknown_.empty() ? unknown_ : unfit_).pop_back();
+}
+
+void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector<SkippedFile>& skipped,
+               const SiteChanges* since, std::int64_t now, std::ostream& out)
 {
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -585,8 +594,7 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         "th, td { border: 1px solid #bbb; padding: 3px 6px; text-align: left; vertical-align: top; }\n"
         "th { background: #f0f0f0; cursor: pointer; }\n"
         "</style>\n</head>\n<body>\n";
-    const FitnessCounts counts = CountFitness(summary);
-    html += "<h1>" + std::to_string(counts.fit) + " of " + std::to_string(summary.rows.size()) + " PCs fit";
+    html += "<h1>" + std::to_string(counts.fit) + " of " + std::to_string(counts.reports) + " PCs fit";
     if (counts.unknown != 0)
         html += std::string(", <a href=\"#filter=") + kUnknownFilter + "\" style=\"background:" + kUnknownColour +
                 "; color:inherit\" title=\"Show only these PCs\">" + std::to_string(counts.unknown) + " unknown</a>";
@@ -595,7 +603,7 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         html += "<p>A PC is unknown when none of its items fails on its value but WMI failed or gave no answer in "
                 "time (0x40004) for some of them, shown in amber: whether it is fit is not known until it is checked "
                 "again.</p>\n";
-    const std::int64_t oldest = OldestWritten(summary);
+    const std::int64_t oldest = counts.oldest;
     if (oldest != 0) {
         // A report left behind by a run that could not write a new one must not pass for today's.
         html += "<p>The oldest report was written " + IsoTime(oldest);
@@ -603,12 +611,12 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
             html += ", " + Thousands(static_cast<std::size_t>((now - oldest) / 86400)) + " day(s) before this summary";
         html += ".</p>\n";
     }
-    if (!summary.skipped.empty()) {
-        html += "<p>" + std::to_string(summary.skipped.size()) + " file(s) skipped:</p>\n<ul>\n";
+    if (!skipped.empty()) {
+        html += "<p>" + std::to_string(skipped.size()) + " file(s) skipped:</p>\n<ul>\n";
         std::size_t listed = 0;
-        for (const SkippedFile& file : summary.skipped) {
+        for (const SkippedFile& file : skipped) {
             if (++listed > kMaxPageRows) {
-                html += "<li>... and " + Thousands(summary.skipped.size() - kMaxPageRows) +
+                html += "<li>... and " + Thousands(skipped.size() - kMaxPageRows) +
                         " more; standard error and the JSON name every one.</li>\n";
                 break;
             }
@@ -616,13 +624,13 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         }
         html += "</ul>\n";
     }
-    if (summary.since)
-        html += SincePanel(summary, counts);
-    html += "<h2>PCs failing each item</h2>\n" + FailureChart(summary);
+    if (since)
+        html += SincePanel(*since, counts);
+    html += "<h2>PCs failing each item</h2>\n" + FailureChart(counts);
 
     html += "<h2>Every PC, unfit first, then unknown</h2>\n";
-    if (summary.rows.size() > kMaxPageRows)
-        html += "<p>This page lists the first " + Thousands(kMaxPageRows) + " of " + Thousands(summary.rows.size()) +
+    if (counts.reports > kMaxPageRows)
+        html += "<p>This page lists the first " + Thousands(kMaxPageRows) + " of " + Thousands(counts.reports) +
                 " PCs, unfit first, then unknown; the counts and the chart above are of every PC, and the CSV "
                 "and the JSON hold every one.</p>\n";
     html += "<p><label>Show only the rows that hold <input id=\"filter\" type=\"search\"></label> "
@@ -631,38 +639,30 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
     for (std::size_t item = 0; item < kResultRows.size(); ++item)
         html += "<th>" + HtmlEscape(Label(item)) + "</th>";
     // Last, so that every column an address's "#sort=N" names keeps its place.
-    html += summary.since ? "<th>Verdict</th><th>Change</th></tr></thead>\n<tbody>\n"
+    html += since ? "<th>Verdict</th><th>Change</th></tr></thead>\n<tbody>\n"
                           : "<th>Verdict</th></tr></thead>\n<tbody>\n";
     out << html;
-    std::vector<const SummaryRow*> order;
-    order.reserve(summary.rows.size());
-    for (const SummaryRow& row : summary.rows)
-        order.push_back(&row);
-    const auto unknown = std::stable_partition(order.begin(), order.end(), [](const SummaryRow* row) {
-        return row->PcFitness() == Fitness::Unfit;
-    });
-    std::stable_partition(unknown, order.end(),
-                          [](const SummaryRow* row) { return row->PcFitness() == Fitness::Unknown; });
-    if (order.size() > kMaxPageRows)
-        order.resize(kMaxPageRows);
-    for (const SummaryRow* row : order) {
-        const PcChange* change = summary.since ? &summary.since->changes[static_cast<std::size_t>(row - summary.rows.data())]
-                                               : nullptr;
-        html = change ? std::string("<tr data-change=\"") + ChangeText(change->change) + "\">" : std::string("<tr>");
-        html += "<td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
-                std::to_string(row->FailedCount()) + "</td>";
-        for (std::size_t item = 0; item < kResultItemCount; ++item)
-            AppendItemCell(html, row->Item(item), row->Error(item));
-        AppendVerdictCell(html, *row);
-        if (change)
-            AppendChangeCell(html, change->change, change->changedItems);
-        html += "</tr>\n";
-        out << html;
+    std::size_t listed = 0;
+    for (const std::vector<PageRows::Kept>* kind : {&rows.unfit_, &rows.unknown_, &rows.fit_}) {
+        for (const PageRows::Kept& kept : *kind) {
+            const SummaryRow* row = &kept.row;
+            const PcChange* change = kept.hasChange ? &kept.change : nullptr;
+            html = change ? std::string("<tr data-change=\"") + ChangeText(change->change) + "\">" : std::string("<tr>");
+            html += "<td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
+                    std::to_string(row->FailedCount()) + "</td>";
+            for (std::size_t item = 0; item < kResultItemCount; ++item)
+                AppendItemCell(html, row->Item(item), row->Error(item));
+            AppendVerdictCell(html, *row);
+            if (change)
+                AppendChangeCell(html, change->change, change->changedItems);
+            html += "</tr>\n";
+            out << html;
+            ++listed;
+        }
     }
     // The PCs gone since, as they stood then, within what the page lists.
-    if (summary.since) {
-        std::size_t listed = order.size();
-        for (const PreviousPc& pc : summary.since->previous.pcs) {
+    if (since) {
+        for (const PreviousPc& pc : since->previous.pcs) {
             if (pc.seen || listed++ >= kMaxPageRows)
                 continue;
             html = "<tr data-change=\"gone\"><td>" + HtmlEscape(pc.Report()) + "</td><td></td><td></td>";
@@ -686,6 +686,14 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
         }
     }
     out << "</tbody>\n</table>\n" << kTableScript << "</body>\n</html>\n";
+}
+
+void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream& out)
+{
+    PageRows rows;
+    for (std::size_t r = 0; r < summary.rows.size(); ++r)
+        rows.Add(summary.rows[r], summary.since ? &summary.since->changes[r] : nullptr);
+    WritePage(rows, TotalsOf(summary), summary.skipped, summary.since ? &*summary.since : nullptr, now, out);
 }
 
 std::string SummaryCsv(const SiteSummary& summary)
