@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <utility>
 #include <vector>
+
+#include "framework/owners.h"
 
 namespace {
 
@@ -34,15 +37,14 @@ void ForEachInParallel(std::size_t count, const std::function<void(std::size_t)>
     shared.work = &work;
     SYSTEM_INFO system = {};
     GetSystemInfo(&system);
-    std::vector<HANDLE> helpers;
+    std::vector<UniqueHandle> helpers;
     for (DWORD helper = 1; helper < system.dwNumberOfProcessors && helper < count; ++helper) {
         // No thread to be had: the work is done with those there are.
-        if (HANDLE thread = CreateThread(nullptr, 0, Helper, &shared, 0, nullptr))
-            helpers.push_back(thread);
+        UniqueHandle thread(CreateThread(nullptr, 0, Helper, &shared, 0, nullptr));
+        if (thread)
+            helpers.push_back(std::move(thread));
     }
     Take(shared);
-    for (HANDLE thread : helpers) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-    }
+    for (const UniqueHandle& thread : helpers)
+        WaitForSingleObject(thread.Get(), INFINITE);
 }
