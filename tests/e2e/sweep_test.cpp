@@ -77,6 +77,22 @@ TEST(LeakSweep, TwoHundredImportsLeaveHandlesAndMemoryFlat)
     EXPECT_LE(last.keys - warm.keys, 150);
 }
 
+namespace {
+
+// Another process, the driver, holds `path` open without sharing for `milliseconds`.
+pid_t HoldFile(const std::string& path, int milliseconds)
+{
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const std::string command = "wine '" + Win32Dir() + "/qk-driver.exe' hold '" + WindowsPath(path) + "' " +
+                                    std::to_string(milliseconds) + " >/dev/null 2>&1";
+        _exit(std::system(command.c_str()) == 0 ? 0 : 1);
+    }
+    return holder;
+}
+
+}  // namespace
+
 TEST(FaultSweep, ReportHeldOpenByAnotherProcessIsLeftAloneAndNamedUnderTheList)
 {
     if (!DefaultProfile())
@@ -89,12 +105,7 @@ TEST(FaultSweep, ReportHeldOpenByAnotherProcessIsLeftAloneAndNamedUnderTheList)
     std::fclose(previous);
 
     // The driver holds the file without sharing while the program runs.
-    const pid_t holder = fork();
-    if (holder == 0) {
-        const std::string command = "wine '" + Win32Dir() + "/qk-driver.exe' hold '" + WindowsPath(report) +
-                                    "' 6000 >/dev/null 2>&1";
-        _exit(std::system(command.c_str()) == 0 ? 0 : 1);
-    }
+    const pid_t holder = HoldFile(report, 6000);
     ASSERT_EQ(RunDriver("wait-held '" + WindowsPath(report) + "' 10000"), "held\n");
     {
         RunningProgram program(folder.path());
@@ -117,12 +128,7 @@ TEST(FaultSweep, ReportHeldOpenByAnotherProcessIsLeftAloneAndNamedUnderTheList)
 
     // Held for a second only, as an antivirus or a collector holds it: waited out, and the new
     // report is in place, whole.
-    const pid_t briefly = fork();
-    if (briefly == 0) {
-        const std::string command = "wine '" + Win32Dir() + "/qk-driver.exe' hold '" + WindowsPath(report) +
-                                    "' 1000 >/dev/null 2>&1";
-        _exit(std::system(command.c_str()) == 0 ? 0 : 1);
-    }
+    const pid_t briefly = HoldFile(report, 1000);
     ASSERT_EQ(RunDriver("wait-held '" + WindowsPath(report) + "' 10000"), "held\n");
     const int code = RunProgramToEnd(folder.path(), {"/silent"});
     EXPECT_TRUE(code == 0 || code == 1 || code == 1460 % 256) << code;
