@@ -2,8 +2,9 @@
 // lists each value, judges the eleven items and writes the report file.
 //
 // It is portable: it reaches Windows only through Platform and the dialog only through
-// DialogSurface, so its order and failure paths are tested natively against fakes. The main dialog
-// derives from it, so the probes and the value fields are members of the dialog.
+// DialogSurface, so its order and failure paths are tested natively against fakes. The dialog's
+// run is owned by CheckRunner, which runs it on a thread of its own; an unattended run runs it
+// directly.
 #pragma once
 
 #include <array>
