@@ -7,6 +7,37 @@
 
 #include "summary/summary_writers.h"
 
+namespace {
+
+// The first character of each cell, the CSV read as a spreadsheet reads it: a quoted cell runs to
+// its closing quote, commas and line ends in it included, and "" in it is one quote.
+std::vector<char> CellStarts(std::string_view csv)
+{
+    std::vector<char> starts;
+    for (std::size_t at = 0; at <= csv.size();) {
+        if (at < csv.size() && csv[at] == '"') {
+            std::size_t end = at + 1;
+            while (end < csv.size() && !(csv[end] == '"' && (end + 1 >= csv.size() || csv[end + 1] != '"')))
+                end += csv[end] == '"' ? 2 : 1;
+            starts.push_back(at + 1 < end ? csv[at + 1] : '\0');
+            at = end + 1;
+        } else {
+            std::size_t end = csv.find_first_of(",\r\n", at);
+            if (end == std::string_view::npos)
+                end = csv.size();
+            starts.push_back(end > at ? csv[at] : '\0');
+            at = end;
+        }
+        // Past the separator: a comma, or the CR LF that ends a row.
+        if (at < csv.size() && csv[at] == '\r')
+            ++at;
+        ++at;
+    }
+    return starts;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::vector<std::uint8_t> bytes(data, data + size);
@@ -24,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t script = html.find("<script");
     if (script == std::string::npos || html.find("<script", script + 1) != std::string::npos || csv.empty())
         __builtin_trap();
-    for (std::size_t at = 0; (at = csv.find(',', at)) != std::string::npos; ++at) {
-        if (at + 1 < csv.size() && std::string_view("=+-@\t").find(csv[at + 1]) != std::string_view::npos)
+    for (const char start : CellStarts(csv)) {
+        if (start != '\0' && std::string_view("=+-@\t\r").find(start) != std::string_view::npos)
             __builtin_trap();
     }
     return 0;

@@ -119,6 +119,8 @@ TEST(SummaryCsv, QuotesOnlyFieldsThatNeedIt)
         {"", ""},
         {"Windows 7 Professional", "Windows 7 Professional"},
         {"a,b", "\"a,b\""},
+        // A comma before a formula's character inside one value: one cell, no formula.
+        {"23,@>8 MB", "\"23,@>8 MB\""},
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"line\r\nend", "\"line\r\nend\""},
         {"Fran\xC3\xA7" "ais", "Fran\xC3\xA7" "ais"},
