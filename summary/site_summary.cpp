@@ -412,25 +412,40 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
     return summary;
 }
 
+PcChange SiteChanges::Compare(const SummaryRow& row)
+{
+    std::array<ItemVerdict, kResultItemCount> verdicts{};
+    for (std::size_t item = 0; item < kResultItemCount; ++item)
+        verdicts[item] = row.Verdict(item);
+    PcChange change = ComparePc(previous, row.Key(), row.PcFitness(), verdicts);
+    ++counts[static_cast<std::size_t>(change.change)];
+    return change;
+}
+
+void SiteChanges::CountGone()
+{
+    for (const PreviousPc& pc : previous.pcs)
+        counts[static_cast<std::size_t>(Change::Gone)] += pc.seen ? 0 : 1;
+}
+
 void CompareWithPrevious(SiteSummary& summary, PreviousSummary previous)
 {
     SiteChanges& changes = summary.since.emplace();
     changes.previous = std::move(previous);
     changes.changes.reserve(summary.rows.size());
-    for (const SummaryRow& row : summary.rows) {
-        std::array<ItemVerdict, kResultItemCount> verdicts{};
-        for (std::size_t item = 0; item < kResultItemCount; ++item)
-            verdicts[item] = row.Verdict(item);
-        changes.changes.push_back(ComparePc(changes.previous, row.Key(), row.PcFitness(), verdicts));
-        ++changes.counts[static_cast<std::size_t>(changes.changes.back().change)];
-    }
-    for (const PreviousPc& pc : changes.previous.pcs)
-        changes.counts[static_cast<std::size_t>(Change::Gone)] += pc.seen ? 0 : 1;
+    for (const SummaryRow& row : summary.rows)
+        changes.changes.push_back(changes.Compare(row));
+    changes.CountGone();
+}
+
+int SummaryExitCode(std::size_t reports, std::size_t skipped)
+{
+    if (reports == 0)
+        return 2;
+    return skipped == 0 ? 0 : 1;
 }
 
 int SummaryExitCode(const SiteSummary& summary)
 {
-    if (summary.rows.empty())
-        return 2;
-    return summary.skipped.empty() ? 0 : 1;
+    return SummaryExitCode(summary.rows.size(), summary.skipped.size());
 }

@@ -71,8 +71,13 @@ struct SkippedFile {
 // Today's site against an earlier summary of it.
 struct SiteChanges {
     PreviousSummary previous;         // its PCs marked as seen where they are still there
-    std::vector<PcChange> changes;    // one per row, in the rows' order
+    std::vector<PcChange> changes;    // one per row, in the rows' order, when the rows are kept
     std::array<long long, kChangeCount> counts{};  // by Change, the gone PCs among them
+
+    // Today's row against its earlier self, counted.
+    PcChange Compare(const SummaryRow& row);
+    // The earlier PCs not seen again, counted: once every row has been compared.
+    void CountGone();
 };
 
 struct SiteSummary {
@@ -118,3 +123,4 @@ SiteSummary SummariseReports(const std::vector<std::filesystem::path>& paths);
 
 // 0 every file was read, 1 some were skipped, 2 nothing could be summarised.
 int SummaryExitCode(const SiteSummary& summary);
+int SummaryExitCode(std::size_t reports, std::size_t skipped);

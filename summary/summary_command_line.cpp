@@ -274,13 +274,8 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
             batchChanges.clear();
             for (const SummaryRow& row : rows) {
                 totals.Add(row);
-                if (!changes)
-                    continue;
-                std::array<ItemVerdict, kResultItemCount> verdicts{};
-                for (std::size_t item = 0; item < kResultItemCount; ++item)
-                    verdicts[item] = row.Verdict(item);
-                batchChanges.push_back(ComparePc(changes->previous, row.Key(), row.PcFitness(), verdicts));
-                ++changes->counts[static_cast<std::size_t>(batchChanges.back().change)];
+                if (changes)
+                    batchChanges.push_back(changes->Compare(row));
             }
             const auto changeOf = [&](std::size_t r) { return changes ? &batchChanges[r] : nullptr; };
             // Each output is its own file, written from the same rows: each on a core of its own.
@@ -302,10 +297,8 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         });
     if (totals.reports == 0)
         Complain(err, "no report could be summarised");
-    if (changes) {
-        for (const PreviousPc& pc : changes->previous.pcs)
-            changes->counts[static_cast<std::size_t>(Change::Gone)] += pc.seen ? 0 : 1;
-    }
+    if (changes)
+        changes->CountGone();
     std::stable_sort(skipped.begin(), skipped.end(),
                      [](const SkippedFile& a, const SkippedFile& b) { return a.path < b.path; });
     const SiteChanges* since = changes ? &*changes : nullptr;
@@ -322,7 +315,5 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         written &= jsonOut.Close(err);
     if (line.html)
         written &= htmlOut.Close(err);
-    if (!written || totals.reports == 0)
-        return 2;
-    return skipped.empty() ? 0 : 1;
+    return written ? SummaryExitCode(totals.reports, skipped.size()) : 2;
 }
