@@ -75,12 +75,17 @@ protected:
     // and the last tooltip goes, so a text is never the previous control's.
     std::string Hover(int control)
     {
-        Xdotool("mousemove 1270 1010");
-        EXPECT_EQ(RunDriver("tooltip-hidden 5000"), "hidden\n");
         const auto [x, y] = points_.at(control);
-        Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
-        const std::string shown = RunDriver("tooltip 5000");
         const std::string prefix = "tooltip ";
+        std::string shown;
+        // A second approach where the first showed nothing: under a loaded Xvfb a synthetic move can
+        // reach the window before the tooltip's timer for it is set.
+        for (int attempt = 0; attempt < 2 && shown.rfind(prefix, 0) != 0; ++attempt) {
+            Xdotool("mousemove 1270 1010");
+            EXPECT_EQ(RunDriver("tooltip-hidden 5000"), "hidden\n");
+            Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
+            shown = RunDriver("tooltip 5000");
+        }
         if (shown.rfind(prefix, 0) != 0) {
             ADD_FAILURE() << "no tooltip over control " << control << ": " << shown;
             return "";
