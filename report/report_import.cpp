@@ -1,67 +1,108 @@
 #include "report/report_import.h"
 
+#include <string_view>
+
 CString ReportTextFromBytes(const std::vector<std::uint8_t>& bytes)
 {
-    CString text;
-    text.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (unit == u'\0')
-            break;
-        text.push_back(unit);
-    }
+    std::size_t units = 0;
+    while (units * 2 + 1 < bytes.size() && (bytes[units * 2] | bytes[units * 2 + 1]) != 0)
+        ++units;
+    CString text(units, u'\0');
+    for (std::size_t i = 0; i < units; ++i)
+        text[i] = static_cast<char16_t>(bytes[i * 2] | (bytes[i * 2 + 1] << 8));
     return text;
 }
 
 namespace {
 
-std::vector<CString> SplitOn(const CString& text, const char16_t* separators)
+using TextView = std::u16string_view;
+
+bool IsLineBreak(char16_t c)
 {
-    std::vector<CString> parts;
-    std::size_t start = text.find_first_not_of(separators);
-    while (start != CString::npos) {
-        const std::size_t end = text.find_first_of(separators, start);
-        parts.push_back(text.substr(start, end == CString::npos ? CString::npos : end - start));
-        start = end == CString::npos ? CString::npos : text.find_first_not_of(separators, end);
+    return c == u'\r' || c == u'\n';
+}
+
+bool IsColon(char16_t c)
+{
+    return c == u':';
+}
+
+// Hands `each` the maximal runs of characters that are not separators, at most `limit` of them,
+// as views into `text`: a site summary parses hundreds of thousands of reports, and a copy of each
+// line and token was most of its time. Returns how many were handed on.
+template <typename Separator, typename Each>
+std::size_t ForEachRun(TextView text, Separator separator, Each&& each, std::size_t limit = ~std::size_t{0})
+{
+    std::size_t count = 0;
+    std::size_t at = 0;
+    while (count < limit) {
+        while (at < text.size() && separator(text[at]))
+            ++at;
+        if (at == text.size())
+            break;
+        const std::size_t start = at;
+        while (at < text.size() && !separator(text[at]))
+            ++at;
+        each(text.substr(start, at - start));
+        ++count;
     }
-    return parts;
+    return count;
 }
 
 }  // namespace
 
 std::vector<CString> SplitReportLines(const CString& text)
 {
-    return SplitOn(text, u"\r\n");
+    std::vector<CString> lines;
+    ForEachRun(text, IsLineBreak, [&lines](TextView line) { lines.emplace_back(line); });
+    return lines;
 }
 
 std::vector<CString> SplitReportTokens(const CString& line)
 {
-    return SplitOn(line, u":");
+    std::vector<CString> tokens;
+    ForEachRun(line, IsColon, [&tokens](TextView token) { tokens.emplace_back(token); });
+    return tokens;
 }
 
 ImportedReport ParseReport(const CString& text, bool withListLines)
 {
     ImportedReport report;
-    for (const CString& line : SplitReportLines(text)) {
-        const std::vector<CString> tokens = SplitReportTokens(line);
-        if (tokens.empty()) {
+    ForEachRun(text, IsLineBreak, [&report, withListLines](TextView line) {
+        // Only the label, the value and the verdict mean anything; whatever follows is ignored.
+        std::array<TextView, 3> tokens;
+        const std::size_t count =
+            ForEachRun(line, IsColon, [&tokens, n = std::size_t{0}](TextView token) mutable { tokens[n++] = token; }, 3);
+        if (count == 0) {
             if (withListLines)
-                report.listLines.push_back(line);
-            continue;
+                report.listLines.emplace_back(line);
+            return;
         }
-        if (withListLines)
-            report.listLines.push_back(tokens[0] + u":" + (tokens.size() > 1 ? tokens[1] : CString()));
-        if (tokens.size() < 2)
-            continue;
-        for (std::size_t item = 0; item < kResultRows.size(); ++item) {
-            if (tokens[0] == kResultRows[item].label) {
+        if (withListLines) {
+            CString shown(tokens[0]);
+            shown += u':';
+            shown += tokens[1];
+            report.listLines.push_back(std::move(shown));
+        }
+        if (count < 2)
+            return;
+        // Measured once: every line is held against every label.
+        static const std::array<TextView, kResultItemCount> labels = [] {
+            std::array<TextView, kResultItemCount> views;
+            for (std::size_t item = 0; item < views.size(); ++item)
+                views[item] = kResultRows[item].label;
+            return views;
+        }();
+        for (std::size_t item = 0; item < labels.size(); ++item) {
+            if (tokens[0] == labels[item]) {
                 ImportedRow& row = report.rows[item];
                 row.present = true;
-                row.value = tokens[1];
-                row.pass = tokens.size() > 2 && tokens[2] == u"1";
+                row.value = CString(tokens[1]);
+                row.pass = count > 2 && tokens[2] == u"1";
+                break;  // no label is spelt twice
             }
         }
-    }
+    });
     return report;
 }
 
