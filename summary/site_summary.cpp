@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "summary/file_facts.h"
+#include "summary/identity_set.h"
 #include "summary/parallel.h"
 
 namespace fs = std::filesystem;
@@ -173,69 +174,6 @@ bool EndsWithReportSuffix(const std::basic_string<Char>& name)
     return true;
 }
 
-using Identity = std::pair<std::uint64_t, std::uint64_t>;
-
-// The identities met, in one flat table probed in turn: a million files take 32 MB of it, where a
-// tree of them took 48 MB besides everything else a summary holds.
-class IdentitySet {
-public:
-    // False when the identity was there already.
-    bool Insert(const Identity& identity)
-    {
-        if (identity == kEmpty) {
-            const bool first = !holdsEmpty_;
-            holdsEmpty_ = true;
-            return first;
-        }
-        // Kept 85 % full at most and grown by half: a table twice as large, beside the old one while
-        // it is copied, would cost more than the identities themselves.
-        if ((count_ + 1) * 20 > slots_.size() * 17)
-            Grow();
-        if (!Place(slots_, identity))
-            return false;
-        ++count_;
-        return true;
-    }
-
-private:
-    // No file system hands out this identity; it marks a free slot.
-    static constexpr Identity kEmpty = {~0ull, ~0ull};
-
-    static std::size_t Slot(const Identity& identity, std::size_t size)
-    {
-        // splitmix64's finaliser: inode numbers come in runs, and a plain mask would crowd them.
-        std::uint64_t x = identity.first * 0x9E3779B97F4A7C15ull ^ identity.second;
-        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-        x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<std::size_t>((x ^ (x >> 31)) % size);
-    }
-    static bool Place(std::vector<Identity>& slots, const Identity& identity)
-    {
-        const std::size_t size = slots.size();
-        for (std::size_t at = Slot(identity, size);; at = at + 1 == size ? 0 : at + 1) {
-            if (slots[at] == identity)
-                return false;
-            if (slots[at] == kEmpty) {
-                slots[at] = identity;
-                return true;
-            }
-        }
-    }
-    void Grow()
-    {
-        std::vector<Identity> larger(std::max<std::size_t>(1024, slots_.size() + slots_.size() / 2), kEmpty);
-        for (const Identity& identity : slots_) {
-            if (identity != kEmpty)
-                Place(larger, identity);
-        }
-        slots_.swap(larger);
-    }
-
-    std::vector<Identity> slots_;
-    std::size_t count_ = 0;
-    bool holdsEmpty_ = false;
-};
-
 // One walk over everything given: each file is read once and each folder walked once, by what
 // they are rather than by the name they were reached through.
 class Walk {
@@ -305,9 +243,20 @@ public:
         std::error_code error;
         fs::directory_iterator entry(folder, error);
         const fs::directory_iterator end;
-        std::vector<fs::path> entries;
+        // Only each entry's own name and what the system said of it: a folder of 50,000 reports
+        // kept as whole paths took 18 MB, most of a large site's memory.
+        struct Found {
+            std::string key;  // the name as shown, a folder's with "/" after it
+            fs::path::string_type name;
+            FileFacts itself;
+        };
+        std::vector<Found> found;
         while (!error && entry != end) {
-            entries.push_back(entry->path());
+            const fs::path& path = entry->path();
+            Found item{DisplayPath(path.filename()), path.filename().native(), LookAt(path, false)};
+            if (item.itself.directory && !item.itself.link)
+                item.key += '/';
+            found.push_back(std::move(item));
             entry.increment(error);
         }
         if (error)
@@ -316,24 +265,13 @@ public:
         // folder's links after its other entries: the rows come out in order as they are read, the
         // same on every run, and a file reached twice is shown by its own name where a link to it
         // sits beside it.
-        std::vector<std::pair<std::string, std::pair<fs::path, FileFacts>>> found;
-        found.reserve(entries.size());
-        for (fs::path& path : entries) {
-            FileFacts itself = LookAt(path, false);
-            std::string key = DisplayPath(path.filename());
-            if (itself.directory && !itself.link)
-                key += '/';
-            found.push_back({std::move(key), {std::move(path), std::move(itself)}});
-        }
-        entries.clear();
-        entries.shrink_to_fit();
-        std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-            if (a.second.second.link != b.second.second.link)
-                return b.second.second.link;
-            return a.first < b.first;
+        std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+            if (a.itself.link != b.itself.link)
+                return b.itself.link;
+            return a.key < b.key;
         });
-        for (const auto& [key, entry] : found)
-            AddEntry(entry.first, entry.second);
+        for (const Found& item : found)
+            AddEntry(folder / item.name, item.itself);
     }
 
 private:
@@ -379,13 +317,20 @@ bool HasReportName(const fs::path& path)
     return EndsWithReportSuffix(path.filename().native());
 }
 
-void WalkReports(const std::vector<fs::path>& paths, const std::function<void(std::vector<SummaryRow>&)>& rows,
+std::vector<NamedInput> LookAtInputs(const std::vector<fs::path>& paths)
+{
+    std::vector<NamedInput> inputs;
+    inputs.reserve(paths.size());
+    for (const fs::path& path : paths)
+        inputs.push_back({path, LookAt(path, true)});
+    return inputs;
+}
+
+void WalkReports(const std::vector<NamedInput>& inputs, const std::function<void(std::vector<SummaryRow>&)>& rows,
                  const std::function<void(SkippedFile)>& skipped)
 {
     Walk walk(rows, skipped);
-    for (const fs::path& path : paths) {
-        // A folder named on the command line is walked even through a link: the user chose it.
-        const FileFacts facts = LookAt(path, true);
+    for (const auto& [path, facts] : inputs) {
         const bool folder = facts.Known() && facts.directory;
         walk.SetRoot(path, folder);
         if (folder)
@@ -401,7 +346,7 @@ SiteSummary SummariseReports(const std::vector<fs::path>& paths)
 {
     SiteSummary summary;
     WalkReports(
-        paths,
+        LookAtInputs(paths),
         [&summary](std::vector<SummaryRow>& rows) {
             for (SummaryRow& row : rows)
                 summary.rows.push_back(std::move(row));

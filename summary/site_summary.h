@@ -110,9 +110,17 @@ ReadResult ReadReportFile(const std::filesystem::path& path, const FileFacts& fa
 // True for names ending in ".vkh" in any case.
 bool HasReportName(const std::filesystem::path& path);
 
+// A file or folder named on the command line, looked at once, so that the checks made before
+// anything is written and the walk see the same thing.
+struct NamedInput {
+    std::filesystem::path path;
+    FileFacts facts;  // what it leads to: a folder named is walked even through a link
+};
+std::vector<NamedInput> LookAtInputs(const std::vector<std::filesystem::path>& paths);
+
 // Walks what is given, in the order of the command line and, inside a folder, of the paths shown
 // (links last), and hands on the rows as they are read, a batch at a time, and each file skipped.
-void WalkReports(const std::vector<std::filesystem::path>& paths,
+void WalkReports(const std::vector<NamedInput>& inputs,
                  const std::function<void(std::vector<SummaryRow>&)>& rows,
                  const std::function<void(SkippedFile)>& skipped);
 

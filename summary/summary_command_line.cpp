@@ -163,7 +163,7 @@ private:
 
 // Why an output would destroy what is to be read, or another output; empty when it would not.
 // Asked before anything is read or written, each file looked at once.
-std::string OutputOverInput(const SummaryCommandLine& line)
+std::string OutputOverInput(const SummaryCommandLine& line, const std::vector<NamedInput>& inputs)
 {
     struct Output {
         const char* option;
@@ -179,15 +179,9 @@ std::string OutputOverInput(const SummaryCommandLine& line)
         fs::path whole = fs::weakly_canonical(fs::absolute(**target, error), error);
         outputs.push_back({option, **target, LookAt(**target, true), error ? fs::path() : std::move(whole)});
     }
-    std::vector<std::pair<fs::path, FileFacts>> inputs;
     FileFacts since;
     if (line.since)
         since = LookAt(*line.since, true);
-    for (const fs::path& input : line.inputs) {
-        FileFacts facts = LookAt(input, true);
-        if (facts.Known())
-            inputs.emplace_back(input, std::move(facts));
-    }
     for (std::size_t o = 0; o < outputs.size(); ++o) {
         const Output& output = outputs[o];
         // "--csv PC-01.vkh PC-02.vkh", the output's own name forgotten: a report is never written
@@ -199,8 +193,8 @@ std::string OutputOverInput(const SummaryCommandLine& line)
         if (line.since && since.Known() && output.facts.Known() && output.facts.identity == since.identity)
             return std::string(output.option) + " " + DisplayPath(output.path) + " is the earlier summary to compare with";
         // A file named as a report to read, under any name: it need not read as one.
-        for (const auto& [input, facts] : inputs) {
-            if (!facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
+        for (const auto& [path, facts] : inputs) {
+            if (facts.Known() && !facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
                 return std::string(output.option) + " " + DisplayPath(output.path) + " is one of the reports to be read";
         }
         for (std::size_t other = o + 1; other < outputs.size(); ++other) {
@@ -231,7 +225,8 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
     }
     if (!line.csv && !line.json && !line.html)
         line.csv = fs::path("-");
-    const std::string overwrite = OutputOverInput(line);
+    const std::vector<NamedInput> inputs = LookAtInputs(line.inputs);
+    const std::string overwrite = OutputOverInput(line, inputs);
     if (!overwrite.empty()) {
         Complain(err, overwrite + ": nothing was written");
         return 2;
@@ -269,7 +264,7 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
     std::vector<SkippedFile> skipped;
     std::vector<PcChange> batchChanges;
     WalkReports(
-        line.inputs,
+        inputs,
         [&](std::vector<SummaryRow>& rows) {
             batchChanges.clear();
             for (const SummaryRow& row : rows) {

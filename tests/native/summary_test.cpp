@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "report/report_writer.h"
+#include "summary/identity_set.h"
 #include "summary/site_summary.h"
 #include "summary/summary_command_line.h"
 #include "summary/summary_writers.h"
@@ -287,6 +288,24 @@ TEST_F(SummaryFiles, WalksFoldersForReportNamesInTheOrderOfTheirPaths)
     }
     EXPECT_EQ(skipped, expectedSkips);
     EXPECT_EQ(SummaryExitCode(summary), 1);
+}
+
+TEST(SummaryIdentities, OneFileIsMetOnceAndNoTwoFilesAreTakenForOne)
+{
+    IdentitySet met;
+    // The same number on two devices is two files; the number no slot can hold is a file too.
+    for (const Identity& identity : {Identity{1, 5}, Identity{2, 5}, Identity{1, ~0ull}, Identity{~0ull, ~0ull}})
+        EXPECT_TRUE(met.Insert(identity)) << identity.first << ":" << identity.second;
+    for (const Identity& identity : {Identity{1, 5}, Identity{2, 5}, Identity{1, ~0ull}})
+        EXPECT_FALSE(met.Insert(identity));
+    // Numbers in runs, as inodes come, through many growths of the table: none lost, none doubled.
+    std::size_t fresh = 0, again = 0;
+    for (std::uint64_t number = 1000; number < 201000; ++number)
+        fresh += met.Insert({3, number}) ? 1 : 0;
+    for (std::uint64_t number = 0; number < 202000; number += 7)
+        again += met.Insert({3, number}) ? 0 : 1;
+    EXPECT_EQ(fresh, 200000u);
+    EXPECT_EQ(again, 28572u);  // the multiples of 7 from 1001 to 200998
 }
 
 TEST(SummaryHtml, ShowsValuesAsTextAndUnfitPcsFirst)
