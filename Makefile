@@ -8,7 +8,7 @@ WIN64 := build/win64
 JOBS := $(shell nproc)
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build native summary win32 win64 dist fuzz bench test test-sanitize test-native test-dist test-wine run clean
+.PHONY: fuzz-build fuzz-long all deps build native summary win32 win64 dist fuzz bench test test-sanitize test-native test-dist test-wine run clean
 
 all: build
 
@@ -64,20 +64,25 @@ test-sanitize:
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 30
 
-# Short libFuzzer runs on the report import, the command line and the summary of one report;
-# FUZZ_SECONDS=600 make fuzz for longer ones (the last two get half the time each).
-fuzz:
-	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DQK_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	@cmake --build $(FUZZ) -j$(JOBS) --target report_import_fuzzer command_line_fuzzer summary_fuzzer
-	@mkdir -p $(FUZZ)/corpus $(FUZZ)/command-line-corpus $(FUZZ)/summary-corpus
-	@cp tests/fuzz/seeds/* $(FUZZ)/corpus/
-	@$(FUZZ)/report_import_fuzzer $(FUZZ)/corpus -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 2>&1 | \
-		grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
-	@$(FUZZ)/command_line_fuzzer $(FUZZ)/command-line-corpus -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) -max_len=1024 \
-		-print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
-	@cp tests/fuzz/seeds/* $(FUZZ)/summary-corpus/
-	@$(FUZZ)/summary_fuzzer $(FUZZ)/summary-corpus -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) -max_len=4096 \
-		-print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; test $${PIPESTATUS[0]} -eq 0
+FUZZERS := report_import command_line summary since
+
+fuzz-build:
+	@cmake -S . -B $(FUZZ) -DQK_FUZZ=ON -DQK_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS) --target $(addsuffix _fuzzer,$(FUZZERS))
+
+# Short libFuzzer runs from the corpora kept in tests/fuzz/corpus (the import FUZZ_SECONDS, the
+# others half of it each); a crash is saved as a regression case of the native suite.
+fuzz: fuzz-build
+	@scripts/fuzz.sh short $(FUZZ) report_import $(FUZZ_SECONDS)
+	@for fuzzer in command_line summary since; do \
+		scripts/fuzz.sh short $(FUZZ) $$fuzzer $$(( $(FUZZ_SECONDS) / 2 )) || exit 1; done
+
+# Long runs on both cores that grow the kept corpora and re-minimise them: FUZZ_SECONDS each
+# (default 600). Commit what changed in tests/fuzz/.
+fuzz-long: fuzz-build
+	@status=0; for fuzzer in $(FUZZERS); do \
+		scripts/fuzz.sh long $(FUZZ) $$fuzzer $(if $(filter file,$(origin FUZZ_SECONDS)),600,$(FUZZ_SECONDS)) || status=1; \
+	done; exit $$status
 
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine

@@ -285,8 +285,14 @@ bool ReadPreviousSummary(const std::filesystem::path& path, PreviousSummary& pre
         why = "cannot be read: the file could not be opened";
         return false;
     }
+    return ReadPreviousSummary(file, previous, why);
+}
+
+bool ReadPreviousSummary(std::istream& in, PreviousSummary& previous, std::string& why)
+{
+    previous = PreviousSummary();
     SummaryReader reader(previous);
-    nlohmann::json::sax_parse(file, &reader);
+    nlohmann::json::sax_parse(in, &reader);
     why = reader.Problem();
     if (!why.empty())
         return false;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,8 @@ std::string PcKey(std::string_view relativePath);
 // summary of ours, is truncated, comes from a newer format or is too large; nothing else of it is
 // trusted either (it may have been edited by hand).
 bool ReadPreviousSummary(const std::filesystem::path& path, PreviousSummary& previous, std::string& why);
+// The same from a stream; the size is not checked.
+bool ReadPreviousSummary(std::istream& in, PreviousSummary& previous, std::string& why);
 
 enum class Change { New, Gone, BecameFit, BecameUnfit, BecameUnknown, Unchanged };
 inline constexpr int kChangeCount = 6;

@@ -1,15 +1,24 @@
 #include "summary/summary_writers.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <initializer_list>
 #include <sstream>
 #include <utility>
 
 namespace {
 
-std::string Label(std::size_t item)
+// Converted once: every row of every output names its items.
+const std::string& Label(std::size_t item)
 {
-    return ToUtf8(kResultRows[item].label);
+    static const std::array<std::string, kResultItemCount> labels = [] {
+        std::array<std::string, kResultItemCount> texts;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            texts[i] = ToUtf8(kResultRows[i].label);
+        return texts;
+    }();
+    return labels[item];
 }
 
 std::string WrittenText(const SummaryRow& row)
@@ -56,19 +65,49 @@ std::string Hex(std::uint32_t value, int digits)
 
 }  // namespace
 
-std::string CsvField(std::string_view value)
+namespace {
+
+// CsvField's text appended in place: a site's CSV is millions of fields.
+void AppendCsvField(std::string& to, std::string_view value)
 {
     // OWASP's advice for CSV injection: any PC's user can put such a value into a report.
     const bool formula = !value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos;
-    if (!formula && value.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(value);
-    std::string quoted = formula ? "\"'" : "\"";
+    if (!formula && value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        to += value;
+        return;
+    }
+    to += formula ? "\"'" : "\"";
     for (char c : value) {
         if (c == '"')
-            quoted += '"';
-        quoted += c;
+            to += '"';
+        to += c;
     }
-    return quoted + '"';
+    to += '"';
+}
+
+// HtmlEscape's text appended in place.
+void AppendHtml(std::string& to, std::string_view text)
+{
+    for (char c : text) {
+        switch (c) {
+        case '&': to += "&amp;"; break;
+        case '<': to += "&lt;"; break;
+        case '>': to += "&gt;"; break;
+        case '"': to += "&quot;"; break;
+        case '\'': to += "&#39;"; break;
+        default: to += c;
+        }
+    }
+}
+
+}  // namespace
+
+std::string CsvField(std::string_view value)
+{
+    std::string field;
+    field.reserve(value.size() + 2);
+    AppendCsvField(field, value);
+    return field;
 }
 
 std::string IsoTime(std::int64_t seconds)
@@ -177,34 +216,43 @@ SiteTotals TotalsOf(const SiteSummary& summary)
 
 CsvStream::CsvStream(std::ostream& out, bool since) : out_(out), since_(since)
 {
-    line_ = "Report,Fit,Failed";
-    for (std::size_t item = 0; item < kResultRows.size(); ++item) {
-        labels_[item] = Label(item);
-        line_ += "," + CsvField(labels_[item]) + "," + CsvField(labels_[item] + " pass");
-    }
+    static const std::string header = [] {
+        std::string line = "Report,Fit,Failed";
+        for (std::size_t item = 0; item < kResultRows.size(); ++item)
+            line += "," + CsvField(Label(item)) + "," + CsvField(Label(item) + " pass");
+        return line;
+    }();
     // Last, so that every column a script already reads keeps its place.
-    out_ << line_ << ",Written,Judged on errors" << (since_ ? ",Change,Changed items" : "") << "\r\n";
+    out_ << header << ",Written,Judged on errors" << (since_ ? ",Change,Changed items" : "") << "\r\n";
 }
 
 void CsvStream::Row(const SummaryRow& row, const PcChange* change)
 {
     const Fitness fitness = row.PcFitness();
-    line_ = CsvField(row.Path());
+    line_.clear();
+    AppendCsvField(line_, row.Path());
     // Neither 1 nor 0 for a PC not known to be fit or unfit: a sum of the column counts fit PCs.
     line_ += fitness == Fitness::Fit ? ",1," : fitness == Fitness::Unfit ? ",0," : ",,";
     line_ += std::to_string(row.FailedCount());
     judged_.clear();
     for (std::size_t index = 0; index < kResultItemCount; ++index) {
         const SummaryItem item = row.Item(index);
-        line_ += "," + CsvField(item.value) + ",";
+        line_ += ',';
+        AppendCsvField(line_, item.value);
+        line_ += ',';
         if (item.present)
             line_ += item.pass ? "1" : "0";
         if (!row.Error(index).empty())
-            judged_.append(judged_.empty() ? "" : "; ").append(labels_[index]);
+            judged_.append(judged_.empty() ? "" : "; ").append(Label(index));
     }
-    line_ += "," + WrittenText(row) + "," + CsvField(judged_);
-    if (since_ && change)
-        line_ += std::string(",") + ChangeText(change->change) + "," + CsvField(change->changedItems);
+    line_ += ',';
+    line_ += WrittenText(row);
+    line_ += ',';
+    AppendCsvField(line_, judged_);
+    if (since_ && change) {
+        line_.append(",").append(ChangeText(change->change)).append(",");
+        AppendCsvField(line_, change->changedItems);
+    }
     out_ << line_ << "\r\n";
 }
 
@@ -221,7 +269,7 @@ void CsvStream::Gone(const PreviousSummary& previous)
             const ItemVerdict verdict = pc.items[index];
             line_ += verdict == ItemVerdict::Missing ? ",," : verdict == ItemVerdict::Pass ? ",,1" : ",,0";
             if (verdict == ItemVerdict::Unknown)
-                judged_.append(judged_.empty() ? "" : "; ").append(labels_[index]);
+                judged_.append(judged_.empty() ? "" : "; ").append(Label(index));
         }
         out_ << line_ << ",," << CsvField(judged_) << ",gone,\r\n";
     }
@@ -268,10 +316,24 @@ void WriteSinceJson(const SiteChanges& since, std::ostream& out)
 
 }  // namespace
 
+namespace {
+
+// What each item of a report's JSON starts with, made once.
+const std::string& ItemStart(std::size_t item)
+{
+    static const std::array<std::string, kResultItemCount> starts = [] {
+        std::array<std::string, kResultItemCount> texts;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            texts[i] = "        { \"label\": " + JsonString(Label(i)) + ", \"value\": ";
+        return texts;
+    }();
+    return starts[item];
+}
+
+}  // namespace
+
 JsonStream::JsonStream(std::ostream& out, std::int64_t now) : out_(out)
 {
-    for (std::size_t index = 0; index < kResultItemCount; ++index)
-        labels_[index] = "        { \"label\": " + JsonString(Label(index)) + ", \"value\": ";
     // What a later --since reads first: whose summary this is, of which format, and when.
     out_ << "{\n  \"program\": \"quor-kelvra-summary\",\n  \"format\": " << kSummaryFormat << ",\n  \"date\": "
          << (now != 0 ? JsonString(IsoTime(now)) : std::string("null")) << ",\n  \"reports\": [";
@@ -299,7 +361,7 @@ void JsonStream::Row(const SummaryRow& row, const PcChange* change)
     for (std::size_t index = 0; index < kResultItemCount; ++index) {
         const SummaryItem item = row.Item(index);
         text += index == 0 ? "\n" : ",\n";
-        text += labels_[index];
+        text += ItemStart(index);
         if (item.present)
             AppendJson(text, item.value);
         else
@@ -362,16 +424,7 @@ std::string HtmlEscape(std::string_view text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c;
-        }
-    }
+    AppendHtml(escaped, text);
     return escaped;
 }
 
@@ -385,6 +438,24 @@ constexpr const char* kUnknownColour = "#ffeb9c";
 // PC's verdict holds it, as no value can hold a colon (a path named so could).
 constexpr const char* kUnknownFilter = "Unknown%3A%20WMI%20failed";
 
+// Appends the pieces in turn: the chart is a few hundred of them, and each + made a string of its own.
+void Append(std::string& to, std::initializer_list<std::string_view> pieces)
+{
+    for (const std::string_view piece : pieces)
+        to += piece;
+}
+
+// A number as text without a string of its own.
+class Decimal {
+public:
+    explicit Decimal(long long value) : size_(static_cast<std::size_t>(std::to_chars(text_, text_ + sizeof text_, value).ptr - text_)) {}
+    operator std::string_view() const { return std::string_view(text_, size_); }
+
+private:
+    char text_[24];
+    std::size_t size_;
+};
+
 // Horizontal bars, one per item, as long as the share of PCs failing it.
 std::string FailureChart(const SiteTotals& totals)
 {
@@ -392,21 +463,24 @@ std::string FailureChart(const SiteTotals& totals)
     const int labelWidth = 230, barWidth = 520, rowHeight = 26;
     const int height = rowHeight * kResultItemCount + 10;
     const int total = std::max<int>(1, static_cast<int>(totals.reports));
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(labelWidth + barWidth + 60) +
-                      "\" height=\"" + std::to_string(height) + "\" role=\"img\" aria-label=\"PCs failing each item\">\n";
+    std::string svg;
+    svg.reserve(4096);
+    Append(svg, {"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", Decimal(labelWidth + barWidth + 60),
+                 "\" height=\"", Decimal(height), "\" role=\"img\" aria-label=\"PCs failing each item\">\n"});
     for (std::size_t item = 0; item < failures.size(); ++item) {
         const int y = 5 + static_cast<int>(item) * rowHeight;
         const int width = failures[item] * barWidth / total;
-        svg += "<text x=\"" + std::to_string(labelWidth - 8) + "\" y=\"" + std::to_string(y + 17) +
-               "\" text-anchor=\"end\" font-size=\"13\">" + HtmlEscape(Label(item)) + "</text>";
-        svg += "<rect x=\"" + std::to_string(labelWidth) + "\" y=\"" + std::to_string(y + 3) + "\" width=\"" +
-               std::to_string(barWidth) + "\" height=\"18\" fill=\"#f2f2f2\"/>";
-        svg += "<rect x=\"" + std::to_string(labelWidth) + "\" y=\"" + std::to_string(y + 3) + "\" width=\"" +
-               std::to_string(width) + "\" height=\"18\" fill=\"#c0392b\"/>";
-        svg += "<text x=\"" + std::to_string(labelWidth + barWidth + 8) + "\" y=\"" + std::to_string(y + 17) +
-               "\" font-size=\"13\">" + std::to_string(failures[item]) + "</text>\n";
+        Append(svg, {"<text x=\"", Decimal(labelWidth - 8), "\" y=\"", Decimal(y + 17),
+                     "\" text-anchor=\"end\" font-size=\"13\">", HtmlEscape(Label(item)), "</text>"});
+        Append(svg, {"<rect x=\"", Decimal(labelWidth), "\" y=\"", Decimal(y + 3), "\" width=\"", Decimal(barWidth),
+                     "\" height=\"18\" fill=\"#f2f2f2\"/>"});
+        Append(svg, {"<rect x=\"", Decimal(labelWidth), "\" y=\"", Decimal(y + 3), "\" width=\"", Decimal(width),
+                     "\" height=\"18\" fill=\"#c0392b\"/>"});
+        Append(svg, {"<text x=\"", Decimal(labelWidth + barWidth + 8), "\" y=\"", Decimal(y + 17),
+                     "\" font-size=\"13\">", Decimal(failures[item]), "</text>\n"});
     }
-    return svg + "</svg>\n";
+    svg += "</svg>\n";
+    return svg;
 }
 
 void AppendItemCell(std::string& html, const SummaryItem& item, std::string_view error)
@@ -423,7 +497,7 @@ void AppendItemCell(std::string& html, const SummaryItem& item, std::string_view
         html.append(kPassColour).append("\" title=\"pass\">");
     else
         html.append(kFailColour).append("\" title=\"fail\">");
-    html += HtmlEscape(item.value);
+    AppendHtml(html, item.value);
     html += "</td>";
 }
 
@@ -648,8 +722,9 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
             const SummaryRow* row = &kept.row;
             const PcChange* change = kept.hasChange ? &kept.change : nullptr;
             html = change ? std::string("<tr data-change=\"") + ChangeText(change->change) + "\">" : std::string("<tr>");
-            html += "<td>" + HtmlEscape(row->Path()) + "</td><td>" + WrittenText(*row) + "</td><td>" +
-                    std::to_string(row->FailedCount()) + "</td>";
+            html += "<td>";
+            AppendHtml(html, row->Path());
+            Append(html, {"</td><td>", WrittenText(*row), "</td><td>", Decimal(row->FailedCount()), "</td>"});
             for (std::size_t item = 0; item < kResultItemCount; ++item)
                 AppendItemCell(html, row->Item(item), row->Error(item));
             AppendVerdictCell(html, *row);

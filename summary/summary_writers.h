@@ -58,7 +58,6 @@ public:
 private:
     std::ostream& out_;
     bool since_;
-    std::array<std::string, kResultItemCount> labels_;
     std::string line_;
     std::string judged_;
 };
@@ -72,7 +71,6 @@ public:
 
 private:
     std::ostream& out_;
-    std::array<std::string, kResultItemCount> labels_;
     std::string text_;
     bool first_ = true;
 };

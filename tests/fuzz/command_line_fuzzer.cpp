@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ CString Lowered(CString text)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+void FuzzCommandLine(const std::uint8_t* data, std::size_t size)
 {
     std::vector<CString> arguments(1);
     for (std::size_t i = 0; i + 1 < size; i += 2) {
@@ -31,11 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // /silent as a word of its own, in any case, always means no window.
     for (const CString& argument : arguments) {
         const CString word = Lowered(argument);
-        if ((word == u"/silent" || word == u"-silent") && !line.silent)
-            __builtin_trap();
+        FUZZ_CHECK(line.silent || (word != u"/silent" && word != u"-silent"), "/silent did not mean no window");
     }
     if (!line.error.empty())
-        return 0;
+        return;
     // A PATH of a right command line is one of the arguments, whole, and could name a file: not
     // empty, no double quote, not a switch of the program's own.
     for (const auto* path : {&line.reportPath, &line.jsonPath}) {
@@ -44,13 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool found = false;
         for (const CString& argument : arguments)
             found = found || argument == **path;
-        if (!found || (*path)->empty() || (*path)->find(u'"') != CString::npos)
-            __builtin_trap();
+        FUZZ_CHECK(found && !(*path)->empty() && (*path)->find(u'"') == CString::npos,
+                   "a path is not one whole argument that could name a file");
         const CString word = Lowered(**path);
         for (const char16_t* name : {u"silent", u"report", u"json", u"?"}) {
-            if (word == CString(u"/") + name || word == CString(u"-") + name)
-                __builtin_trap();
+            FUZZ_CHECK(word != CString(u"/") + name && word != CString(u"-") + name, "a switch was taken for a path");
         }
     }
-    return 0;
 }
+
+QK_FUZZER_ENTRY(FuzzCommandLine)

@@ -6,6 +6,7 @@
 
 #include "check/import_view.h"
 #include "report/report_import.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ private:
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+void FuzzReportImport(const std::uint8_t* data, std::size_t size)
 {
     const std::vector<std::uint8_t> bytes(data, data + size);
     const CString text = ReportTextFromBytes(bytes);
@@ -34,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t listed = 0;
     for (const CString& line : report.listLines)
         listed += line.size();
-    if (listed > text.size() + report.listLines.size())
-        __builtin_trap();
+    FUZZ_CHECK(listed <= text.size() + report.listLines.size(), "the listed lines outgrow the text");
     NullSurface surface;
     ShowImportedReport(report, surface);
-    return 0;
 }
+
+QK_FUZZER_ENTRY(FuzzReportImport)
