@@ -72,6 +72,25 @@ ImageHandle MarkImage(Mark mark, const MarkImages& images)
     return 0;
 }
 
+const char16_t* MarkName(Mark mark)
+{
+    switch (mark) {
+    case Mark::Pass: return u"Passes";
+    case Mark::Fail: return u"Fails";
+    case Mark::Blank: return u"Not checked";
+    }
+    return u"Not checked";
+}
+
+CString ValueName(const CString& label, const CString& value)
+{
+    // Labels end in their colon ("Operating System:"); a label without one still reads as one.
+    CString name = label;
+    if (!name.empty() && name.back() != u':')
+        name += u':';
+    return value.empty() ? name : name + u" " + value;
+}
+
 int AboutIconSize(int scale)
 {
     return 32 * scale / 100;

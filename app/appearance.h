@@ -7,8 +7,6 @@
 
 #include "check/dialog_surface.h"
 
-// The WM_CTLCOLOR messages' kinds of control, in message order. No name windows.h makes a macro of
-// (MessageBox is one), so every file sees the same enum.
 // The kinds of control the WM_CTLCOLOR messages are for, in message order. No name here is one that
 // windows.h makes a macro of (MessageBox is), so every file sees the same enum.
 enum class ColourKind { MessageBoxes, Edit, ListBox, Button, Dialog, ScrollBar, Static };
@@ -40,6 +38,13 @@ struct MarkImages {
 // The image that draws a mark; 0 when it did not load, and then the mark keeps what it showed,
 // after a run and after an import alike.
 ImageHandle MarkImage(Mark mark, const MarkImages& images);
+
+// What a screen reader says of a mark: its verdict in words, "Not checked" while its item is not
+// judged and after an import that gives it no verdict.
+const char16_t* MarkName(Mark mark);
+// A value's accessible name: the label beside it as the dialog shows it, then the value, so that
+// the value read alone still says what it is.
+CString ValueName(const CString& label, const CString& value);
 
 // The images are drawn for 100, 125, 150 and 200 % display scale. The program uses the largest set
 // not above the screen's scale at start, so an image never outgrows the box that dialog units give

@@ -90,6 +90,18 @@ BOOL CQuorkelvraDlg::OnInitDialog()
 
     m_listResults.m_hWnd = GetDlgItem(IDC_LIST_RESULTS);
     m_pListBox = &m_listResults;
+    // Named for what it holds: by the label search a screen reader would name it after the image
+    // above it.
+    m_listName.Attach(m_listResults.m_hWnd);
+    m_listName.SetName(u"Results");
+    // Its text is its image's number, which a screen reader would spell out.
+    m_logoName.Attach(GetDlgItem(IDC_LOGO));
+    m_logoName.SetName(u"Quor-kelvra");
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        m_markNames[item].Attach(GetDlgItem(kItemControls[item].mark));
+        m_valueNames[item].Attach(GetDlgItem(kItemControls[item].value));
+        m_valueNames[item].SetName(ValueName(GetDlgItemText(kItemControls[item].label), m_strValues[item]));
+    }
     LoadMarkImages();
     // Until its item is judged a mark says nothing: the template's cross would read as a failure
     // for as long as WMI takes.
@@ -307,10 +319,13 @@ bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 void CQuorkelvraDlg::ShowItemValue(ResultItem item, const CString& text)
 {
     SetDlgItemText(kItemControls[item].value, text);
+    m_valueNames[item].SetName(ValueName(GetDlgItemText(kItemControls[item].label), text));
 }
 
 void CQuorkelvraDlg::ShowItemMark(ResultItem item, Mark mark)
 {
+    // Said whether or not its image loaded: the verdict is the same.
+    m_markNames[item].SetName(MarkName(mark));
     if (const ImageHandle image = MarkImage(mark, m_markImages))
         SendDlgItemMessageW(m_hWnd, kItemControls[item].mark, STM_SETIMAGE, IMAGE_BITMAP,
                             static_cast<LPARAM>(image));

@@ -9,6 +9,7 @@
 #include "app/res/resource.h"
 #include "app/check_runner.h"
 #include "check/check_run.h"
+#include "framework/accessible_name.h"
 #include "framework/dialog.h"
 #include "framework/gdi.h"
 #include "framework/list_box.h"
@@ -95,6 +96,11 @@ private:
     CBitmap m_bmpBlank;
     CTabCtrl m_tabCtrl;
     CToolTipCtrl m_toolTips;
+    // What a screen reader says of each mark and each value, and of the result list.
+    std::array<CAccessibleName, kResultItemCount> m_markNames;
+    std::array<CAccessibleName, kResultItemCount> m_valueNames;
+    CAccessibleName m_listName;
+    CAccessibleName m_logoName;
     // The dialog shows an imported report rather than this PC's results.
     bool m_bImported = false;
     CString m_strVersionCaption;

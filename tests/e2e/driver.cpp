@@ -5,6 +5,8 @@
 //   qk-driver dump [timeout-ms [title]] controls, list entries and mark colours of a dialog; the
 //                                      main dialog once its check run has ended
 //   qk-driver dump-running [timeout-ms] the same of the main dialog as soon as it shows
+//   qk-driver names [timeout-ms]       each control's accessible name, asked as a screen reader
+//                                      asks it, once the main dialog's check run has ended
 //   qk-driver press <control-id> [title] clicks a button
 //   qk-driver syscommand <code>        sends a system-menu command to the main dialog
 //   qk-driver minimise                 minimises the main dialog and restores it
@@ -31,6 +33,7 @@
 //                                      clipboard holds the text, and prints the text's length
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -292,6 +295,51 @@ BOOL CALLBACK DumpChild(HWND child, LPARAM param)
     } else
         std::printf("text %d %s\n", id, Escaped(WindowText(child)).c_str());
     return TRUE;
+}
+
+// The name a screen reader says: the control's client object, asked from this other process.
+std::wstring AccessibleName(HWND control)
+{
+    // Spelt here: MinGW's oleacc import library also exports IID_IAccessible as the import of a
+    // DLL's data, and a link may take that stub's address for the GUID.
+    static const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    IAccessible* object = nullptr;
+    const HRESULT found = AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), accessible,
+                                                     reinterpret_cast<void**>(&object));
+    if (FAILED(found) || object == nullptr)
+        return L"<no object: " + std::to_wstring(static_cast<unsigned long>(found)) + L">";
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring text = SUCCEEDED(object->get_accName(self, &name)) && name ? std::wstring(name) : L"<no name>";
+    SysFreeString(name);
+    object->Release();
+    return text;
+}
+
+BOOL CALLBACK PrintName(HWND child, LPARAM dialog)
+{
+    if (GetParent(child) == reinterpret_cast<HWND>(dialog))
+        std::printf("name %d %s\n", GetDlgCtrlID(child), Escaped(AccessibleName(child)).c_str());
+    return TRUE;
+}
+
+int Names(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    HWND dialog = FindDialog(timeoutMs, kMainTitle);
+    if (dialog == nullptr) {
+        std::printf("error no dialog\n");
+        return 2;
+    }
+    while (IsWindow(dialog) && !IsWindowEnabled(GetDlgItem(dialog, kImportButton)) && GetTickCount() - start < timeoutMs)
+        Sleep(10);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EnumChildWindows(dialog, PrintName, reinterpret_cast<LPARAM>(dialog));
+    CoUninitialize();
+    return 0;
 }
 
 int Dump(DWORD timeoutMs, const wchar_t* title, bool waitForRun = true)
@@ -952,6 +1000,8 @@ int wmain(int argc, wchar_t** argv)
     const wchar_t* title = argc > 3 ? argv[3] : kMainTitle;
     if (command == L"dump")
         result = Dump(timeout, title);
+    else if (command == L"names")
+        result = Names(timeout);
     else if (command == L"dump-running")
         result = Dump(timeout, title, false);
     else if (command == L"press" && argc > 2)

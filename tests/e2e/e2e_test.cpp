@@ -139,6 +139,7 @@ TEST_F(ProgramTest, ListsAndWritesWhatThePlatformReports)
 TEST_F(ProgramTest, ShowsEachItemsValueListAndMark)
 {
     StartAndDump();
+    const std::map<int, std::string> names = AccessibleNames();
     Close();
     const std::vector<std::string> lines = ReportLines(ReadBytes(ReportPath()));
     ASSERT_EQ(lines.size(), 28u);
@@ -162,7 +163,14 @@ TEST_F(ProgramTest, ShowsEachItemsValueListAndMark)
         EXPECT_EQ(dump_.controls[kValueControls[i]].text, value) << Label(i);
         EXPECT_EQ(dump_.controls[kMarkControls[i]].mark, line.back() == '1' ? "pass" : "fail")
             << Label(i);
+        // A screen reader hears the verdict in words, and each value with its label.
+        EXPECT_EQ(names.count(kMarkControls[i]) ? names.at(kMarkControls[i]) : "", line.back() == '1' ? "Passes" : "Fails")
+            << Label(i);
+        EXPECT_EQ(names.count(kValueControls[i]) ? names.at(kValueControls[i]) : "",
+                  dump_.controls[kItemControls[i].label].text + " " + dump_.controls[kValueControls[i]].text);
     }
+    EXPECT_EQ(names.count(1001) ? names.at(1001) : "", "Results");
+    EXPECT_EQ(names.count(1035) ? names.at(1035) : "", "Quor-kelvra");
 }
 
 TEST_F(ProgramTest, PaintsItsBackgroundAndWhiteList)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 
 #include "app/item_controls.h"
 #include "tests/e2e/wine_session.h"
@@ -86,6 +87,14 @@ TEST_F(ImportTest, ShowsTheChosenReportInPlaceOfTheLocalResults)
         EXPECT_EQ(after.controls.at(missing).text, "") << missing;
     for (int blank : {1004, 1005, 1030, 1028, 1025, 1018, 1038})
         EXPECT_EQ(after.controls.at(blank).mark, "blank") << blank;
+    // A screen reader hears the imported verdicts, and of a mark the report gives none "Not checked".
+    const std::map<int, std::string> names = AccessibleNames();
+    for (int blank : {1004, 1005, 1030, 1028, 1025, 1018, 1038})
+        EXPECT_EQ(names.count(blank) ? names.at(blank) : "", "Not checked") << blank;
+    EXPECT_EQ(names.count(1026) ? names.at(1026) : "", "Passes");
+    EXPECT_EQ(names.count(1029) ? names.at(1029) : "", "Fails");
+    EXPECT_EQ(names.count(1021) ? names.at(1021) : "", "Locale:  English");
+    EXPECT_EQ(names.count(1006) ? names.at(1006) : "", "Operating System:");
 }
 
 TEST_F(ImportTest, CancelChangesNothing)

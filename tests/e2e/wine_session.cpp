@@ -377,3 +377,16 @@ std::vector<std::string> ClipboardLines()
     }
     return result;
 }
+
+std::map<int, std::string> AccessibleNames()
+{
+    std::map<int, std::string> names;
+    std::istringstream lines(RunDriver("names"));
+    for (std::string line; std::getline(lines, line);) {
+        int id = 0;
+        char text[4096] = {};
+        if (std::sscanf(line.c_str(), "name %d %4095[^\n]", &id, text) >= 1)
+            names[id] = Unescape(text);
+    }
+    return names;
+}

@@ -88,6 +88,10 @@ int RunProgramToEnd(const std::string& folder, const std::vector<std::string>& a
 std::string WindowsPath(const std::string& unixPath);
 // A text the driver printed with its line breaks and backslashes escaped, as it was.
 std::string Unescape(const std::string& text);
+
+// Each main-dialog control's accessible name, asked as a screen reader in another process asks
+// it, by control id; once the check run has ended.
+std::map<int, std::string> AccessibleNames();
 // Runs the driver with the arguments and returns its standard output, without carriage returns.
 std::string RunDriver(const std::string& arguments, int* exitCode = nullptr);
 // The main dialog once its check run has ended, or any other dialog by its title; `duringRun`: the

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <oleacc.h>
 
+#include <array>
+
+#include "app/item_controls.h"
 #include "app/main_dialog.h"
 #include "app/res/resource.h"
 #include "framework/file.h"
+#include "report/report_import.h"
 #include "platform/win32_platform.h"
 #include "tests/fakes/fake_wmi.h"
 #include "tests/win32/scratch_folder.h"
@@ -103,8 +108,30 @@ private:
     HANDLE never_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
 
+// What a screen reader asks of a control: its client object's name.
+CString AccessibleName(HWND control)
+{
+    IAccessible* object = nullptr;
+    // Spelt here: MinGW's oleacc import library also exports IID_IAccessible as the import of a
+    // DLL's data, and a link may take that stub's address for the GUID.
+    static const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), accessible,
+                                          reinterpret_cast<void**>(&object))) ||
+        object == nullptr)
+        return u"<no object>";
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    const CString text = SUCCEEDED(object->get_accName(self, &name)) && name ? FromWide(name) : CString(u"<no name>");
+    SysFreeString(name);
+    object->Release();
+    return text;
+}
+
 // Waits, from inside its own modal loop, for Import File to come back (the run's end), notes what
-// it shows, and presses OK as a user would.
+// it shows and what a screen reader hears of it, and presses OK as a user would.
 class DialogOnAHungWmi : public CQuorkelvraDlg {
 public:
     explicit DialogOnAHungWmi(Platform& platform) : CQuorkelvraDlg(platform) {}
@@ -112,6 +139,9 @@ public:
     bool greyedWhileRunning = false;
     CString hardDrive;
     LRESULT listed = 0;
+    std::array<CString, kResultItemCount> markNames, valueNames;
+    std::array<CString, kResultItemCount> shown;  // label and value as the dialog shows them
+    CString listName;
 
 protected:
     BOOL OnInitDialog() override
@@ -134,6 +164,13 @@ private:
         ::GetDlgItemTextW(window, IDC_VALUE_HARD_DRIVE, text, 256);
         dialog->hardDrive = FromWide(text);
         dialog->listed = ::SendDlgItemMessageW(window, IDC_LIST_RESULTS, LB_GETCOUNT, 0, 0);
+        for (std::size_t item = 0; item < kResultItemCount; ++item) {
+            dialog->markNames[item] = AccessibleName(::GetDlgItem(window, kItemControls[item].mark));
+            dialog->valueNames[item] = AccessibleName(::GetDlgItem(window, kItemControls[item].value));
+            dialog->shown[item] = dialog->GetDlgItemText(kItemControls[item].label) + u" " +
+                                  dialog->GetDlgItemText(kItemControls[item].value);
+        }
+        dialog->listName = AccessibleName(::GetDlgItem(window, IDC_LIST_RESULTS));
         PostMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
     }
 };
@@ -367,5 +404,20 @@ TEST(MainDialog, OnAWmiThatNeverAnswersItCompletesItsRunAndEndsWhenOkIsPressed)
     CFile report;
     ASSERT_TRUE(report.Open(folder.File(u"Quor-kelvra.vkh"), CFile::modeRead));
     EXPECT_GT(report.GetLength(), 0u);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(report.GetLength()));
+    report.Read(bytes.data(), static_cast<UINT>(bytes.size()));
+    const ImportedReport written = ParseReport(ReportTextFromBytes(bytes), false);
+    // A screen reader hears each verdict the report holds, in words, and what each value is of.
+    EXPECT_EQ(dialog.listName, u"Results");
+    int fails = 0;
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        ASSERT_TRUE(written.rows[item].present) << item;
+        EXPECT_EQ(dialog.markNames[item], written.rows[item].pass ? u"Passes" : u"Fails") << item;
+        fails += written.rows[item].pass ? 0 : 1;
+        EXPECT_EQ(dialog.valueNames[item], dialog.shown[item]) << ToUtf8(dialog.valueNames[item]);
+    }
+    EXPECT_GE(fails, 1);
+    EXPECT_EQ(dialog.valueNames[0].rfind(u"Operating System: ", 0), 0u) << ToUtf8(dialog.valueNames[0]);
+    EXPECT_EQ(dialog.valueNames[9], u"Hard Drive Size: " + dialog.hardDrive);
     // The worker still blocks; the suite's process ending at its end shows it holds nothing up.
 }
