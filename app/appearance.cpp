@@ -82,13 +82,15 @@ const char16_t* MarkName(Mark mark)
     return u"Not checked";
 }
 
-CString ValueName(const CString& label, const CString& value)
+CString ValueName(const CString& label, const CString& value, Mark mark)
 {
     // Labels end in their colon ("Operating System:"); a label without one still reads as one.
     CString name = label;
     if (!name.empty() && name.back() != u':')
         name += u':';
-    return value.empty() ? name : name + u" " + value;
+    if (!value.empty())
+        name += u" " + value;
+    return name + u"; " + MarkName(mark);
 }
 
 int AboutIconSize(int scale)

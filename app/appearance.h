@@ -42,9 +42,10 @@ ImageHandle MarkImage(Mark mark, const MarkImages& images);
 // What a screen reader says of a mark: its verdict in words, "Not checked" while its item is not
 // judged and after an import that gives it no verdict.
 const char16_t* MarkName(Mark mark);
-// A value's accessible name: the label beside it as the dialog shows it, then the value, so that
-// the value read alone still says what it is.
-CString ValueName(const CString& label, const CString& value);
+// A row's accessible name, which its value carries: the label beside it as the dialog shows it,
+// the value, then its mark's verdict ("Locale: English; Passes"), so that the row the keyboard
+// reaches says all a sighted user sees of it.
+CString ValueName(const CString& label, const CString& value, Mark mark);
 
 // The images are drawn for 100, 125, 150 and 200 % display scale. The program uses the largest set
 // not above the screen's scale at start, so an image never outgrows the box that dialog units give

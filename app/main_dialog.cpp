@@ -97,10 +97,22 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     // Its text is its image's number, which a screen reader would spell out.
     m_logoName.Attach(GetDlgItem(IDC_LOGO));
     m_logoName.SetName(u"Quor-kelvra");
+    m_marks.fill(Mark::Blank);
+    // Tab reaches the rows after the list and before OK: the tab order is the windows' order.
+    HWND after = m_listResults.m_hWnd;
     for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        const HWND value = GetDlgItem(kItemControls[item].value);
         m_markNames[item].Attach(GetDlgItem(kItemControls[item].mark));
-        m_valueNames[item].Attach(GetDlgItem(kItemControls[item].value));
-        m_valueNames[item].SetName(ValueName(GetDlgItemText(kItemControls[item].label), m_strValues[item]));
+        m_valueNames[item].Attach(value);
+        m_rowFocus[item].Attach(value, [this, item, value](bool focused) {
+            if (focused)
+                m_toolTips.ShowBelow(value, m_explanations[item]);
+            else
+                m_toolTips.Hide();
+        });
+        SetWindowPos(value, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = value;
+        ShowRowName(static_cast<ResultItem>(item));
     }
     LoadMarkImages();
     // Until its item is judged a mark says nothing: the template's cross would read as a failure
@@ -319,13 +331,21 @@ bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 void CQuorkelvraDlg::ShowItemValue(ResultItem item, const CString& text)
 {
     SetDlgItemText(kItemControls[item].value, text);
-    m_valueNames[item].SetName(ValueName(GetDlgItemText(kItemControls[item].label), text));
+    ShowRowName(item);
+}
+
+void CQuorkelvraDlg::ShowRowName(ResultItem item)
+{
+    m_valueNames[item].SetName(ValueName(GetDlgItemText(kItemControls[item].label),
+                                         GetDlgItemText(kItemControls[item].value), m_marks[item]));
 }
 
 void CQuorkelvraDlg::ShowItemMark(ResultItem item, Mark mark)
 {
     // Said whether or not its image loaded: the verdict is the same.
+    m_marks[item] = mark;
     m_markNames[item].SetName(MarkName(mark));
+    ShowRowName(item);
     if (const ImageHandle image = MarkImage(mark, m_markImages))
         SendDlgItemMessageW(m_hWnd, kItemControls[item].mark, STM_SETIMAGE, IMAGE_BITMAP,
                             static_cast<LPARAM>(image));
@@ -338,8 +358,12 @@ void CQuorkelvraDlg::ShowStatus(const CString& text)
 
 void CQuorkelvraDlg::ShowItemExplanation(ResultItem item, const CString& text)
 {
+    m_explanations[item] = text;
     m_toolTips.UpdateTipText(GetDlgItem(kItemControls[item].mark), text);
     m_toolTips.UpdateTipText(GetDlgItem(kItemControls[item].value), text);
+    // A row the keyboard is on shows its explanation as it comes.
+    if (GetFocus() == GetDlgItem(kItemControls[item].value))
+        m_toolTips.ShowBelow(GetFocus(), text);
 }
 
 void CQuorkelvraDlg::CreateToolTips()

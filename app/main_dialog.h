@@ -11,6 +11,7 @@
 #include "check/check_run.h"
 #include "framework/accessible_name.h"
 #include "framework/dialog.h"
+#include "framework/focus_static.h"
 #include "framework/gdi.h"
 #include "framework/list_box.h"
 #include "framework/tab_control.h"
@@ -64,6 +65,8 @@ private:
     void ShowWarning(const CString& message);
     void ShowItemValue(ResultItem item, const CString& text) override;
     void ShowItemMark(ResultItem item, Mark mark) override;
+    // The row's accessible name, from what its label, value and mark show now.
+    void ShowRowName(ResultItem item);
     void AddListString(const CString& text) override;
     void ReplaceList(const std::vector<CString>& lines) override;
     void ShowStatus(const CString& text) override;
@@ -101,6 +104,10 @@ private:
     std::array<CAccessibleName, kResultItemCount> m_valueNames;
     CAccessibleName m_listName;
     CAccessibleName m_logoName;
+    // Each row as the keyboard reaches it: its value, with the mark and explanation it shows.
+    std::array<CFocusStatic, kResultItemCount> m_rowFocus;
+    std::array<Mark, kResultItemCount> m_marks;
+    std::array<CString, kResultItemCount> m_explanations;
     // The dialog shows an imported report rather than this PC's results.
     bool m_bImported = false;
     CString m_strVersionCaption;

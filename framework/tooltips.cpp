@@ -53,3 +53,43 @@ void CToolTipCtrl::UpdateTipText(HWND control, const CString& text)
     SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+namespace {
+
+// The one tool the keyboard's tooltip is shown through: placed by the program, not by the mouse.
+constexpr UINT_PTR kTrackedTool = 1;
+
+TOOLINFOW TrackedTool(HWND dialog, const CString& text)
+{
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = dialog;
+    tool.uId = kTrackedTool;
+    tool.lpszText = const_cast<wchar_t*>(AsWide(text));
+    return tool;
+}
+
+}  // namespace
+
+void CToolTipCtrl::ShowBelow(HWND control, const CString& text)
+{
+    if (m_hWnd == nullptr || control == nullptr || text.empty())
+        return;
+    TOOLINFOW tool = TrackedTool(m_hDialog, text);
+    if (!m_trackAdded)
+        m_trackAdded = SendMessageW(m_hWnd, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+    else
+        SendMessageW(m_hWnd, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    RECT rect;
+    GetWindowRect(control, &rect);
+    SendMessageW(m_hWnd, TTM_TRACKPOSITION, 0, MAKELPARAM(rect.left, rect.bottom + 2));
+    SendMessageW(m_hWnd, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CToolTipCtrl::Hide()
+{
+    if (m_hWnd == nullptr || !m_trackAdded)
+        return;
+    TOOLINFOW tool = TrackedTool(m_hDialog, CString());
+    SendMessageW(m_hWnd, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}

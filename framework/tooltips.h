@@ -14,8 +14,13 @@ public:
     bool Create(HWND dialog, int maxWidth, int showMs);
     void AddTool(HWND control, const CString& text);
     void UpdateTipText(HWND control, const CString& text);
+    // For the keyboard, which hovers nothing: `text` shown below `control` until Hide, as hovering
+    // it would show it.
+    void ShowBelow(HWND control, const CString& text);
+    void Hide();
 
 private:
     HWND m_hDialog = nullptr;
+    bool m_trackAdded = false;
 };
 

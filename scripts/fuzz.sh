@@ -58,7 +58,7 @@ mkdir -p "$work/merged"
     { tail -20 "$work/merge.log"; exit 1; }
 rm -f "$kept"/*
 cp "$work/merged"/* "$kept/"
-echo "$fuzzer: kept corpus of $(ls "$kept" | wc -l) inputs, $(du -sk "$kept" | cut -f1) KB"
+echo "$fuzzer: kept corpus of $(ls "$kept" | wc -l) inputs, $(( $(cat "$kept"/* | wc -c) / 1024 )) KB"
 grep -E 'MERGE-OUTER: [0-9]+ new files|cov:' "$work/merge.log" | tail -2 | sed "s/^/$fuzzer: /"
 if save_crashes; then
     exit 1

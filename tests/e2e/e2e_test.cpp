@@ -167,7 +167,8 @@ TEST_F(ProgramTest, ShowsEachItemsValueListAndMark)
         EXPECT_EQ(names.count(kMarkControls[i]) ? names.at(kMarkControls[i]) : "", line.back() == '1' ? "Passes" : "Fails")
             << Label(i);
         EXPECT_EQ(names.count(kValueControls[i]) ? names.at(kValueControls[i]) : "",
-                  dump_.controls[kItemControls[i].label].text + " " + dump_.controls[kValueControls[i]].text);
+                  dump_.controls[kItemControls[i].label].text + " " + dump_.controls[kValueControls[i]].text + "; " +
+                      (line.back() == '1' ? "Passes" : "Fails"));
     }
     EXPECT_EQ(names.count(1001) ? names.at(1001) : "", "Results");
     EXPECT_EQ(names.count(1035) ? names.at(1035) : "", "Quor-kelvra");

@@ -93,8 +93,8 @@ TEST_F(ImportTest, ShowsTheChosenReportInPlaceOfTheLocalResults)
         EXPECT_EQ(names.count(blank) ? names.at(blank) : "", "Not checked") << blank;
     EXPECT_EQ(names.count(1026) ? names.at(1026) : "", "Passes");
     EXPECT_EQ(names.count(1029) ? names.at(1029) : "", "Fails");
-    EXPECT_EQ(names.count(1021) ? names.at(1021) : "", "Locale:  English");
-    EXPECT_EQ(names.count(1006) ? names.at(1006) : "", "Operating System:");
+    EXPECT_EQ(names.count(1021) ? names.at(1021) : "", "Locale:  English; Passes");
+    EXPECT_EQ(names.count(1006) ? names.at(1006) : "", "Operating System:; Not checked");
 }
 
 TEST_F(ImportTest, CancelChangesNothing)

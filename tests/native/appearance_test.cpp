@@ -50,10 +50,10 @@ TEST(Appearance, EachMarkHasItsImageAndAMissingOneDrawsNothing)
     const MarkImages noTick{0, 0x132, 0x139};
     EXPECT_EQ(MarkImage(Mark::Pass, noTick), 0u);
     EXPECT_EQ(MarkImage(Mark::Fail, noTick), 0x132u);
-    // What a screen reader says of a value: its label, colon, value; nothing after an empty one.
-    EXPECT_EQ(ValueName(u"Locale:", u"English"), u"Locale: English");
-    EXPECT_EQ(ValueName(u"Locale", u" English"), u"Locale:  English");
-    EXPECT_EQ(ValueName(u"Locale:", u""), u"Locale:");
+    // What a screen reader says of a row: label, colon, value, verdict; no blank for an empty value.
+    EXPECT_EQ(ValueName(u"Locale:", u"English", Mark::Pass), u"Locale: English; Passes");
+    EXPECT_EQ(ValueName(u"Locale", u" English", Mark::Fail), u"Locale:  English; Fails");
+    EXPECT_EQ(ValueName(u"Locale:", u"", Mark::Blank), u"Locale:; Not checked");
 }
 
 TEST(Appearance, ImageSetIsTheLargestScaleNotAboveTheScreens)

@@ -142,6 +142,7 @@ public:
     std::array<CString, kResultItemCount> markNames, valueNames;
     std::array<CString, kResultItemCount> shown;  // label and value as the dialog shows them
     CString listName;
+    std::vector<int> tabbed;  // the controls Tab reaches from the list, in turn
 
 protected:
     BOOL OnInitDialog() override
@@ -171,6 +172,11 @@ private:
                                   dialog->GetDlgItemText(kItemControls[item].value);
         }
         dialog->listName = AccessibleName(::GetDlgItem(window, IDC_LIST_RESULTS));
+        SetFocus(::GetDlgItem(window, IDC_LIST_RESULTS));
+        for (std::size_t step = 0; step <= kResultItemCount; ++step) {
+            SendMessageW(window, WM_NEXTDLGCTL, 0, FALSE);
+            dialog->tabbed.push_back(GetDlgCtrlID(GetFocus()));
+        }
         PostMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
     }
 };
@@ -414,10 +420,16 @@ TEST(MainDialog, OnAWmiThatNeverAnswersItCompletesItsRunAndEndsWhenOkIsPressed)
         ASSERT_TRUE(written.rows[item].present) << item;
         EXPECT_EQ(dialog.markNames[item], written.rows[item].pass ? u"Passes" : u"Fails") << item;
         fails += written.rows[item].pass ? 0 : 1;
-        EXPECT_EQ(dialog.valueNames[item], dialog.shown[item]) << ToUtf8(dialog.valueNames[item]);
+        EXPECT_EQ(dialog.valueNames[item], dialog.shown[item] + (written.rows[item].pass ? u"; Passes" : u"; Fails"));
     }
     EXPECT_GE(fails, 1);
     EXPECT_EQ(dialog.valueNames[0].rfind(u"Operating System: ", 0), 0u) << ToUtf8(dialog.valueNames[0]);
-    EXPECT_EQ(dialog.valueNames[9], u"Hard Drive Size: " + dialog.hardDrive);
+    EXPECT_EQ(dialog.valueNames[9], u"Hard Drive Size: " + dialog.hardDrive + u"; Fails");
+    // Tab from the list visits the eleven rows in order, then OK; the dialog's own tab order.
+    std::vector<int> expectedTabs;
+    for (const ItemControls& controls : kItemControls)
+        expectedTabs.push_back(controls.value);
+    expectedTabs.push_back(IDOK);
+    EXPECT_EQ(dialog.tabbed, expectedTabs);
     // The worker still blocks; the suite's process ending at its end shows it holds nothing up.
 }

@@ -1,0 +1,77 @@
+#include "framework/focus_static.h"
+
+#include <utility>
+
+namespace {
+
+constexpr const wchar_t* kProperty = L"Quor-kelvra.FocusStatic";
+
+}  // namespace
+
+CFocusStatic::~CFocusStatic()
+{
+    Detach();
+}
+
+void CFocusStatic::Attach(HWND control, std::function<void(bool)> focused)
+{
+    Detach();
+    if (control == nullptr)
+        return;
+    m_hWnd = control;
+    m_focused = std::move(focused);
+    SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | WS_TABSTOP);
+    SetPropW(control, kProperty, this);
+    m_previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CFocusStatic::WindowProc)));
+}
+
+void CFocusStatic::Detach()
+{
+    if (m_hWnd == nullptr)
+        return;
+    if (IsWindow(m_hWnd)) {
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
+        RemovePropW(m_hWnd, kProperty);
+    }
+    m_hWnd = nullptr;
+    m_previous = nullptr;
+}
+
+LRESULT CALLBACK CFocusStatic::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CFocusStatic* self = static_cast<CFocusStatic*>(GetPropW(window, kProperty));
+    if (self == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
+    const WNDPROC previous = self->m_previous;
+    switch (message) {
+    case WM_PAINT: {
+        const LRESULT result = CallWindowProcW(previous, window, message, wParam, lParam);
+        if (GetFocus() == window) {
+            // Over what the static drew, inside its edge, as a button or a list draws its own.
+            if (HDC dc = GetDC(window)) {
+                RECT rect;
+                GetClientRect(window, &rect);
+                DrawFocusRect(dc, &rect);
+                ReleaseDC(window, dc);
+            }
+        }
+        return result;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+        const LRESULT result = CallWindowProcW(previous, window, message, wParam, lParam);
+        // Drawn afresh: the focus rectangle comes with the focus and goes with it.
+        InvalidateRect(window, nullptr, TRUE);
+        if (self->m_focused)
+            self->m_focused(message == WM_SETFOCUS);
+        return result;
+    }
+    case WM_NCDESTROY:
+        self->Detach();
+        break;
+    default:
+        break;
+    }
+    return CallWindowProcW(previous, window, message, wParam, lParam);
+}
