@@ -72,6 +72,18 @@ ImageHandle MarkImage(Mark mark, const MarkImages& images)
     return 0;
 }
 
+DialogColours ChooseDialogColours(const DisplayColours& display)
+{
+    DialogColours colours;
+    if (!display.highContrast)
+        return colours;
+    colours.background = display.window;
+    colours.list = display.window;
+    colours.systemText = true;
+    colours.text = display.windowText;
+    return colours;
+}
+
 const char16_t* MarkName(Mark mark)
 {
     switch (mark) {

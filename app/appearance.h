@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "check/dialog_surface.h"
+#include "platform/platform.h"
 
 // The kinds of control the WM_CTLCOLOR messages are for, in message order. No name here is one that
 // windows.h makes a macro of (MessageBox is), so every file sees the same enum.
@@ -17,6 +18,21 @@ struct ColourChoice {
 };
 
 ColourChoice ChooseControlColour(ColourKind kind, int controlId);
+
+// The dialog's own colours (0x00BBGGRR): the background (red 153, green 186, blue 190) and the
+// white of the result list.
+inline constexpr std::uint32_t kOwnBackgroundColour = 153u | 186u << 8 | 190u << 16;
+inline constexpr std::uint32_t kOwnListColour = 0xFFFFFFu;
+
+// What the dialog draws with: its own colours, or with Windows' high-contrast setting on the
+// system's window and text colours, which the user chose to be able to read the screen.
+struct DialogColours {
+    std::uint32_t background = kOwnBackgroundColour;  // the dialog and its texts
+    std::uint32_t list = kOwnListColour;
+    bool systemText = false;  // texts are drawn in `text` rather than in the controls' own colour
+    std::uint32_t text = 0;
+};
+DialogColours ChooseDialogColours(const DisplayColours& display);
 
 struct IconPosition {
     int x;

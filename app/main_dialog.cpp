@@ -71,8 +71,7 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     if (logo.GetSafeHandle() == nullptr)
         logo.LoadBitmap(ScaledImageId(IDB_LOGO, StartImageScale()));
 
-    m_brBackground.CreateSolidBrush(m_crBackground);
-    m_brList.CreateSolidBrush(m_crList);
+    UseDisplayColours();
 
     m_strVersionCaption = Format(u"Kelvra version %s", {kVersion});
     SetDlgItemText(IDC_VERSION_CAPTION, m_strVersionCaption);
@@ -272,8 +271,27 @@ HBRUSH CQuorkelvraDlg::OnCtlColor(HDC dc, HWND control, UINT message)
                                        ColourKind::Static};
     const ColourChoice choice = ChooseControlColour(kinds[message - WM_CTLCOLORMSGBOX], GetDlgCtrlID(control));
     if (choice.setTextBackground)
-        SetBkColor(dc, m_crBackground);
+        SetBkColor(dc, m_colours.background);
+    if (m_colours.systemText) {
+        // The list's lines and the buttons' faces are drawn on what their brush paints too.
+        SetTextColor(dc, m_colours.text);
+        SetBkColor(dc, choice.listBrush ? m_colours.list : m_colours.background);
+    }
     return choice.listBrush ? m_brList.GetSafeHandle() : m_brBackground.GetSafeHandle();
+}
+
+void CQuorkelvraDlg::UseDisplayColours()
+{
+    const DialogColours colours = ChooseDialogColours(m_platform.GetDisplayColours());
+    const bool changed = colours.background != m_colours.background || colours.list != m_colours.list ||
+                         colours.systemText != m_colours.systemText || colours.text != m_colours.text;
+    if (changed || m_brBackground.GetSafeHandle() == nullptr) {
+        m_colours = colours;
+        m_brBackground.CreateSolidBrush(m_colours.background);
+        m_brList.CreateSolidBrush(m_colours.list);
+    }
+    if (changed && m_hWnd != nullptr)
+        RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -297,6 +315,11 @@ bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         result = reinterpret_cast<LRESULT>(
             OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message));
         return true;
+    // High contrast turned on or off, or the system's colours changed, while the dialog is open.
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        UseDisplayColours();
+        return false;
     case WM_CONTEXTMENU:
         return OnContextMenu(reinterpret_cast<HWND>(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     case kStartChecksMessage:

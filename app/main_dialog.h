@@ -17,9 +17,6 @@
 #include "framework/tab_control.h"
 #include "framework/tooltips.h"
 
-// The dialog's background (red 153, green 186, blue 190) and the white of the result list.
-inline constexpr COLORREF kBackgroundColour = RGB(153, 186, 190);
-inline constexpr COLORREF kListColour = RGB(255, 255, 255);
 
 class CQuorkelvraDlg : public CDialog, private DialogSurface {
 public:
@@ -65,6 +62,8 @@ private:
     void ShowWarning(const CString& message);
     void ShowItemValue(ResultItem item, const CString& text) override;
     void ShowItemMark(ResultItem item, Mark mark) override;
+    // Its own colours, or the system's where high contrast is on; repainted when they change.
+    void UseDisplayColours();
     // The row's accessible name, from what its label, value and mark show now.
     void ShowRowName(ResultItem item);
     void AddListString(const CString& text) override;
@@ -89,8 +88,7 @@ private:
     HICON m_hIcon;
     CBrush m_brBackground;
     CBrush m_brList;
-    COLORREF m_crBackground = kBackgroundColour;
-    COLORREF m_crList = kListColour;
+    DialogColours m_colours;
     CListBox m_listResults;
     // The result list once the dialog has set it up; null before.
     CListBox* m_pListBox = nullptr;

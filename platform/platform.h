@@ -65,6 +65,12 @@ enum class SeekPenalty { NoAnswer, Incurs, None };
 // is not a failure.
 enum class OutputResult { Written, NoOutput, Failed };
 
+struct DisplayColours {
+    bool highContrast = false;
+    std::uint32_t window = 0xFFFFFF;
+    std::uint32_t windowText = 0x000000;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -104,6 +110,9 @@ public:
     virtual std::unique_ptr<InputFile> OpenFileForReading(const CString& path) = 0;
 
     virtual int GetSystemMetric(int index) = 0;
+    // Whether Windows' high-contrast setting is on, and the system's window and window-text
+    // colours (0x00BBGGRR) that a window then draws with.
+    virtual DisplayColours GetDisplayColours() = 0;
     // GetProductInfo when kernel32 exports it (Vista and later) and the call succeeds; false
     // otherwise.
     virtual bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) = 0;

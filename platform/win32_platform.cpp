@@ -419,6 +419,18 @@ int Win32Platform::GetSystemMetric(int index)
     return GetSystemMetrics(index);
 }
 
+DisplayColours Win32Platform::GetDisplayColours()
+{
+    DisplayColours colours;
+    HIGHCONTRASTW contrast = {};
+    contrast.cbSize = sizeof contrast;
+    colours.highContrast =
+        SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) && (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    colours.window = GetSysColor(COLOR_WINDOW);
+    colours.windowText = GetSysColor(COLOR_WINDOWTEXT);
+    return colours;
+}
+
 bool Win32Platform::GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType)
 {
     // Missing before Vista.

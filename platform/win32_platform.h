@@ -18,6 +18,7 @@ public:
     CString SystemErrorMessage(std::uint32_t error) override;
     std::unique_ptr<InputFile> OpenFileForReading(const CString& path) override;
     int GetSystemMetric(int index) override;
+    DisplayColours GetDisplayColours() override;
     bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& productType) override;
     void WriteStandardOutput(const CString& text) override;
     OutputResult WriteStandardOutputBytes(const std::string& bytes) override;

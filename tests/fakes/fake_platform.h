@@ -135,6 +135,8 @@ public:
         return index == 89 ? serverR2Metric : 0;
     }
 
+    DisplayColours GetDisplayColours() override { return display; }
+
     bool GetProductInfo(std::uint32_t major, std::uint32_t minor, std::uint32_t& type) override
     {
         log_.push_back("GetProductInfo " + std::to_string(major) + "." + std::to_string(minor));
@@ -224,6 +226,7 @@ public:
     bool hasNativeSystemInfo = true;
     // IsWow64Process2's native machine; none where kernel32 has no such function.
     std::optional<std::uint16_t> nativeMachine;
+    DisplayColours display;
     CString windowsFolder = u"C:\\WINDOWS";
     // What each disk device answers to the seek-penalty query; the rest answer nothing, as Wine's.
     std::map<CString, SeekPenalty> seekPenalties;

@@ -6,7 +6,7 @@
 #include "app/appearance.h"
 #include "app/res/resource.h"
 
-TEST(Appearance, OnlyTheResultListIsWhiteAndOnlyStaticsSetTheirTextBackground)
+TEST(Appearance, OnlyTheResultListIsWhiteAndOnlyStaticsSetTheirTextBackgroundUnlessHighContrastIsOn)
 {
     EXPECT_TRUE(ChooseControlColour(ColourKind::ListBox, IDC_LIST_RESULTS).listBrush);
     EXPECT_FALSE(ChooseControlColour(ColourKind::ListBox, IDC_LIST_RESULTS).setTextBackground);
@@ -22,6 +22,17 @@ TEST(Appearance, OnlyTheResultListIsWhiteAndOnlyStaticsSetTheirTextBackground)
         EXPECT_FALSE(choice.listBrush);
         EXPECT_FALSE(choice.setTextBackground);
     }
+    // Its own colours whatever the system's are, unless high contrast is on: then the system's
+    // window and text colours everywhere, the list's too.
+    const DialogColours own = ChooseDialogColours({false, 0x000000, 0xFFFFFF});
+    EXPECT_EQ(own.background, 0xBEBA99u);
+    EXPECT_EQ(own.list, 0xFFFFFFu);
+    EXPECT_FALSE(own.systemText);
+    const DialogColours contrast = ChooseDialogColours({true, 0x000000, 0x00FFFF});
+    EXPECT_EQ(contrast.background, 0x000000u);
+    EXPECT_EQ(contrast.list, 0x000000u);
+    EXPECT_TRUE(contrast.systemText);
+    EXPECT_EQ(contrast.text, 0x00FFFFu);
 }
 
 TEST(Appearance, MinimisedIconIsCentredRoundingUp)

@@ -25,9 +25,23 @@ COLORREF BrushColour(HBRUSH brush)
     return info.lbColor;
 }
 
+// The system, with high contrast on or off as the test sets it.
+class ContrastPlatform : public Win32Platform {
+public:
+    DisplayColours display;
+    DisplayColours GetDisplayColours() override { return display; }
+};
+
 class ObservedDialog : public CQuorkelvraDlg {
 public:
+    ObservedDialog() = default;
+    explicit ObservedDialog(ContrastPlatform& platform) : CQuorkelvraDlg(platform), contrast_(&platform) {}
+
     HBRUSH staticBrush = nullptr;
+    COLORREF staticText = 0;
+    COLORREF listBrushColour = 0;
+    // After high contrast was turned off while the dialog was open.
+    COLORREF staticBrushAfterChange = 0;
     COLORREF staticTextBackground = 0;
     HBRUSH listBrush = nullptr;
     HBRUSH dialogBrush = nullptr;
@@ -44,6 +58,7 @@ protected:
     }
 
 private:
+    ContrastPlatform* contrast_ = nullptr;
     static ObservedDialog* self_;
     static WNDPROC original_;
 
@@ -65,11 +80,22 @@ private:
             window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
             reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_LABEL_OS))));
         dialog->staticTextBackground = GetBkColor(dc);
+        dialog->staticText = GetTextColor(dc);
         dialog->listBrush = reinterpret_cast<HBRUSH>(SendMessageW(
             window, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc),
             reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_LIST_RESULTS))));
         dialog->dialogBrush = reinterpret_cast<HBRUSH>(
             SendMessageW(window, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
+        dialog->listBrushColour = BrushColour(dialog->listBrush);
+        if (dialog->contrast_ != nullptr) {
+            dialog->contrast_->display.highContrast = false;
+            SendMessageW(window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+            dialog->staticBrushAfterChange = BrushColour(reinterpret_cast<HBRUSH>(SendMessageW(
+                window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_LABEL_OS)))));
+            // The first brush was the dialog's and is gone with the change: only its colour is kept.
+            dialog->staticBrush = nullptr;
+        }
         DeleteDC(dc);
         dialog->dragIcon = reinterpret_cast<HICON>(SendMessageW(window, WM_QUERYDRAGICON, 0, 0));
 
@@ -395,6 +421,19 @@ TEST(MainDialog, PaintsInItsTwoColoursAndDrawsItsIconWhenMinimised)
     EXPECT_NE(dialog.dragIcon, nullptr);
     EXPECT_TRUE(dialog.iconic);
     EXPECT_GE(dialog.iconBackgroundErasures, 1);
+}
+
+TEST(MainDialog, WithHighContrastItDrawsInTheSystemsColoursAndFollowsTheirChange)
+{
+    ScratchFolder folder;
+    ContrastPlatform platform;
+    platform.display = {true, RGB(0, 0, 0), RGB(255, 255, 0)};
+    ObservedDialog dialog(platform);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.staticTextBackground, RGB(0, 0, 0));
+    EXPECT_EQ(dialog.staticText, RGB(255, 255, 0));
+    EXPECT_EQ(dialog.listBrushColour, RGB(0, 0, 0));
+    EXPECT_EQ(dialog.staticBrushAfterChange, RGB(153, 186, 190));
 }
 
 TEST(MainDialog, OnAWmiThatNeverAnswersItCompletesItsRunAndEndsWhenOkIsPressed)
