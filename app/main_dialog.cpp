@@ -11,6 +11,7 @@
 #include "app/open_report_dialog.h"
 #include "app/unattended.h"
 #include "check/import_view.h"
+#include "check/run_texts.h"
 #include "framework/app.h"
 #include "framework/clipboard.h"
 #include "framework/owners.h"
@@ -96,6 +97,7 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     // Its text is its image's number, which a screen reader would spell out.
     m_logoName.Attach(GetDlgItem(IDC_LOGO));
     m_logoName.SetName(u"Quor-kelvra");
+    m_statusName.Attach(GetDlgItem(IDC_REPORT_PATH));
     m_marks.fill(Mark::Blank);
     // Tab reaches the rows after the list and before OK: the tab order is the windows' order.
     HWND after = m_listResults.m_hWnd;
@@ -155,6 +157,21 @@ void CQuorkelvraDlg::OnRunEnded()
     // The JSON's failure in the system's words, as a silent run gives it on standard error.
     if (m_jsonFailed)
         ShowStatus(m_jsonWhy);
+    AnnounceOutcome();
+}
+
+void CQuorkelvraDlg::AnnounceOutcome()
+{
+    // Said where the user is not: the line under the list takes the outcome as its name, and an
+    // alert on it is what screen readers speak at once (a live region's change from Windows 8 on).
+    CString outcome = RunOutcomeText(Results(), GetDlgItemText(IDC_REPORT_PATH));
+    if (m_jsonFailed && Results().reportWritten)
+        outcome += u". " + m_jsonWhy;
+    m_statusName.SetName(outcome);
+    const HWND status = GetDlgItem(IDC_REPORT_PATH);
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, status, OBJID_CLIENT, CHILDID_SELF);
+    constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED, not in XP's headers
+    NotifyWinEvent(kLiveRegionChanged, status, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void CQuorkelvraDlg::AddAboutItemToSystemMenu()
@@ -377,6 +394,8 @@ void CQuorkelvraDlg::ShowItemMark(ResultItem item, Mark mark)
 void CQuorkelvraDlg::ShowStatus(const CString& text)
 {
     SetDlgItemText(IDC_REPORT_PATH, text);
+    // The name follows the line until the run's end gives it the outcome, and again after an import.
+    m_statusName.SetName(text);
 }
 
 void CQuorkelvraDlg::ShowItemExplanation(ResultItem item, const CString& text)

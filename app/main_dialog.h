@@ -62,6 +62,8 @@ private:
     void ShowWarning(const CString& message);
     void ShowItemValue(ResultItem item, const CString& text) override;
     void ShowItemMark(ResultItem item, Mark mark) override;
+    // The run's outcome told to a screen reader as the run ends.
+    void AnnounceOutcome();
     // Its own colours, or the system's where high contrast is on; repainted when they change.
     void UseDisplayColours();
     // The row's accessible name, from what its label, value and mark show now.
@@ -102,6 +104,8 @@ private:
     std::array<CAccessibleName, kResultItemCount> m_valueNames;
     CAccessibleName m_listName;
     CAccessibleName m_logoName;
+    // The line under the list, which says the run's outcome to a screen reader when it ends.
+    CAccessibleName m_statusName;
     // Each row as the keyboard reaches it: its value, with the mark and explanation it shows.
     std::array<CFocusStatic, kResultItemCount> m_rowFocus;
     std::array<Mark, kResultItemCount> m_marks;

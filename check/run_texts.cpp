@@ -1,5 +1,7 @@
 #include "check/run_texts.h"
 
+#include <string>
+
 CString Reason(CString systemMessage, std::uint32_t error)
 {
     systemMessage.erase(systemMessage.find_last_not_of(u" \t\r\n") + 1);
@@ -47,4 +49,20 @@ CString WaitingForWmiText(const CString& query)
     const std::size_t from = query.rfind(u"from ");
     return Format(u"Checking this PC: waiting for WMI (%s)...",
                   {from == CString::npos ? query : query.substr(from + 5)});
+}
+
+CString RunOutcomeText(const RunResults& results, const CString& status)
+{
+    // Nothing was judged: the list's one line says why, and the line under it is empty.
+    if (!results.ran)
+        return status.empty() ? CString(kVersionErrorText) : status;
+    std::size_t failing = 0;
+    for (const RunResults::Item& item : results.items)
+        failing += item.pass ? 0 : 1;
+    const CString total = Widen(std::to_string(kResultItemCount));
+    CString text = failing == 0 ? u"All " + total + u" items pass"
+                                : Widen(std::to_string(failing)) + u" of " + total + u" items fail";
+    if (!results.reportWritten && !status.empty())
+        text += u". " + status;
+    return text;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "report/labels.h"
+#include "report/run_results.h"
 #include "text/text.h"
 
 // The line under the list while the run goes on, and while a WMI probe takes longer than a moment.
@@ -25,6 +26,11 @@ inline constexpr const char16_t* kReportNotWrittenText =
 CString ReportNotCreatedText(const CString& folder, const CString& systemMessage, std::uint32_t error);
 // The same for a report path the user chose: the path names its own folder.
 CString ReportPathNotCreatedText(const CString& path, const CString& systemMessage, std::uint32_t error);
+
+// What a screen reader says when a run has ended, without the user moving to it: "3 of 11 items
+// fail" or "All 11 items pass", then, when no report was written, the line under the list that
+// says why (`status`); when the run could not judge anything, why not.
+CString RunOutcomeText(const RunResults& results, const CString& status);
 
 // The system's words for an error without the line break Windows ends them with, or the bare
 // number when it has none.

@@ -6,6 +6,7 @@
 
 #include "check/check_run.h"
 #include "check/listing.h"
+#include "check/run_texts.h"
 #include "report/labels.h"
 #include "report/report_writer.h"
 #include "tests/fakes/fake_platform.h"
@@ -151,6 +152,7 @@ protected:
         speedOnEntry = run.speedOnEntry;
         strOsVersion = run.m_strOsVersion;
         strSerialPorts = run.m_strSerialPorts;
+        runResults = run.Results();
     }
 
     CString Text(ResultItem item) const
@@ -180,6 +182,7 @@ protected:
     FakePlatform platform;
     FakeSurface surface;
     ProbeResults results;
+    RunResults runResults;  // what the last run gathered and judged
     SystemRecord seenSystem;
     double speedOnEntry = -1.0;
     CString strOsVersion;
@@ -331,6 +334,8 @@ TEST_F(CheckRunTest, FailedVersionQueryListsOneLineAndWritesNothing)
     // Only the line under the list was touched, and it was emptied before the query.
     EXPECT_TRUE(surface.values.empty());
     EXPECT_EQ(surface.status, u"");
+    // A screen reader is told why nothing was judged.
+    EXPECT_EQ(RunOutcomeText(runResults, surface.status), kVersionErrorText);
 }
 
 TEST_F(CheckRunTest, ReportThatCannotBeCreatedShowsEverythingAndSaysWhyUnderTheList)
@@ -341,6 +346,12 @@ TEST_F(CheckRunTest, ReportThatCannotBeCreatedShowsEverythingAndSaysWhyUnderTheL
     EXPECT_EQ(surface.marks.size(), 11u);
     EXPECT_EQ(platform.report.writeCalls, 0);
     EXPECT_EQ(surface.status, u"Quor-kelvra.vkh could not be created in D:\\: Access is denied.");
+    // Told to a screen reader at the end: how many items fail, and why there is no report.
+    EXPECT_EQ(RunOutcomeText(runResults, surface.status), u"All 11 items pass. " + surface.status);
+    runResults.reportWritten = true;
+    runResults.items[kItemLocale].pass = false;
+    runResults.items[kItemHardDrive].pass = false;
+    EXPECT_EQ(RunOutcomeText(runResults, surface.status), u"2 of 11 items fail");
 
     // Held open by another program; a folder the system could not name; a reason it has no words for.
     EXPECT_EQ(ReportNotCreatedText(u"C:\\Site check", platform.SystemErrorMessage(32), 32),

@@ -168,6 +168,7 @@ public:
     std::array<CString, kResultItemCount> markNames, valueNames;
     std::array<CString, kResultItemCount> shown;  // label and value as the dialog shows them
     CString listName;
+    CString statusName;
     std::vector<int> tabbed;  // the controls Tab reaches from the list, in turn
 
 protected:
@@ -198,6 +199,7 @@ private:
                                   dialog->GetDlgItemText(kItemControls[item].value);
         }
         dialog->listName = AccessibleName(::GetDlgItem(window, IDC_LIST_RESULTS));
+        dialog->statusName = AccessibleName(::GetDlgItem(window, IDC_REPORT_PATH));
         SetFocus(::GetDlgItem(window, IDC_LIST_RESULTS));
         for (std::size_t step = 0; step <= kResultItemCount; ++step) {
             SendMessageW(window, WM_NEXTDLGCTL, 0, FALSE);
@@ -436,12 +438,27 @@ TEST(MainDialog, WithHighContrastItDrawsInTheSystemsColoursAndFollowsTheirChange
     EXPECT_EQ(dialog.staticBrushAfterChange, RGB(153, 186, 190));
 }
 
+// The controls the program raised an alert on, as a screen reader's hook sees them.
+std::vector<int> g_alerted;
+
+void CALLBACK OnAlert(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD)
+{
+    if (object == OBJID_CLIENT)
+        g_alerted.push_back(GetDlgCtrlID(window));
+}
+
 TEST(MainDialog, OnAWmiThatNeverAnswersItCompletesItsRunAndEndsWhenOkIsPressed)
 {
     ScratchFolder folder;
     WmiThatNeverAnswers platform;
     DialogOnAHungWmi dialog(platform);
+    g_alerted.clear();
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, &OnAlert,
+                                               GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     EXPECT_EQ(dialog.DoModal(), IDOK);
+    UnhookWinEvent(hook);
+    // The outcome was said without the user moving: an alert on the line under the list, named so.
+    EXPECT_EQ(g_alerted, std::vector<int>{IDC_REPORT_PATH});
     EXPECT_TRUE(dialog.greyedWhileRunning);
     EXPECT_EQ(platform.tasks, 1) << "the probes after the first that timed out waited again";
     EXPECT_NE(dialog.hardDrive.find(u"Error 0x40004"), CString::npos) << ToUtf8(dialog.hardDrive);
@@ -462,6 +479,7 @@ TEST(MainDialog, OnAWmiThatNeverAnswersItCompletesItsRunAndEndsWhenOkIsPressed)
         EXPECT_EQ(dialog.valueNames[item], dialog.shown[item] + (written.rows[item].pass ? u"; Passes" : u"; Fails"));
     }
     EXPECT_GE(fails, 1);
+    EXPECT_EQ(dialog.statusName, Widen(std::to_string(fails)) + u" of 11 items fail");
     EXPECT_EQ(dialog.valueNames[0].rfind(u"Operating System: ", 0), 0u) << ToUtf8(dialog.valueNames[0]);
     EXPECT_EQ(dialog.valueNames[9], u"Hard Drive Size: " + dialog.hardDrive + u"; Fails");
     // Tab from the list visits the eleven rows in order, then OK; the dialog's own tab order.
