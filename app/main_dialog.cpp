@@ -105,9 +105,9 @@ BOOL CQuorkelvraDlg::OnInitDialog()
         const HWND value = GetDlgItem(kItemControls[item].value);
         m_markNames[item].Attach(GetDlgItem(kItemControls[item].mark));
         m_valueNames[item].Attach(value);
-        m_rowFocus[item].Attach(value, [this, item, value](bool focused) {
+        m_rowFocus[item].Attach(value, [this, item](bool focused) {
             if (focused)
-                m_toolTips.ShowBelow(value, m_explanations[item]);
+                ShowValueTip(static_cast<ResultItem>(item));
             else
                 m_toolTips.Hide();
         });
@@ -372,6 +372,20 @@ void CQuorkelvraDlg::ShowItemValue(ResultItem item, const CString& text)
 {
     SetDlgItemText(kItemControls[item].value, text);
     ShowRowName(item);
+    ShowValueTip(item);
+}
+
+void CQuorkelvraDlg::ShowValueTip(ResultItem item)
+{
+    // A value its box cuts short is given whole where its explanation is, above it.
+    const HWND value = GetDlgItem(kItemControls[item].value);
+    const CString shown = GetDlgItemText(kItemControls[item].value);
+    CString tip = m_explanations[item];
+    if (!TextFitsControl(value, shown))
+        tip = tip.empty() ? shown : shown + u"\r\n" + tip;
+    m_toolTips.UpdateTipText(value, tip);
+    if (GetFocus() == value)
+        m_toolTips.ShowBelow(value, tip);
 }
 
 void CQuorkelvraDlg::ShowRowName(ResultItem item)
@@ -402,10 +416,8 @@ void CQuorkelvraDlg::ShowItemExplanation(ResultItem item, const CString& text)
 {
     m_explanations[item] = text;
     m_toolTips.UpdateTipText(GetDlgItem(kItemControls[item].mark), text);
-    m_toolTips.UpdateTipText(GetDlgItem(kItemControls[item].value), text);
     // A row the keyboard is on shows its explanation as it comes.
-    if (GetFocus() == GetDlgItem(kItemControls[item].value))
-        m_toolTips.ShowBelow(GetFocus(), text);
+    ShowValueTip(item);
 }
 
 void CQuorkelvraDlg::CreateToolTips()

@@ -66,6 +66,8 @@ private:
     void AnnounceOutcome();
     // Its own colours, or the system's where high contrast is on; repainted when they change.
     void UseDisplayColours();
+    // The value's tooltip: its explanation, after the whole value where its box cuts it short.
+    void ShowValueTip(ResultItem item);
     // The row's accessible name, from what its label, value and mark show now.
     void ShowRowName(ResultItem item);
     void AddListString(const CString& text) override;

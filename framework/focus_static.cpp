@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "framework/owners.h"
+
 namespace {
 
 constexpr const wchar_t* kProperty = L"Quor-kelvra.FocusStatic";
@@ -49,11 +51,11 @@ LRESULT CALLBACK CFocusStatic::WindowProc(HWND window, UINT message, WPARAM wPar
         const LRESULT result = CallWindowProcW(previous, window, message, wParam, lParam);
         if (GetFocus() == window) {
             // Over what the static drew, inside its edge, as a button or a list draws its own.
-            if (HDC dc = GetDC(window)) {
+            const WindowDC dc(window);
+            if (dc.Get() != nullptr) {
                 RECT rect;
                 GetClientRect(window, &rect);
-                DrawFocusRect(dc, &rect);
-                ReleaseDC(window, dc);
+                DrawFocusRect(dc.Get(), &rect);
             }
         }
         return result;

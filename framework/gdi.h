@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "framework/owners.h"
+#include "text/text.h"
 
 // One GDI object of the handle type `Handle`, deleted with the holder.
 template <typename Handle>
@@ -49,3 +50,6 @@ private:
     PAINTSTRUCT m_ps = {};
     HDC m_hDC;
 };
+
+// Whether `text` fits the control's width in the control's own font, on one line.
+bool TextFitsControl(HWND control, const CString& text);

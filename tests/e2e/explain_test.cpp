@@ -154,10 +154,19 @@ TEST_F(ExplainAndCopyTest, AfterAnImportTheRulesAloneAreExplainedAndTheImportedL
                "Total Physical Memory: 1,024 MB:0\r\n"
                "Page Size:  4096\r\n"
                "Username: CORP\\TSX-1:1\r\n"
+               "System Manufacturer: Hewlett-Packard HP Compaq Elite 8300 SFF:0\r\n"
                "Serial Ports Detected: 1:0\r\n");
     ImportThroughDialog(path);
     const DialogDump imported = DumpDialog();
     ASSERT_EQ(imported.controls.at(1031).text, WindowsPath(path));
+    // Too long for its box: the control keeps the whole value, which it shows cut with an
+    // ellipsis, and its tooltip gives it whole before the rule.
+    EXPECT_EQ(imported.controls.at(1017).text, " Hewlett-Packard HP Compaq Elite 8300 SFF");
+    const std::string manufacturer = Hover(1017);
+    EXPECT_EQ(manufacturer.rfind(" Hewlett-Packard HP Compaq Elite 8300 SFF", 0), 0u) << manufacturer;
+    EXPECT_NE(manufacturer.find("Passes when the manufacturer"), std::string::npos) << manufacturer;
+    // A value that fits has its rule alone.
+    EXPECT_EQ(Hover(1023), "Passes with 1,901 MB or more.");
 
     for (const ItemControls& item : kItems) {
         const std::string text = Hover(item.mark);
@@ -167,6 +176,7 @@ TEST_F(ExplainAndCopyTest, AfterAnImportTheRulesAloneAreExplainedAndTheImportedL
     EXPECT_EQ(Hover(1023), "Passes with 1,901 MB or more.");
 
     const std::vector<std::string> listed = {"Page Size:  4096", "Serial Ports Detected: 1",
+                                             "System Manufacturer: Hewlett-Packard HP Compaq Elite 8300 SFF",
                                              "Total Physical Memory: 1,024 MB", "Username: CORP\\TSX-1"};
     ASSERT_EQ(imported.list, listed);
     EXPECT_EQ(CopiedWith("ctrl+c"), imported.list);
