@@ -4,21 +4,35 @@
 #include <charconv>
 #include <cstdio>
 #include <initializer_list>
-#include <sstream>
+#include <ostream>
+#include <streambuf>
 #include <utility>
 
 namespace {
 
-// Converted once: every row of every output names its items.
+// Each item's label as every output writes it, made once: every row of every output names its items.
+struct LabelForms {
+    std::array<std::string, kResultItemCount> plain, html, json, jsonItemStart;
+};
+
+const LabelForms& Labels()
+{
+    static const LabelForms forms = [] {
+        LabelForms made;
+        for (std::size_t i = 0; i < kResultItemCount; ++i) {
+            made.plain[i] = ToUtf8(kResultRows[i].label);
+            made.html[i] = HtmlEscape(made.plain[i]);
+            made.json[i] = JsonString(made.plain[i]);
+            made.jsonItemStart[i] = "        { \"label\": " + made.json[i] + ", \"value\": ";
+        }
+        return made;
+    }();
+    return forms;
+}
+
 const std::string& Label(std::size_t item)
 {
-    static const std::array<std::string, kResultItemCount> labels = [] {
-        std::array<std::string, kResultItemCount> texts;
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            texts[i] = ToUtf8(kResultRows[i].label);
-        return texts;
-    }();
-    return labels[item];
+    return Labels().plain[item];
 }
 
 std::string WrittenText(const SummaryRow& row)
@@ -318,18 +332,6 @@ void WriteSinceJson(const SiteChanges& since, std::ostream& out)
 
 namespace {
 
-// What each item of a report's JSON starts with, made once.
-const std::string& ItemStart(std::size_t item)
-{
-    static const std::array<std::string, kResultItemCount> starts = [] {
-        std::array<std::string, kResultItemCount> texts;
-        for (std::size_t i = 0; i < texts.size(); ++i)
-            texts[i] = "        { \"label\": " + JsonString(Label(i)) + ", \"value\": ";
-        return texts;
-    }();
-    return starts[item];
-}
-
 }  // namespace
 
 JsonStream::JsonStream(std::ostream& out, std::int64_t now) : out_(out)
@@ -361,7 +363,7 @@ void JsonStream::Row(const SummaryRow& row, const PcChange* change)
     for (std::size_t index = 0; index < kResultItemCount; ++index) {
         const SummaryItem item = row.Item(index);
         text += index == 0 ? "\n" : ",\n";
-        text += ItemStart(index);
+        text += Labels().jsonItemStart[index];
         if (item.present)
             AppendJson(text, item.value);
         else
@@ -408,7 +410,7 @@ void JsonStream::End(const std::vector<SkippedFile>& skipped, const SiteChanges*
          << ",\n    \"unknown\": " << totals.unknown << ",\n    \"oldestWritten\": "
          << (totals.oldest != 0 ? JsonString(IsoTime(totals.oldest)) : std::string("null")) << ",\n    \"failing\": {";
     for (std::size_t item = 0; item < totals.failures.size(); ++item)
-        out_ << (item == 0 ? "\n" : ",\n") << "      " << JsonString(Label(item)) << ": " << totals.failures[item];
+        out_ << (item == 0 ? "\n" : ",\n") << "      " << Labels().json[item] << ": " << totals.failures[item];
     out_ << "\n    }\n  }\n}\n";
 }
 
@@ -457,37 +459,47 @@ private:
 };
 
 // Horizontal bars, one per item, as long as the share of PCs failing it.
-std::string FailureChart(const SiteTotals& totals)
+void AppendFailureChart(std::string& svg, const SiteTotals& totals)
 {
-    const std::array<int, kResultItemCount>& failures = totals.failures;
-    const int labelWidth = 230, barWidth = 520, rowHeight = 26;
-    const int height = rowHeight * kResultItemCount + 10;
+    constexpr int labelWidth = 230, barWidth = 520, rowHeight = 26;
+    // All but each bar's width and count is the same on every page: made once.
+    struct Pieces {
+        std::string start;
+        std::array<std::string, kResultItemCount> beforeWidth, beforeCount;
+    };
+    static const Pieces pieces = [] {
+        Pieces made;
+        Append(made.start, {"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", Decimal(labelWidth + barWidth + 60),
+                            "\" height=\"", Decimal(rowHeight * kResultItemCount + 10),
+                            "\" role=\"img\" aria-label=\"PCs failing each item\">\n"});
+        for (std::size_t item = 0; item < kResultItemCount; ++item) {
+            const int y = 5 + static_cast<int>(item) * rowHeight;
+            Append(made.beforeWidth[item],
+                   {"<text x=\"", Decimal(labelWidth - 8), "\" y=\"", Decimal(y + 17), "\" text-anchor=\"end\" font-size=\"13\">",
+                    Labels().html[item], "</text>", "<rect x=\"", Decimal(labelWidth), "\" y=\"", Decimal(y + 3),
+                    "\" width=\"", Decimal(barWidth), "\" height=\"18\" fill=\"#f2f2f2\"/>", "<rect x=\"",
+                    Decimal(labelWidth), "\" y=\"", Decimal(y + 3), "\" width=\""});
+            Append(made.beforeCount[item], {"\" height=\"18\" fill=\"#c0392b\"/>", "<text x=\"",
+                                            Decimal(labelWidth + barWidth + 8), "\" y=\"", Decimal(y + 17),
+                                            "\" font-size=\"13\">"});
+        }
+        return made;
+    }();
     const int total = std::max<int>(1, static_cast<int>(totals.reports));
-    std::string svg;
-    svg.reserve(4096);
-    Append(svg, {"<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", Decimal(labelWidth + barWidth + 60),
-                 "\" height=\"", Decimal(height), "\" role=\"img\" aria-label=\"PCs failing each item\">\n"});
-    for (std::size_t item = 0; item < failures.size(); ++item) {
-        const int y = 5 + static_cast<int>(item) * rowHeight;
-        const int width = failures[item] * barWidth / total;
-        Append(svg, {"<text x=\"", Decimal(labelWidth - 8), "\" y=\"", Decimal(y + 17),
-                     "\" text-anchor=\"end\" font-size=\"13\">", HtmlEscape(Label(item)), "</text>"});
-        Append(svg, {"<rect x=\"", Decimal(labelWidth), "\" y=\"", Decimal(y + 3), "\" width=\"", Decimal(barWidth),
-                     "\" height=\"18\" fill=\"#f2f2f2\"/>"});
-        Append(svg, {"<rect x=\"", Decimal(labelWidth), "\" y=\"", Decimal(y + 3), "\" width=\"", Decimal(width),
-                     "\" height=\"18\" fill=\"#c0392b\"/>"});
-        Append(svg, {"<text x=\"", Decimal(labelWidth + barWidth + 8), "\" y=\"", Decimal(y + 17),
-                     "\" font-size=\"13\">", Decimal(failures[item]), "</text>\n"});
+    svg += pieces.start;
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        const int failing = totals.failures[item];
+        Append(svg, {pieces.beforeWidth[item], Decimal(failing * barWidth / total), pieces.beforeCount[item],
+                     Decimal(failing), "</text>\n"});
     }
     svg += "</svg>\n";
-    return svg;
 }
 
 void AppendItemCell(std::string& html, const SummaryItem& item, std::string_view error)
 {
     // Inline colours: many mail programs drop a page's style sheet but keep an element's style.
     if (!item.present) {
-        html += "<td style=\"background:" + std::string(kMissingColour) + "\" title=\"missing\"><i>missing</i></td>";
+        html.append("<td style=\"background:").append(kMissingColour).append("\" title=\"missing\"><i>missing</i></td>");
         return;
     }
     html += "<td style=\"background:";
@@ -668,7 +680,9 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
         "th, td { border: 1px solid #bbb; padding: 3px 6px; text-align: left; vertical-align: top; }\n"
         "th { background: #f0f0f0; cursor: pointer; }\n"
         "</style>\n</head>\n<body>\n";
-    html += "<h1>" + std::to_string(counts.fit) + " of " + std::to_string(counts.reports) + " PCs fit";
+    // Room for the page's head, its chart and each row in turn without growing again.
+    html.reserve(8192);
+    Append(html, {"<h1>", Decimal(static_cast<long long>(counts.fit)), " of ", Decimal(static_cast<long long>(counts.reports)), " PCs fit"});
     if (counts.unknown != 0)
         html += std::string(", <a href=\"#filter=") + kUnknownFilter + "\" style=\"background:" + kUnknownColour +
                 "; color:inherit\" title=\"Show only these PCs\">" + std::to_string(counts.unknown) + " unknown</a>";
@@ -700,7 +714,8 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
     }
     if (since)
         html += SincePanel(*since, counts);
-    html += "<h2>PCs failing each item</h2>\n" + FailureChart(counts);
+    html += "<h2>PCs failing each item</h2>\n";
+    AppendFailureChart(html, counts);
 
     html += "<h2>Every PC, unfit first, then unknown</h2>\n";
     if (counts.reports > kMaxPageRows)
@@ -711,7 +726,7 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
             "<span id=\"shown\"></span> Click a column's heading to sort by it.</p>\n"
             "<table id=\"pcs\">\n<thead><tr><th>Report</th><th>Written</th><th>Failed</th>";
     for (std::size_t item = 0; item < kResultRows.size(); ++item)
-        html += "<th>" + HtmlEscape(Label(item)) + "</th>";
+        Append(html, {"<th>", Labels().html[item], "</th>"});
     // Last, so that every column an address's "#sort=N" names keeps its place.
     html += since ? "<th>Verdict</th><th>Change</th></tr></thead>\n<tbody>\n"
                           : "<th>Verdict</th></tr></thead>\n<tbody>\n";
@@ -771,23 +786,50 @@ void WriteSummaryHtml(const SiteSummary& summary, std::int64_t now, std::ostream
     WritePage(rows, TotalsOf(summary), summary.skipped, summary.since ? &*summary.since : nullptr, now, out);
 }
 
+namespace {
+
+// An output stream that writes straight into a string: ostringstream grows a buffer of its own and
+// copies it out at the end, and the fuzzers write the three outputs for each of millions of inputs.
+class StringBuffer : public std::streambuf {
+public:
+    std::string text;
+
+protected:
+    std::streamsize xsputn(const char* from, std::streamsize count) override
+    {
+        text.append(from, static_cast<std::size_t>(count));
+        return count;
+    }
+    int_type overflow(int_type c) override
+    {
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+            text.push_back(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+};
+
+}  // namespace
+
 std::string SummaryCsv(const SiteSummary& summary)
 {
-    std::ostringstream out;
+    StringBuffer buffer;
+    std::ostream out(&buffer);
     WriteSummaryCsv(summary, out);
-    return out.str();
+    return std::move(buffer.text);
 }
 
 std::string SummaryJson(const SiteSummary& summary, std::int64_t now)
 {
-    std::ostringstream out;
+    StringBuffer buffer;
+    std::ostream out(&buffer);
     WriteSummaryJson(summary, out, now);
-    return out.str();
+    return std::move(buffer.text);
 }
 
 std::string SummaryHtml(const SiteSummary& summary, std::int64_t now)
 {
-    std::ostringstream out;
+    StringBuffer buffer;
+    std::ostream out(&buffer);
     WriteSummaryHtml(summary, now, out);
-    return out.str();
+    return std::move(buffer.text);
 }

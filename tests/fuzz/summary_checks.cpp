@@ -20,9 +20,9 @@ std::vector<char> CellStarts(std::string_view csv)
             starts.push_back(at + 1 < end ? csv[at + 1] : '\0');
             at = end + 1;
         } else {
-            std::size_t end = csv.find_first_of(",\r\n", at);
-            if (end == std::string_view::npos)
-                end = csv.size();
+            std::size_t end = at;
+            while (end < csv.size() && csv[end] != ',' && csv[end] != '\r' && csv[end] != '\n')
+                ++end;
             starts.push_back(end > at ? csv[at] : '\0');
             at = end;
         }
