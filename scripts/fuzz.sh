@@ -50,11 +50,14 @@ if [ "$mode" = short ]; then
 fi
 
 # Both cores, each in processes of its own, going on past a crash so that one finding does not
-# end the run; then the smallest set of inputs that reaches all the run reached.
+# end the run; then the smallest set of inputs that reaches every edge the run reached. Edges, not
+# libFuzzer's hit-count features: those keep several times the inputs (the --since reader's JSON
+# kept 1,090 inputs, 673 KB, against 268 and 93 KB for the same edges), and a short run finds them
+# again from the kept inputs within seconds.
 "$program" "${options[@]}" -fork="${FUZZ_JOBS:-2}" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 "$work/corpus" >"$work/log" 2>&1
 grep -E '^#[0-9]+: .*(cov|exec/s)' "$work/log" | tail -1 | sed "s/^/$fuzzer: /"
 mkdir -p "$work/merged"
-"$program" -merge=1 -max_len="$max_len" "$work/merged" "$kept" "$work/corpus" >"$work/merge.log" 2>&1 ||
+"$program" -merge=1 -use_counters=0 -max_len="$max_len" "$work/merged" "$kept" "$work/corpus" >"$work/merge.log" 2>&1 ||
     { tail -20 "$work/merge.log"; exit 1; }
 rm -f "$kept"/*
 cp "$work/merged"/* "$kept/"
