@@ -5,13 +5,13 @@
 
 #include <new>
 
+#include "framework/subclass_owners.h"
 #include "text/wide.h"
 
 namespace {
 
 // {618736E0-3C3D-11CF-810C-00AA00389B71}: spelt here so that nothing links oleacc.dll at start-up.
 const IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-constexpr const wchar_t* kProperty = L"Quor-kelvra.AccessibleName";
 
 using CreateStdAccessibleObjectFunction = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
 using LresultFromObjectFunction = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
@@ -201,7 +201,7 @@ void CAccessibleName::Attach(HWND control)
     if (control == nullptr)
         return;
     m_hWnd = control;
-    SetPropW(control, kProperty, this);
+    SubclassOwners<CAccessibleName>::Add(control, this);
     m_previous = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CAccessibleName::WindowProc)));
 }
@@ -212,8 +212,8 @@ void CAccessibleName::Detach()
         return;
     if (IsWindow(m_hWnd)) {
         SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
-        RemovePropW(m_hWnd, kProperty);
     }
+    SubclassOwners<CAccessibleName>::Remove(m_hWnd);
     m_hWnd = nullptr;
     m_previous = nullptr;
 }
@@ -229,7 +229,7 @@ void CAccessibleName::SetName(const CString& name)
 
 LRESULT CALLBACK CAccessibleName::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CAccessibleName* self = static_cast<CAccessibleName*>(GetPropW(window, kProperty));
+    CAccessibleName* self = SubclassOwners<CAccessibleName>::Find(window);
     if (self == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
     const WNDPROC previous = self->m_previous;

@@ -3,12 +3,7 @@
 #include <utility>
 
 #include "framework/owners.h"
-
-namespace {
-
-constexpr const wchar_t* kProperty = L"Quor-kelvra.FocusStatic";
-
-}  // namespace
+#include "framework/subclass_owners.h"
 
 CFocusStatic::~CFocusStatic()
 {
@@ -23,7 +18,7 @@ void CFocusStatic::Attach(HWND control, std::function<void(bool)> focused)
     m_hWnd = control;
     m_focused = std::move(focused);
     SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | WS_TABSTOP);
-    SetPropW(control, kProperty, this);
+    SubclassOwners<CFocusStatic>::Add(control, this);
     m_previous = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CFocusStatic::WindowProc)));
 }
@@ -34,15 +29,15 @@ void CFocusStatic::Detach()
         return;
     if (IsWindow(m_hWnd)) {
         SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
-        RemovePropW(m_hWnd, kProperty);
     }
+    SubclassOwners<CFocusStatic>::Remove(m_hWnd);
     m_hWnd = nullptr;
     m_previous = nullptr;
 }
 
 LRESULT CALLBACK CFocusStatic::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CFocusStatic* self = static_cast<CFocusStatic*>(GetPropW(window, kProperty));
+    CFocusStatic* self = SubclassOwners<CFocusStatic>::Find(window);
     if (self == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
     const WNDPROC previous = self->m_previous;
