@@ -112,6 +112,11 @@ $summary_table
   sixteen items at a time, copying it to fresh pages each time it outgrows them (about 1 s for
   262,144 items on its own). Reserving again once the array is a large heap block, whose pages
   Wine keeps when it shrinks, made those regrowths free.
+- Once the result list was subclassed to give it an accessible name, a 1 MiB report took 1.4 s to
+  import, 262,144 one-character lines 11 s and copying them 23 s: the subclass found its object
+  through a window property on every message, and under Wine each GetProp is a round trip to the
+  wineserver. Subclassed controls now find their owner in a table of their thread's own: 0.16 s,
+  0.3 to 0.4 s and 0.23 s again (medians of 3, the 64-bit build).
 - Every dialog that closed under Xvfb took 2 s: Wine waited for a window manager to withdraw the
   window, and Xvfb runs none. The test and benchmark prefixes make Wine's windows unmanaged; the
   program itself never waited.
