@@ -201,19 +201,14 @@ void CAccessibleName::Attach(HWND control)
     if (control == nullptr)
         return;
     m_hWnd = control;
-    SubclassOwners<CAccessibleName>::Add(control, this);
-    m_previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CAccessibleName::WindowProc)));
+    m_previous = Subclass(control, this, &CAccessibleName::WindowProc);
 }
 
 void CAccessibleName::Detach()
 {
     if (m_hWnd == nullptr)
         return;
-    if (IsWindow(m_hWnd)) {
-        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
-    }
-    SubclassOwners<CAccessibleName>::Remove(m_hWnd);
+    Unsubclass<CAccessibleName>(m_hWnd, m_previous);
     m_hWnd = nullptr;
     m_previous = nullptr;
 }

@@ -18,19 +18,14 @@ void CFocusStatic::Attach(HWND control, std::function<void(bool)> focused)
     m_hWnd = control;
     m_focused = std::move(focused);
     SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | WS_TABSTOP);
-    SubclassOwners<CFocusStatic>::Add(control, this);
-    m_previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CFocusStatic::WindowProc)));
+    m_previous = Subclass(control, this, &CFocusStatic::WindowProc);
 }
 
 void CFocusStatic::Detach()
 {
     if (m_hWnd == nullptr)
         return;
-    if (IsWindow(m_hWnd)) {
-        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
-    }
-    SubclassOwners<CFocusStatic>::Remove(m_hWnd);
+    Unsubclass<CFocusStatic>(m_hWnd, m_previous);
     m_hWnd = nullptr;
     m_previous = nullptr;
 }

@@ -43,3 +43,21 @@ private:
         return entries;
     }
 };
+
+// Puts `procedure` in front of the control's own and notes whose it is; returns the procedure it
+// replaced, for every message the new one passes on.
+template <typename Owner>
+WNDPROC Subclass(HWND control, Owner* owner, WNDPROC procedure)
+{
+    SubclassOwners<Owner>::Add(control, owner);
+    return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
+// Gives the control its `previous` procedure back while it exists, and forgets whose it was.
+template <typename Owner>
+void Unsubclass(HWND control, WNDPROC previous)
+{
+    if (IsWindow(control))
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    SubclassOwners<Owner>::Remove(control);
+}
