@@ -13,7 +13,7 @@ declare -A allowed=(
     [probes]="text platform"
     [check]="text platform report probes"
     [app]="text framework platform report probes check"
-    [summary]="text framework report"
+    [summary]="text framework platform report"
 )
 
 status=0

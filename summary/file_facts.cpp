@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "framework/owners.h"
+#include "platform/device_names.h"
 #else
 #include <sys/stat.h>
 
@@ -22,6 +23,12 @@ std::string SystemReason(DWORD error)
 }
 
 }  // namespace
+
+bool NamesADevice(const std::filesystem::path& path)
+{
+    const std::wstring& name = path.native();
+    return NamesADevice(CString(name.begin(), name.end()));
+}
 
 FileFacts LookAt(const std::filesystem::path& path, bool follow)
 {
@@ -50,6 +57,7 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
         return facts;
     }
     facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.regular = !facts.directory && GetFileType(file.Get()) == FILE_TYPE_DISK;
     facts.identity = {info.dwVolumeSerialNumber,
                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
     facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -61,6 +69,12 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
 }
 
 #else
+
+bool NamesADevice(const std::filesystem::path& path)
+{
+    const std::string& name = path.native();
+    return name.rfind("/dev/", 0) == 0 || name.rfind("/proc/", 0) == 0;
+}
 
 FileFacts LookAt(const std::filesystem::path& path, bool follow)
 {
@@ -75,6 +89,7 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
     facts.exists = true;
     facts.link = S_ISLNK(info.st_mode);
     facts.directory = S_ISDIR(info.st_mode);
+    facts.regular = S_ISREG(info.st_mode);
     facts.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     facts.size = static_cast<std::uint64_t>(info.st_size);
     facts.written = static_cast<std::int64_t>(info.st_mtime);

@@ -130,7 +130,8 @@ ReadResult ReadReportFile(const fs::path& path, const FileFacts& facts)
         return {std::nullopt, "cannot be read: " + (facts.error.empty() ? std::string("no such file") : facts.error)};
     if (!facts.error.empty())
         return {std::nullopt, "cannot be read: " + facts.error};
-    if (facts.directory)
+    // Never opened: a FIFO waits for a writer that may never come.
+    if (!facts.regular)
         return {std::nullopt, "cannot be read: not a regular file"};
     const std::uintmax_t size = facts.size;
     if (size > static_cast<std::uintmax_t>(kMaxReportBytes))

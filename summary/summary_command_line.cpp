@@ -1,14 +1,15 @@
 #include "summary/summary_command_line.h"
 
-#include <cerrno>
-#include <ctime>
 #include <algorithm>
-#include <fstream>
+#include <ctime>
+#include <memory>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "summary/file_facts.h"
+#include "summary/sink.h"
 #include "summary/parallel.h"
 #include "summary/site_summary.h"
 #include "summary/summary_writers.h"
@@ -82,45 +83,140 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& argument
 
 namespace {
 
-
 void Complain(std::ostream& err, const std::string& message)
 {
     // A report's values and a file's name may hold escape sequences meant for the terminal.
     err << TerminalSafe("quor-kelvra-summary: " + message) << "\n";
 }
 
-// One output as it is written: a file through a large buffer, or standard output, which a terminal
-// gets only made safe, a batch of rows at a time.
-class OutputStream {
+// An output as the command line names it, looked at once before anything is read or written.
+struct PlannedOutput {
+    const char* option = "";
+    fs::path named;
+    std::string_view prefix;  // what a file starts with: the CSV's byte-order mark
+    bool standardOutput = false;
+    fs::path target;          // what the name leads to, links followed: where the bytes go
+    FileFacts facts;          // of the target
+    bool straight = false;    // not a regular file: written through, never replaced
+    fs::path wholeName;       // the target made absolute and canonical; empty when it cannot be
+};
+
+// Where a chain of links ends, whether or not anything is there: a new output is made, and an
+// earlier one replaced, under the name the last link gives, and the links stay links.
+fs::path LeadsTo(const fs::path& named)
+{
+    fs::path at = named;
+    // As many links as the system itself follows; none of a device's ("/dev/fd/63" leads to
+    // "pipe:[4711]", which is no name).
+    for (int hops = 0; hops < 40 && !NamesADevice(at) && LookAt(at, false).link; ++hops) {
+        std::error_code error;
+        const fs::path next = fs::read_symlink(at, error);
+        if (error)
+            break;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return at;
+}
+
+std::vector<PlannedOutput> PlanOutputs(const SummaryCommandLine& line)
+{
+    std::vector<PlannedOutput> outputs;
+    const std::tuple<const char*, const std::optional<fs::path>*, std::string_view> named[] = {
+        {"--csv", &line.csv, kUtf8ByteOrderMark}, {"--json", &line.json, {}}, {"--html", &line.html, {}}};
+    for (const auto& [option, path, prefix] : named) {
+        if (!*path)
+            continue;
+        PlannedOutput output;
+        output.option = option;
+        output.named = **path;
+        output.prefix = prefix;
+        output.standardOutput = IsStandardOutput(**path);
+        if (!output.standardOutput) {
+            output.target = LeadsTo(output.named);
+            // A device is not looked at: on Windows that alone may open it.
+            output.straight = NamesADevice(output.named) || NamesADevice(output.target);
+            if (!output.straight) {
+                output.facts = LookAt(output.target, true);
+                output.straight = output.facts.Known() && !output.facts.regular && !output.facts.directory;
+            }
+            std::error_code error;
+            fs::path whole = fs::weakly_canonical(fs::absolute(output.target, error), error);
+            if (!error)
+                output.wholeName = std::move(whole);
+        }
+        outputs.push_back(std::move(output));
+    }
+    return outputs;
+}
+
+// Why an output would destroy what is to be read, or another output; empty when it would not.
+std::string OutputOverInput(const std::vector<PlannedOutput>& outputs, const SummaryCommandLine& line,
+                            const std::vector<NamedInput>& inputs)
+{
+    FileFacts since;
+    if (line.since)
+        since = LookAt(*line.since, true);
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+        const PlannedOutput& output = outputs[o];
+        if (output.standardOutput)
+            continue;
+        const std::string named = std::string(output.option) + " " + DisplayPath(output.named);
+        // "--csv PC-01.vkh PC-02.vkh", the output's own name forgotten: a report is never written
+        // over, whether it is to be read or not, nor made by a link that leads to its name.
+        if (HasReportName(output.named))
+            return named + " has a report's name";
+        if (HasReportName(output.target))
+            return named + " leads to a report's name, " + DisplayPath(output.target);
+        if (output.facts.directory)
+            return named + " is a folder";
+        // Only a regular file is read to see whether it is a report: a FIFO would wait for ever.
+        if (output.facts.regular && ReadReportFile(output.target, output.facts).row)
+            return named + " is a report";
+        if (line.since && since.Known() && output.facts.Known() && output.facts.identity == since.identity)
+            return named + " is the earlier summary to compare with";
+        // A file named as a report to read, under any name: it need not read as one.
+        for (const auto& [path, facts] : inputs) {
+            if (facts.Known() && !facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
+                return named + " is one of the reports to be read";
+        }
+        for (std::size_t other = o + 1; other < outputs.size(); ++other) {
+            const PlannedOutput& second = outputs[other];
+            // One file by its identity when both exist, by their names made whole when not yet.
+            if (!second.standardOutput &&
+                ((output.facts.Known() && second.facts.Known() && output.facts.identity == second.facts.identity) ||
+                 (!output.wholeName.empty() && output.wholeName == second.wholeName)))
+                return std::string(output.option) + " and " + second.option + " name the same file, " +
+                       DisplayPath(output.named);
+        }
+    }
+    return std::string();
+}
+
+// One output as it is written: standard output, which a terminal gets only made safe, a batch of
+// rows at a time; or a file, written beside its name and put in place at the end, or straight.
+class Output {
 public:
-    // False, with the reason said on `err`, when the file cannot be created.
-    bool Open(const fs::path& target, std::string_view prefix, std::ostream& out, bool outIsTerminal,
-              std::ostream& err)
+    explicit Output(const PlannedOutput& planned) : planned_(planned) {}
+
+    bool Open(std::ostream& out, bool outIsTerminal, OutputSinks& files, std::string& why)
     {
-        target_ = target;
-        if (IsStandardOutput(target)) {
+        if (planned_.standardOutput) {
             // The byte-order mark is a file's: a program reading standard output takes it for text.
             out_ = &out;
             stream_ = outIsTerminal ? static_cast<std::ostream*>(&terminal_) : &out;
             return true;
         }
-        errno = 0;
-        // A row of the page or the JSON is a kilobyte or two: written a megabyte at a time, not a
-        // few rows at a time.
-        buffer_.resize(1 << 20);
-        file_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        file_.open(target, std::ios::binary | std::ios::trunc);
-        if (!file_) {
-            const int error = errno;
-            Complain(err, DisplayPath(target) + " could not be written: " +
-                              (error != 0 ? std::generic_category().message(error) : std::string("it could not be created")));
+        file_ = files.Open(planned_.target, planned_.straight, why);
+        if (!file_)
             return false;
-        }
-        stream_ = &file_;
-        file_ << prefix;
+        buffer_.emplace(*file_);
+        fileStream_.rdbuf(&*buffer_);
+        stream_ = &fileStream_;
+        fileStream_ << planned_.prefix;
         return true;
     }
 
+    const PlannedOutput& Planned() const { return planned_; }
     std::ostream& Stream() { return *stream_; }
 
     // At the end of whole rows: what a terminal is to show, made safe.
@@ -132,86 +228,62 @@ public:
         terminal_.str(std::string());
     }
 
-    bool Close(std::ostream& err)
+    // Every byte handed on, on the disk for a file; false with the reason when any was not.
+    bool Finish(std::string& why)
     {
         Pass();
         if (out_) {
             out_->flush();
-            if (*out_)
-                return true;
-            Complain(err, "standard output could not be written");
+            why = *out_ ? std::string() : std::string("the write failed");
+            return static_cast<bool>(*out_);
+        }
+        if (!buffer_->Drain()) {
+            why = buffer_->Why();
             return false;
         }
-        errno = 0;
-        file_.close();
+        return file_->Finish(why);
+    }
+
+    bool Commit(std::string& why) { return !file_ || file_->Commit(why); }
+    void Abandon()
+    {
         if (file_)
-            return true;
-        const int error = errno;
-        Complain(err, DisplayPath(target_) + " could not be written completely: " +
-                          (error != 0 ? std::generic_category().message(error) : std::string("the write failed")));
-        return false;
+            file_->Abandon();
     }
 
 private:
-    fs::path target_;
-    std::ostream* out_ = nullptr;
+    const PlannedOutput& planned_;
+    std::ostream* out_ = nullptr;  // standard output
     std::ostream* stream_ = nullptr;
     std::ostringstream terminal_;
-    std::vector<char> buffer_;
-    std::ofstream file_;
+    std::unique_ptr<OutputSink> file_;
+    std::optional<OutputBuffer> buffer_;
+    std::ostream fileStream_{nullptr};
 };
 
-// Why an output would destroy what is to be read, or another output; empty when it would not.
-// Asked before anything is read or written, each file looked at once.
-std::string OutputOverInput(const SummaryCommandLine& line, const std::vector<NamedInput>& inputs)
+std::string Name(const PlannedOutput& output)
 {
-    struct Output {
-        const char* option;
-        fs::path path;
-        FileFacts facts;
-        fs::path wholeName;  // empty when it could not be made
-    };
-    std::vector<Output> outputs;
-    for (const auto& [option, target] : {std::pair{"--csv", &line.csv}, {"--json", &line.json}, {"--html", &line.html}}) {
-        if (!*target || IsStandardOutput(**target))
-            continue;
-        std::error_code error;
-        fs::path whole = fs::weakly_canonical(fs::absolute(**target, error), error);
-        outputs.push_back({option, **target, LookAt(**target, true), error ? fs::path() : std::move(whole)});
-    }
-    FileFacts since;
-    if (line.since)
-        since = LookAt(*line.since, true);
-    for (std::size_t o = 0; o < outputs.size(); ++o) {
-        const Output& output = outputs[o];
-        // "--csv PC-01.vkh PC-02.vkh", the output's own name forgotten: a report is never written
-        // over, whether it is to be read or not.
-        if (HasReportName(output.path))
-            return std::string(output.option) + " " + DisplayPath(output.path) + " has a report's name";
-        if (output.facts.exists && !output.facts.directory && ReadReportFile(output.path, output.facts).row)
-            return std::string(output.option) + " " + DisplayPath(output.path) + " is a report";
-        if (line.since && since.Known() && output.facts.Known() && output.facts.identity == since.identity)
-            return std::string(output.option) + " " + DisplayPath(output.path) + " is the earlier summary to compare with";
-        // A file named as a report to read, under any name: it need not read as one.
-        for (const auto& [path, facts] : inputs) {
-            if (facts.Known() && !facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
-                return std::string(output.option) + " " + DisplayPath(output.path) + " is one of the reports to be read";
-        }
-        for (std::size_t other = o + 1; other < outputs.size(); ++other) {
-            const Output& second = outputs[other];
-            // One file by its identity when both exist, by their names made whole when not yet.
-            if ((output.facts.Known() && second.facts.Known() && output.facts.identity == second.facts.identity) ||
-                (!output.wholeName.empty() && output.wholeName == second.wholeName))
-                return std::string(output.option) + " and " + second.option + " name the same file, " +
-                       DisplayPath(output.path);
-        }
-    }
-    return std::string();
+    return output.standardOutput ? std::string("standard output") : DisplayPath(output.named);
+}
+
+// What a failure left as it was: the user's next --since needs last week's file.
+std::string WhatWasKept(const PlannedOutput& failed, const std::vector<PlannedOutput>& outputs)
+{
+    std::string kept;
+    if (!failed.straight && failed.facts.Known() && failed.facts.regular)
+        kept = "the earlier " + DisplayPath(failed.named) + " was kept";
+    const bool others = std::any_of(outputs.begin(), outputs.end(), [&](const PlannedOutput& output) {
+        return &output != &failed && !output.standardOutput && !output.straight;
+    });
+    if (others)
+        kept += kept.empty() ? "no other output was replaced" : ", and no other output was replaced";
+    return kept.empty() ? std::string() : "; " + kept;
 }
 
 }  // namespace
 
-int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::ostream& err, bool outIsTerminal)
+int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::ostream& err, bool outIsTerminal,
+               OutputSinks& files)
 {
     SummaryCommandLine line = ParseSummaryCommandLine(arguments);
     if (line.help) {
@@ -226,7 +298,8 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
     if (!line.csv && !line.json && !line.html)
         line.csv = fs::path("-");
     const std::vector<NamedInput> inputs = LookAtInputs(line.inputs);
-    const std::string overwrite = OutputOverInput(line, inputs);
+    const std::vector<PlannedOutput> planned = PlanOutputs(line);
+    const std::string overwrite = OutputOverInput(planned, line, inputs);
     if (!overwrite.empty()) {
         Complain(err, overwrite + ": nothing was written");
         return 2;
@@ -244,21 +317,44 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
     // Every output is opened before anything is read, and written as the reports are read: a site
     // of any size needs no copy of itself in memory. Each is still written when nothing could be
     // read: an empty table and the list of skipped files say more to a script than a missing file.
-    OutputStream csvOut, jsonOut, htmlOut;
-    if ((line.csv && !csvOut.Open(*line.csv, kUtf8ByteOrderMark, out, outIsTerminal, err)) ||
-        (line.json && !jsonOut.Open(*line.json, std::string_view(), out, outIsTerminal, err)) ||
-        (line.html && !htmlOut.Open(*line.html, std::string_view(), out, outIsTerminal, err)))
-        return 2;
+    // The files written beside their names come first, so that a pipe's reader hears nothing of a
+    // run that cannot write them.
+    std::vector<std::unique_ptr<Output>> outputs;
+    for (const PlannedOutput& output : planned)
+        outputs.push_back(std::make_unique<Output>(output));
+    std::stable_partition(outputs.begin(), outputs.end(),
+                          [](const auto& output) { return !output->Planned().straight; });
+    for (const auto& output : outputs) {
+        std::string why;
+        if (!output->Open(out, outIsTerminal, files, why)) {
+            Complain(err, Name(output->Planned()) + " could not be written: " + why +
+                              WhatWasKept(output->Planned(), planned));
+            for (const auto& opened : outputs)
+                opened->Abandon();
+            return 2;
+        }
+    }
+    const auto outputFor = [&](std::string_view option) -> Output* {
+        for (const auto& output : outputs) {
+            if (output->Planned().option == option)
+                return output.get();
+        }
+        return nullptr;
+    };
+    Output* csvOut = outputFor("--csv");
+    Output* jsonOut = outputFor("--json");
+    Output* htmlOut = outputFor("--html");
+
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     std::optional<SiteChanges> changes;
     if (line.since)
         changes.emplace().previous = std::move(previous);
     std::optional<CsvStream> csv;
     std::optional<JsonStream> json;
-    if (line.csv)
-        csv.emplace(csvOut.Stream(), changes.has_value());
-    if (line.json)
-        json.emplace(jsonOut.Stream(), now);
+    if (csvOut)
+        csv.emplace(csvOut->Stream(), changes.has_value());
+    if (jsonOut)
+        json.emplace(jsonOut->Stream(), now);
     PageRows page;
     SiteTotals totals;
     std::vector<SkippedFile> skipped;
@@ -280,10 +376,11 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
                         csv->Row(rows[r], changeOf(r));
                     if (output == 1 && json)
                         json->Row(rows[r], changeOf(r));
-                    if (output == 2 && line.html)
+                    if (output == 2 && htmlOut)
                         page.Add(rows[r], changeOf(r));
                 }
-                (output == 0 ? csvOut : output == 1 ? jsonOut : htmlOut).Pass();
+                if (Output* written = output == 0 ? csvOut : output == 1 ? jsonOut : nullptr)
+                    written->Pass();
             });
         },
         [&](SkippedFile file) {
@@ -301,14 +398,32 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         csv->Gone(since->previous);
     if (json)
         json->End(skipped, since, totals);
-    if (line.html)
-        WritePage(page, totals, skipped, since, now, htmlOut.Stream());
-    bool written = true;
-    if (line.csv)
-        written &= csvOut.Close(err);
-    if (line.json)
-        written &= jsonOut.Close(err);
-    if (line.html)
-        written &= htmlOut.Close(err);
-    return written ? SummaryExitCode(totals.reports, skipped.size()) : 2;
+    if (htmlOut)
+        WritePage(page, totals, skipped, since, now, htmlOut->Stream());
+
+    // Put in place only when every output is whole: one that could not be finished leaves every
+    // earlier file as it was, so that the outputs never disagree with each other.
+    bool whole = true;
+    for (const auto& output : outputs) {
+        std::string why;
+        if (!output->Finish(why)) {
+            Complain(err, Name(output->Planned()) + " could not be written completely: " + why +
+                              WhatWasKept(output->Planned(), planned));
+            whole = false;
+        }
+    }
+    if (!whole) {
+        for (const auto& output : outputs)
+            output->Abandon();
+        return 2;
+    }
+    for (const auto& output : outputs) {
+        std::string why;
+        if (!output->Commit(why)) {
+            Complain(err, Name(output->Planned()) + " could not be put in place: " + why + "; the earlier file was kept");
+            output->Abandon();
+            whole = false;
+        }
+    }
+    return whole ? SummaryExitCode(totals.reports, skipped.size()) : 2;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "summary/sink.h"
+
 struct SummaryCommandLine {
     std::optional<std::filesystem::path> csv;  // "-" is standard output
     std::optional<std::filesystem::path> json;
@@ -42,6 +44,6 @@ inline constexpr const char* kSummaryUsage =
 
 // The whole program: reads, writes what was asked, names each skipped file on `err`. Returns the
 // exit code. `outIsTerminal`: standard output is a terminal, so control characters in the data
-// are shown escaped rather than sent to it.
+// are shown escaped rather than sent to it. `files` writes the outputs named.
 int RunSummary(const std::vector<std::filesystem::path>& arguments, std::ostream& out, std::ostream& err,
-               bool outIsTerminal = false);
+               bool outIsTerminal = false, OutputSinks& files = SystemOutputSinks());
