@@ -6,8 +6,16 @@
 #include <windows.h>
 #endif
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <fstream>
 #include <map>
+#include <thread>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -98,6 +106,12 @@ SummaryRow RowOf(const std::string& path, const std::vector<std::pair<ResultItem
     for (const auto& [item, value] : items)
         values[item] = {true, value.first, value.second};
     return SummaryRow(path, values, written);
+}
+
+std::string Contents(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
 // Every item passing but those named, which fail with the value given.
@@ -529,6 +543,17 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
         refused.push_back({{"--csv", folder_ / "site-link" / "a.txt", "--json", folder_ / "site" / "a.txt", report},
                            "--csv and --json name the same file"});
     }
+    // Through a link, what it leads to decides: a damaged report in the site, a report's name not
+    // there yet, one file not there yet by two links.
+    if (MakeLink(folder_ / "site" / "junk.vkh", folder_ / "onto-junk.csv", false) &&
+        MakeLink(folder_ / "site" / "new.vkh", folder_ / "dangling.csv", false) &&
+        MakeLink(folder_ / "not-yet.txt", folder_ / "one.txt", false) &&
+        MakeLink(folder_ / "not-yet.txt", folder_ / "two.txt", false)) {
+        refused.push_back({{"--csv", folder_ / "onto-junk.csv", report}, "onto-junk.csv leads to a report's name"});
+        refused.push_back({{"--html", folder_ / "dangling.csv", report}, "dangling.csv leads to a report's name"});
+        refused.push_back({{"--csv", folder_ / "one.txt", "--json", folder_ / "two.txt", report},
+                           "--csv and --json name the same file"});
+    }
     fs::remove(csvFile);
     for (const auto& c : refused) {
         std::ostringstream caseOut, caseErr;
@@ -542,6 +567,15 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
         EXPECT_EQ(ReadReportFile(kept).row->FailedCount(), 0) << Shown(kept) << " was written over";
     EXPECT_FALSE(fs::exists(csvFile));
     EXPECT_FALSE(fs::exists(folder_ / "site" / "new.vkh"));
+    EXPECT_EQ(Contents(folder_ / "site" / "junk.vkh"), "x");
+    EXPECT_FALSE(fs::exists(folder_ / "not-yet.txt"));
+    // An output named by a link is replaced where the link leads, and the link stays a link.
+    if (MakeLink(folder_ / "elsewhere" / "kept.csv", folder_ / "kept-link.csv", false)) {
+        std::ostringstream linkOut, linkErr;
+        EXPECT_EQ(RunSummary({"--csv", folder_ / "kept-link.csv", report}, linkOut, linkErr), 0) << linkErr.str();
+        EXPECT_TRUE(fs::is_symlink(folder_ / "kept-link.csv"));
+        EXPECT_NE(Contents(folder_ / "elsewhere" / "kept.csv").find("/a.vkh,1,0,"), std::string::npos);
+    }
 
     // An output that cannot be written says why, in the system's words.
     std::ostringstream missingOut, missingErr;
@@ -571,6 +605,200 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
     std::ifstream kept(csvFile, std::ios::binary);
     EXPECT_NE(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()).find("\x1B[2J"),
               std::string::npos);
+}
+
+namespace {
+
+// The system's files but for the one output whose name ends as given: its disk fills after
+// `limit` bytes, or its process is killed there, or it takes its bytes a few at a time, as a slow
+// share does, so that two runs at once interleave.
+class FaultySinks : public OutputSinks {
+public:
+    enum class Fault { FullDisk, Kill, Slow };
+    FaultySinks(std::string suffix, Fault fault, std::size_t limit = 0)
+        : suffix_(std::move(suffix)), fault_(fault), limit_(limit)
+    {
+    }
+
+    std::unique_ptr<OutputSink> Open(const fs::path& target, bool straight, std::string& why) override
+    {
+        std::unique_ptr<OutputSink> real = SystemOutputSinks().Open(target, straight, why);
+        const std::string name = target.filename().string();
+        if (!real || name.size() < suffix_.size() || name.compare(name.size() - suffix_.size(), suffix_.size(), suffix_) != 0)
+            return real;
+        return std::make_unique<Faulty>(std::move(real), fault_, limit_);
+    }
+
+private:
+    class Faulty : public OutputSink {
+    public:
+        Faulty(std::unique_ptr<OutputSink> real, Fault fault, std::size_t limit)
+            : real_(std::move(real)), fault_(fault), limit_(limit)
+        {
+        }
+        bool Put(const char* data, std::size_t size, std::string& why) override
+        {
+            if (fault_ == Fault::Slow) {
+                for (std::size_t at = 0; at < size; at += 64) {
+                    if (!real_->Put(data + at, std::min<std::size_t>(64, size - at), why))
+                        return false;
+                    std::this_thread::yield();
+                }
+                return true;
+            }
+            const std::size_t fits = std::min(size, limit_ - put_);
+            put_ += fits;
+            if (!real_->Put(data, fits, why) || fits == size)
+                return fits == size;
+#ifndef _WIN32
+            if (fault_ == Fault::Kill)
+                _exit(9);
+#endif
+            why = "No space left on device";
+            return false;
+        }
+        bool Finish(std::string& why) override { return real_->Finish(why); }
+        bool Commit(std::string& why) override { return real_->Commit(why); }
+        void Abandon() override { real_->Abandon(); }
+
+    private:
+        std::unique_ptr<OutputSink> real_;
+        Fault fault_;
+        std::size_t limit_;
+        std::size_t put_ = 0;
+    };
+
+    std::string suffix_;
+    Fault fault_;
+    std::size_t limit_;
+};
+
+std::vector<std::string> PartialsIn(const fs::path& folder)
+{
+    std::vector<std::string> partials;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".partial")
+            partials.push_back(entry.path().filename().string());
+    }
+    return partials;
+}
+
+}  // namespace
+
+TEST_F(SummaryFiles, EachEarlierOutputSurvivesWhatAnyOutputMeetsAndEachNewOneIsWhole)
+{
+    for (int pc = 0; pc < 40; ++pc)
+        WriteReport("site/PC-" + std::to_string(pc) + ".vkh", FitReportLines());
+    const fs::path outputs = folder_ / "out";
+    fs::create_directories(outputs);
+    const fs::path csv = outputs / "s.csv", json = outputs / "s.json", html = outputs / "s.html";
+    const std::vector<fs::path> all = {"--csv", csv, "--json", json, "--html", html, folder_ / "site"};
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSummary(all, out, err), 0) << err.str();
+    const std::map<fs::path, std::string> earlier = {{csv, Contents(csv)}, {json, Contents(json)}, {html, Contents(html)}};
+    WriteReport("site/PC-new.vkh", FitReportLines());
+    const auto expectEarlierKept = [&](const std::string& why) {
+        for (const auto& [path, bytes] : earlier)
+            EXPECT_EQ(Contents(path), bytes) << Shown(path) << " after " << why;
+        EXPECT_EQ(PartialsIn(outputs), std::vector<std::string>()) << why;
+    };
+
+    // An output that cannot be made stops the run before anything is written.
+    std::ostringstream noFolderOut, noFolderErr;
+    EXPECT_EQ(RunSummary({"--csv", csv, "--json", json, "--html", folder_ / "no-such-folder" / "s.html", folder_ / "site"},
+                         noFolderOut, noFolderErr),
+              2);
+    EXPECT_NE(noFolderErr.str().find("s.html could not be written: No such file or directory; no other output was replaced"),
+              std::string::npos)
+        << noFolderErr.str();
+    expectEarlierKept("an output that cannot be made");
+
+    // A disk that fills part-way through one output: every earlier output kept, the reason said.
+    for (const std::string& full : {"s.json", "s.csv", "s.html"}) {
+        FaultySinks sinks(full, FaultySinks::Fault::FullDisk, 1000);
+        std::ostringstream fullOut, fullErr;
+        EXPECT_EQ(RunSummary(all, fullOut, fullErr, false, sinks), 2);
+        EXPECT_NE(fullErr.str().find(full + " could not be written completely: No space left on device; the earlier " +
+                                     Shown(outputs / full) + " was kept, and no other output was replaced"),
+                  std::string::npos)
+            << fullErr.str();
+        expectEarlierKept("a full disk on " + full);
+    }
+
+#ifndef _WIN32
+    // A run killed part-way: the names hold the earlier files; only its partial files are left.
+    const pid_t child = fork();
+    if (child == 0) {
+        FaultySinks sinks("s.json", FaultySinks::Fault::Kill, 1000);
+        std::ostringstream killedOut, killedErr;
+        RunSummary(all, killedOut, killedErr, false, sinks);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), 9) << "killed while it wrote";
+    for (const auto& [path, bytes] : earlier)
+        EXPECT_EQ(Contents(path), bytes) << Shown(path) << " after a kill";
+    EXPECT_EQ(PartialsIn(outputs).size(), 3u);
+    for (const std::string& partial : PartialsIn(outputs))
+        fs::remove(outputs / partial);
+#endif
+
+    // Two runs at once on the same outputs, their writes interleaved: both end well, and each
+    // output is one run's whole.
+    int codes[2] = {-1, -1};
+    std::ostringstream firstErr, secondErr;
+    {
+        FaultySinks slow("", FaultySinks::Fault::Slow);
+        std::thread first([&] {
+            std::ostringstream firstOut;
+            codes[0] = RunSummary(all, firstOut, firstErr, false, slow);
+        });
+        std::ostringstream secondOut;
+        codes[1] = RunSummary(all, secondOut, secondErr, false, slow);
+        first.join();
+    }
+    EXPECT_EQ(codes[0], 0) << firstErr.str();
+    EXPECT_EQ(codes[1], 0) << secondErr.str();
+    EXPECT_EQ(nlohmann::json::parse(Contents(json))["totals"]["reports"], 41);
+    const std::string csvText = Contents(csv);
+    EXPECT_EQ(std::count(csvText.begin(), csvText.end(), '\n'), 42);
+    EXPECT_EQ(csvText.rfind(kUtf8ByteOrderMark, 0), 0u) << "one byte-order mark, at the start";
+    EXPECT_EQ(csvText.find(kUtf8ByteOrderMark, 1), std::string::npos);
+    EXPECT_NE(Contents(html).find("41 of 41 PCs fit"), std::string::npos);
+    EXPECT_EQ(PartialsIn(outputs), std::vector<std::string>());
+
+#ifndef _WIN32
+    // What is not a regular file is written straight through, never read or replaced: a FIFO,
+    // and a pipe as a shell's ">(gzip > s.csv.gz)" names it. In the site, it is skipped unopened.
+    const fs::path fifo = outputs / "s.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string fromFifo;
+    std::thread reader([&] { fromFifo = Contents(fifo); });
+    std::ostringstream fifoOut, fifoErr;
+    EXPECT_EQ(RunSummary({"--csv", fifo, folder_ / "site"}, fifoOut, fifoErr), 0) << fifoErr.str();
+    reader.join();
+    EXPECT_EQ(fromFifo, csvText);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::ostringstream pipeOut, pipeErr;
+    EXPECT_EQ(RunSummary({"--json", "/dev/fd/" + std::to_string(ends[1]), folder_ / "site" / "PC-1.vkh"}, pipeOut, pipeErr), 0)
+        << pipeErr.str();
+    close(ends[1]);
+    std::string fromPipe(65536, '\0');
+    fromPipe.resize(static_cast<std::size_t>(std::max<ssize_t>(0, read(ends[0], &fromPipe[0], fromPipe.size()))));
+    close(ends[0]);
+    EXPECT_EQ(nlohmann::json::parse(fromPipe)["totals"]["reports"], 1);
+
+    ASSERT_EQ(mkfifo((folder_ / "site" / "waits.vkh").c_str(), 0600), 0);
+    std::ostringstream siteOut, siteErr;
+    EXPECT_EQ(RunSummary({"--csv", csv, folder_ / "site"}, siteOut, siteErr), 1);
+    EXPECT_NE(siteErr.str().find("skipped " + Shown(folder_ / "site" / "waits.vkh") + ": cannot be read: not a regular file"),
+              std::string::npos)
+        << siteErr.str();
+    EXPECT_EQ(Contents(csv), csvText);
+#endif
 }
 
 TEST_F(SummaryFiles, ASecondSummaryNamesWhatChangedSinceTheFirst)
