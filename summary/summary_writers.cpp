@@ -485,12 +485,13 @@ void AppendFailureChart(std::string& svg, const SiteTotals& totals)
         }
         return made;
     }();
-    const int total = std::max<int>(1, static_cast<int>(totals.reports));
+    // In 64 bits: a count times the width passes 32 bits from four million PCs.
+    const unsigned long long total = std::max<unsigned long long>(1, totals.reports);
     svg += pieces.start;
     for (std::size_t item = 0; item < kResultItemCount; ++item) {
-        const int failing = totals.failures[item];
-        Append(svg, {pieces.beforeWidth[item], Decimal(failing * barWidth / total), pieces.beforeCount[item],
-                     Decimal(failing), "</text>\n"});
+        const unsigned long long failing = std::min<unsigned long long>(totals.failures[item], total);
+        Append(svg, {pieces.beforeWidth[item], Decimal(static_cast<long long>(failing * barWidth / total)),
+                     pieces.beforeCount[item], Decimal(static_cast<long long>(failing)), "</text>\n"});
     }
     svg += "</svg>\n";
 }
@@ -722,6 +723,12 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
         html += "<p>This page lists the first " + Thousands(kMaxPageRows) + " of " + Thousands(counts.reports) +
                 " PCs, unfit first, then unknown; the counts and the chart above are of every PC, and the CSV "
                 "and the JSON hold every one.</p>\n";
+    // The gone PCs come last, in what room the page has left.
+    const std::size_t gone = since ? static_cast<std::size_t>(since->counts[static_cast<std::size_t>(Change::Gone)]) : 0;
+    const std::size_t goneListed = std::min(gone, kMaxPageRows - std::min(kMaxPageRows, counts.reports));
+    if (goneListed < gone)
+        html += "<p>This page lists " + Thousands(goneListed) + " of the " + Thousands(gone) +
+                " PCs gone since; the CSV and the JSON name every one.</p>\n";
     html += "<p><label>Show only the rows that hold <input id=\"filter\" type=\"search\"></label> "
             "<span id=\"shown\"></span> Click a column's heading to sort by it.</p>\n"
             "<table id=\"pcs\">\n<thead><tr><th>Report</th><th>Written</th><th>Failed</th>";

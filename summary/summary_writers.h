@@ -41,7 +41,7 @@ struct SiteTotals {
     std::size_t reports = 0;
     std::size_t fit = 0;
     std::size_t unknown = 0;
-    std::array<int, kResultItemCount> failures{};  // PCs failing each item, a missing one too
+    std::array<std::size_t, kResultItemCount> failures{};  // PCs failing each item, a missing one too
     std::int64_t oldest = 0;                       // the earliest report's time; 0 when none is known
     void Add(const SummaryRow& row);
 };

@@ -387,6 +387,17 @@ TEST(SummaryHtml, ShowsValuesAsTextAndUnfitPcsFirst)
     EXPECT_NE(page.find("This page lists the first 10,000 of 10,005 PCs"), std::string::npos);
     EXPECT_LT(page.find("last-unfit.vkh"), page.find("pc.vkh"));
     EXPECT_NE(page.find("<h1>10004 of 10005 PCs fit</h1>"), std::string::npos) << "the counts are of every PC";
+
+    // The chart's bars at millions of PCs: as long as their share, whatever the count.
+    SiteTotals millions;
+    millions.reports = 5000000;
+    millions.failures[0] = 5000000;
+    millions.failures[1] = 2500000;
+    std::ostringstream chart;
+    WritePage(PageRows(), millions, {}, nullptr, 0, chart);
+    EXPECT_NE(chart.str().find("width=\"520\" height=\"18\" fill=\"#c0392b\"/><text x=\"758\" y=\"22\" font-size=\"13\">5000000<"),
+              std::string::npos);
+    EXPECT_NE(chart.str().find("width=\"260\" height=\"18\" fill=\"#c0392b\""), std::string::npos);
 }
 
 TEST(SummaryJson, HoldsReportsSkippedFilesAndTotals)
