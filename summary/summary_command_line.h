@@ -37,6 +37,7 @@ inline constexpr const char* kSummaryUsage =
     "               new, gone, became fit, unfit or unknown, or unchanged, and its changed items\n"
     "  FILE may be - for standard output; with no option the CSV goes to standard output.\n"
     "  A FILE that is a report, has a report's name (*.vkh) or is one of the reports, is refused.\n"
+    "  Each FILE is replaced only when every output is whole: a failure keeps the earlier ones.\n"
     "Exit code: 0 every file was read; 1 some files or links to folders were skipped (each\n"
     "named on standard error); 2 nothing could be summarised, an output could not be written\n"
     "or would overwrite an input, the --since FILE is no summary of ours, or the command line\n"
