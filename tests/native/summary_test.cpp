@@ -10,17 +10,19 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <thread>
 #endif
 
 #include <algorithm>
 #include <fstream>
 #include <map>
-#include <thread>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "report/report_writer.h"
 #include "summary/identity_set.h"
+#include "summary/parallel.h"
 #include "summary/site_summary.h"
 #include "summary/summary_command_line.h"
 #include "summary/summary_writers.h"
@@ -653,7 +655,6 @@ private:
                 for (std::size_t at = 0; at < size; at += 64) {
                     if (!real_->Put(data + at, std::min<std::size_t>(64, size - at), why))
                         return false;
-                    std::this_thread::yield();
                 }
                 return true;
             }
@@ -725,7 +726,7 @@ TEST_F(SummaryFiles, EachEarlierOutputSurvivesWhatAnyOutputMeetsAndEachNewOneIsW
     expectEarlierKept("an output that cannot be made");
 
     // A disk that fills part-way through one output: every earlier output kept, the reason said.
-    for (const std::string& full : {"s.json", "s.csv", "s.html"}) {
+    for (const std::string full : {"s.json", "s.csv", "s.html"}) {
         FaultySinks sinks(full, FaultySinks::Fault::FullDisk, 1000);
         std::ostringstream fullOut, fullErr;
         EXPECT_EQ(RunSummary(all, fullOut, fullErr, false, sinks), 2);
@@ -759,16 +760,11 @@ TEST_F(SummaryFiles, EachEarlierOutputSurvivesWhatAnyOutputMeetsAndEachNewOneIsW
     // output is one run's whole.
     int codes[2] = {-1, -1};
     std::ostringstream firstErr, secondErr;
-    {
-        FaultySinks slow("", FaultySinks::Fault::Slow);
-        std::thread first([&] {
-            std::ostringstream firstOut;
-            codes[0] = RunSummary(all, firstOut, firstErr, false, slow);
-        });
-        std::ostringstream secondOut;
-        codes[1] = RunSummary(all, secondOut, secondErr, false, slow);
-        first.join();
-    }
+    FaultySinks slow("", FaultySinks::Fault::Slow);
+    ForEachInParallel(2, [&](std::size_t run) {
+        std::ostringstream runOut;
+        codes[run] = RunSummary(all, runOut, run == 0 ? firstErr : secondErr, false, slow);
+    });
     EXPECT_EQ(codes[0], 0) << firstErr.str();
     EXPECT_EQ(codes[1], 0) << secondErr.str();
     EXPECT_EQ(nlohmann::json::parse(Contents(json))["totals"]["reports"], 41);
