@@ -226,7 +226,8 @@ public:
                 if (!batch.empty())
                     rows_(batch);
                 batch.clear();
-                skipped_({DisplayPath(pending_[index].path), std::move(result.reason)});
+                const std::string shown = DisplayPath(pending_[index].path);
+                skipped_({shown, std::move(result.reason), shown.substr(std::min(shown.size(), pending_[index].rootLength))});
             }
         }
         pending_.clear();
@@ -260,8 +261,13 @@ public:
             found.push_back(std::move(item));
             entry.increment(error);
         }
-        if (error)
-            skipped_({DisplayPath(folder), "folder cannot be read: " + error.message()});
+        if (error) {
+            const std::string shown = DisplayPath(folder);
+            std::string below = shown.substr(std::min(shown.size(), rootLength_));
+            if (!below.empty() && below.back() != '/')
+                below += '/';
+            skipped_({shown, "folder cannot be read: " + error.message(), std::move(below)});
+        }
         // In the order of the paths shown (a folder's entries as if its name ended in "/"), each
         // folder's links after its other entries: the rows come out in order as they are read, the
         // same on every run, and a file reached twice is shown by its own name where a link to it

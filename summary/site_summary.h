@@ -64,8 +64,17 @@ private:
 };
 
 struct SkippedFile {
+    SkippedFile(std::string shown, std::string why, std::optional<std::string> below = std::nullopt)
+        : path(std::move(shown)), reason(std::move(why)), unread(std::move(below))
+    {
+    }
+
     std::string path;
     std::string reason;
+    // What could not be read today names PCs that are not gone: the report's PC, or for a folder
+    // the start every PC below it shares ("floor 2/"). Empty for what names no PC (a link to a
+    // folder, never followed).
+    std::optional<std::string> unread;
 };
 
 // Today's site against an earlier summary of it.
