@@ -8,6 +8,8 @@
 #include <streambuf>
 #include <utility>
 
+#include "summary/utf8.h"
+
 namespace {
 
 // Each item's label as every output writes it, made once: every row of every output names its items.
@@ -38,29 +40,6 @@ const std::string& Label(std::size_t item)
 std::string WrittenText(const SummaryRow& row)
 {
     return row.Written() != 0 ? IsoTime(row.Written()) : std::string();
-}
-
-// The code point at `text[i]` and its length in bytes; length 0 for a byte that starts no valid
-// UTF-8 sequence (overlong forms and surrogates included).
-std::pair<std::uint32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    const unsigned char first = byte(i);
-    if (first < 0x80)
-        return {first, 1};
-    const std::size_t length = first >= 0xF0 && first <= 0xF4 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 && first < 0xE0 ? 2 : 0;
-    if (length == 0 || i + length > text.size())
-        return {0, 0};
-    std::uint32_t point = first & (0xFF >> (length + 1));
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return {0, 0};
-        point = point << 6 | (byte(i + k) & 0x3F);
-    }
-    const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-        return {0, 0};
-    return {point, length};
 }
 
 bool IsControl(std::uint32_t point)

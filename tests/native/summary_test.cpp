@@ -904,7 +904,7 @@ TEST_F(SummaryFiles, ASecondSummaryNamesWhatChangedSinceTheFirst)
         // Each entry names its PC once, by a text of a path's length, and says whether it was fit.
         {thousandsOfNothing, "holds an entry of \"reports\" that names no PC"},
         {R"({"format": 1, "reports": [{"pc": "a.vkh", "fit": true}, {"pc": "A.VKH", "fit": false}], "totals": {}})",
-         "names the PC a.vkh twice"},
+         "names one PC twice: A.VKH and a.vkh"},
         {R"({"format": 1, "reports": [{"pc": "a.vkh"}], "totals": {}})", "does not say whether a.vkh was fit"},
         {R"({"format": 1, "reports": [{"pc": 7, "fit": true}], "totals": {}})", notOurs},
         {R"({"format": 1, "reports": [{"pc": "a", "report": {}, "fit": true}], "totals": {}})", notOurs},
@@ -926,7 +926,7 @@ TEST_F(SummaryFiles, ASecondSummaryNamesWhatChangedSinceTheFirst)
         {"{\"format\": 1, \"date\": \"\x01\"" + empty, broken},
         {"{\"format\": 1, \"date\": \"caf\xE9\"" + empty, broken},
         {R"({"format": 1, "date": "\ud800")" + empty, broken},
-        {R"({"format": 01)" + empty, broken},
+        {R"({"format": 1, "x": 01)" + empty, broken},
         {R"({"format": 1, "x": 1.)" + empty, broken},
         {R"({"format": 1, "x": )" + std::string(16, '[') + std::string(16, ']') + empty, notOurs},
     };
@@ -995,4 +995,38 @@ TEST_F(SummaryFiles, ASecondSummaryNamesWhatChangedSinceTheFirst)
     std::ostringstream overOut, overErr;
     EXPECT_EQ(RunSummary({"--since", first, "--json", first, folder_ / "week2"}, overOut, overErr), 2);
     EXPECT_NE(overErr.str().find("is the earlier summary to compare with"), std::string::npos) << overErr.str();
+}
+
+TEST_F(SummaryFiles, APcNamedInAnotherCaseOrNotInUtf8IsTheSameNextWeek)
+{
+    WriteReport("week1/étage/PC.vkh", FitReportLines());
+    WriteReport("week2/ÉTAGE/pc.VKH", FitReportLines());
+#ifdef _WIN32
+    const int latin1 = 0;  // Windows names are always Unicode
+#else
+    // A Linux name of Latin-1 bytes: the JSON holds U+FFFD for its 'é', and today's walk the byte.
+    const int latin1 = 1;
+    WriteReport("week1/caf\xE9.vkh", FitReportLines());
+    WriteReport("week2/caf\xE9.vkh", FitReportLines());
+#endif
+    const fs::path first = folder_ / "first.json";
+    const fs::path second = folder_ / "second.json";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSummary({"--json", first, folder_ / "week1"}, out, err), 0) << err.str();
+    ASSERT_EQ(RunSummary({"--since", first, "--json", second, folder_ / "week2"}, out, err), 0) << err.str();
+    const nlohmann::json since = nlohmann::json::parse(std::ifstream(second))["since"];
+    EXPECT_EQ(since["unchanged"], 1 + latin1);
+    EXPECT_EQ(since["new"], 0);
+    EXPECT_EQ(since["gone"], 0);
+
+    // Letter by letter as Windows folds them: the same name, and names that stay apart.
+    const std::pair<std::string, std::string> same[] = {
+        {"ÿ/ž/ł/ā", "Ÿ/Ž/Ł/Ā"}, {"σας/ά/ύ", "ΣΑΣ/Ά/Ύ"}, {"щука/ё/ѣ/ӂ", "ЩУКА/Ё/Ѣ/Ӂ"}, {"a\\b", "A/B"},
+        {"caf\xE9", "caf\xEF\xBF\xBD"},
+    };
+    for (const auto& [a, b] : same)
+        EXPECT_EQ(PcKey(a), PcKey(b)) << a;
+    const std::pair<std::string, std::string> apart[] = {{"ß", "ss"}, {"ß", "SS"}, {"ı", "i"}, {"ſ", "s"}};
+    for (const auto& [a, b] : apart)
+        EXPECT_NE(PcKey(a), PcKey(b)) << a;
 }
