@@ -895,6 +895,7 @@ const char* ChangeText(Change change)
     case Change::BecameUnfit: return "became unfit";
     case Change::BecameUnknown: return "became unknown";
     case Change::Unchanged: return "unchanged";
+    case Change::NotRead: return "not read";
     }
     return "unchanged";
 }

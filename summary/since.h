@@ -102,9 +102,11 @@ bool ReadPreviousSummary(const std::filesystem::path& path, PreviousSummary& pre
 bool ReadPreviousSummary(std::istream& in, PreviousSummary& previous, std::string& why,
                          std::size_t blockBytes = kPreviousBlockBytes);
 
-enum class Change { New, Gone, BecameFit, BecameUnfit, BecameUnknown, Unchanged };
-inline constexpr int kChangeCount = 6;
-// "new", "gone", "became fit", "became unfit", "became unknown", "unchanged"
+// NotRead: an earlier PC whose report, or the folder holding it, could not be read today. It is
+// not known to be gone, nor how it stands: it is named, as it stood then, apart from the gone.
+enum class Change { New, Gone, BecameFit, BecameUnfit, BecameUnknown, Unchanged, NotRead };
+inline constexpr int kChangeCount = 7;
+// "new", "gone", "became fit", "became unfit", "became unknown", "unchanged", "not read"
 const char* ChangeText(Change change);
 
 struct PcChange {

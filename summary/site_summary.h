@@ -85,7 +85,10 @@ struct SiteChanges {
 
     // Today's row against its earlier self, counted.
     PcChange Compare(const SummaryRow& row);
-    // The earlier PCs not seen again, counted: once every row has been compared.
+    // The earlier PCs that a file or folder skipped today names (SkippedFile::unread, a path
+    // shown for a summary keyed by reports): not read, rather than gone.
+    void NotRead(const SkippedFile& skipped);
+    // The earlier PCs not seen again, counted as gone or not read: once every row has been compared.
     void CountGone();
 };
 

@@ -385,6 +385,8 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         },
         [&](SkippedFile file) {
             Complain(err, "skipped " + file.path + ": " + file.reason);
+            if (changes)
+                changes->NotRead(file);
             skipped.push_back(std::move(file));
         });
     if (totals.reports == 0)

@@ -251,7 +251,8 @@ void CsvStream::Row(const SummaryRow& row, const PcChange* change)
 
 void CsvStream::Gone(const PreviousSummary& previous)
 {
-    // Each PC gone since: its report as the earlier summary named it, and how it stood then.
+    // Each PC gone since, or not read today: its report as the earlier summary named it, and how
+    // it stood then.
     for (const PreviousPc& pc : previous.pcs) {
         if (pc.seen)
             continue;
@@ -264,7 +265,7 @@ void CsvStream::Gone(const PreviousSummary& previous)
             if (verdict == ItemVerdict::Unknown)
                 judged_.append(judged_.empty() ? "" : "; ").append(Label(index));
         }
-        out_ << line_ << ",," << CsvField(judged_) << ",gone,\r\n";
+        out_ << line_ << ",," << CsvField(judged_) << (pc.unread ? ",not read,\r\n" : ",gone,\r\n");
     }
 }
 
@@ -292,19 +293,23 @@ void WriteSinceJson(const SiteChanges& since, std::ostream& out)
         << ",\n    \"totals\": { \"reports\": " << previous.reports << ", \"fit\": " << previous.fit
         << ", \"unknown\": " << previous.unknown << " }";
     static const char* const kKeys[kChangeCount] = {"new", "gone", "becameFit", "becameUnfit", "becameUnknown",
-                                                     "unchanged"};
+                                                     "unchanged", "notRead"};
     for (int change = 0; change < kChangeCount; ++change)
         out << ",\n    \"" << kKeys[change] << "\": " << since.counts[static_cast<std::size_t>(change)];
-    out << "\n  },\n  \"gone\": [";
-    bool first = true;
-    for (const PreviousPc& pc : previous.pcs) {
-        if (pc.seen)
-            continue;
-        out << (first ? "\n" : ",\n") << "    { \"report\": " << JsonString(pc.Report()) << ", \"pc\": " << JsonString(pc.Pc())
-            << ", \"fit\": " << FitJson(pc.fitness) << " }";
-        first = false;
+    out << "\n  },\n";
+    // The gone PCs, then those not read today (a report or folder that could not be read).
+    for (const bool unread : {false, true}) {
+        out << (unread ? "  \"notRead\": [" : "  \"gone\": [");
+        bool first = true;
+        for (const PreviousPc& pc : previous.pcs) {
+            if (pc.seen || pc.unread != unread)
+                continue;
+            out << (first ? "\n" : ",\n") << "    { \"report\": " << JsonString(pc.Report())
+                << ", \"pc\": " << JsonString(pc.Pc()) << ", \"fit\": " << FitJson(pc.fitness) << " }";
+            first = false;
+        }
+        out << (first ? "],\n" : "\n  ],\n");
     }
-    out << (first ? "],\n" : "\n  ],\n");
 }
 
 }  // namespace
@@ -539,7 +544,7 @@ std::string SincePanel(const SiteChanges& since, const SiteTotals& counts)
     std::string panel = "<div id=\"since\" style=\"border:1px solid #bbb; padding:0.5em 1em; margin:1em 0\">\n<p><b>Since " +
                         HtmlEscape(previous.date.empty() ? std::string("the earlier summary") : previous.date) + ":</b> ";
     const Change shown[] = {Change::New, Change::BecameFit, Change::BecameUnfit, Change::BecameUnknown, Change::Gone,
-                            Change::Unchanged};
+                            Change::Unchanged, Change::NotRead};
     bool first = true;
     for (const Change change : shown) {
         const long long count = since.counts[static_cast<std::size_t>(change)];
@@ -703,11 +708,14 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
                 " PCs, unfit first, then unknown; the counts and the chart above are of every PC, and the CSV "
                 "and the JSON hold every one.</p>\n";
     // The gone PCs come last, in what room the page has left.
-    const std::size_t gone = since ? static_cast<std::size_t>(since->counts[static_cast<std::size_t>(Change::Gone)]) : 0;
+    const std::size_t gone =
+        since ? static_cast<std::size_t>(since->counts[static_cast<std::size_t>(Change::Gone)] +
+                                         since->counts[static_cast<std::size_t>(Change::NotRead)])
+              : 0;
     const std::size_t goneListed = std::min(gone, kMaxPageRows - std::min(kMaxPageRows, counts.reports));
     if (goneListed < gone)
         html += "<p>This page lists " + Thousands(goneListed) + " of the " + Thousands(gone) +
-                " PCs gone since; the CSV and the JSON name every one.</p>\n";
+                " PCs gone since or not read today; the CSV and the JSON name every one.</p>\n";
     html += "<p><label>Show only the rows that hold <input id=\"filter\" type=\"search\"></label> "
             "<span id=\"shown\"></span> Click a column's heading to sort by it.</p>\n"
             "<table id=\"pcs\">\n<thead><tr><th>Report</th><th>Written</th><th>Failed</th>";
@@ -736,12 +744,13 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
             ++listed;
         }
     }
-    // The PCs gone since, as they stood then, within what the page lists.
+    // The PCs gone since, and those not read today, as they stood then, within what the page lists.
     if (since) {
         for (const PreviousPc& pc : since->previous.pcs) {
             if (pc.seen || listed++ >= kMaxPageRows)
                 continue;
-            html = "<tr data-change=\"gone\"><td>" + HtmlEscape(pc.Report()) + "</td><td></td><td></td>";
+            html = std::string("<tr data-change=\"") + (pc.unread ? "not read" : "gone") + "\"><td>" +
+                   HtmlEscape(pc.Report()) + "</td><td></td><td></td>";
             for (const ItemVerdict verdict : pc.items) {
                 const char* colour = verdict == ItemVerdict::Pass   ? kPassColour
                                      : verdict == ItemVerdict::Fail ? kFailColour
@@ -756,7 +765,7 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
                 .append("\">")
                 .append(pc.fitness == Fitness::Unknown ? "Unknown" : fit ? "Fit" : "Unfit")
                 .append("</td>");
-            AppendChangeCell(html, Change::Gone, std::string());
+            AppendChangeCell(html, pc.unread ? Change::NotRead : Change::Gone, std::string());
             html += "</tr>\n";
             out << html;
         }

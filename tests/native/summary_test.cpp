@@ -1030,3 +1030,46 @@ TEST_F(SummaryFiles, APcNamedInAnotherCaseOrNotInUtf8IsTheSameNextWeek)
     for (const auto& [a, b] : apart)
         EXPECT_NE(PcKey(a), PcKey(b)) << a;
 }
+
+TEST_F(SummaryFiles, APcWhoseReportOrFolderCannotBeReadTodayIsNotGone)
+{
+    for (const char* name : {"PC-01.vkh", "PC-02.vkh", "floor 2/PC-03.vkh", "floor 2/PC-04.vkh"})
+        WriteReport(std::string("site/") + name, FitReportLines());
+    const fs::path first = folder_ / "first.json";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSummary({"--json", first, folder_ / "site"}, out, err), 0) << err.str();
+
+    // A week on, PC-02's report is damaged and PC-01 gone; the floor's folder is unreadable where
+    // the system lets it be so (not for the superuser).
+    fs::remove(folder_ / "site" / "PC-01.vkh");
+    WriteBytes("site/PC-02.vkh", {'x'});
+    const fs::path floor = folder_ / "site" / "floor 2";
+    fs::permissions(floor, fs::perms::none);
+    const bool floorUnreadable = !std::ifstream(floor / "PC-03.vkh");
+    WriteReport("site/PC-05.vkh", FitReportLines());
+    const fs::path csv = folder_ / "second.csv", json = folder_ / "second.json", html = folder_ / "second.html";
+    std::ostringstream secondOut, secondErr;
+    EXPECT_EQ(RunSummary({"--since", first, "--csv", csv, "--json", json, "--html", html, folder_ / "site"}, secondOut,
+                         secondErr),
+              1);
+    fs::permissions(floor, fs::perms::owner_all);
+    const nlohmann::json second = nlohmann::json::parse(std::ifstream(json));
+    EXPECT_EQ(second["since"]["gone"], 1);
+    EXPECT_EQ(second["since"]["notRead"], floorUnreadable ? 3 : 1);
+    EXPECT_EQ(second["since"]["unchanged"], floorUnreadable ? 0 : 2);
+    ASSERT_EQ(second["gone"].size(), 1u);
+    EXPECT_EQ(second["gone"][0]["pc"], "PC-01.vkh");
+    std::vector<std::string> notRead;
+    for (const auto& pc : second["notRead"])
+        notRead.push_back(pc["pc"]);
+    const std::vector<std::string> expected =
+        floorUnreadable ? std::vector<std::string>{"floor 2/PC-03.vkh", "floor 2/PC-04.vkh", "PC-02.vkh"}
+                        : std::vector<std::string>{"PC-02.vkh"};
+    EXPECT_EQ(notRead, expected);
+    EXPECT_NE(Contents(csv).find("/PC-02.vkh,1,,,1,"), std::string::npos);
+    EXPECT_NE(Contents(csv).find(",not read,\r\n"), std::string::npos);
+    EXPECT_NE(Contents(html).find("<a href=\"#change=not%20read\" title=\"Show only these PCs\">" +
+                                  std::string(floorUnreadable ? "3" : "1") + " not read</a>"),
+              std::string::npos);
+    EXPECT_NE(Contents(html).find("<tr data-change=\"not read\">"), std::string::npos);
+}
