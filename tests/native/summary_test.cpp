@@ -1072,4 +1072,12 @@ TEST_F(SummaryFiles, APcWhoseReportOrFolderCannotBeReadTodayIsNotGone)
                                   std::string(floorUnreadable ? "3" : "1") + " not read</a>"),
               std::string::npos);
     EXPECT_NE(Contents(html).find("<tr data-change=\"not read\">"), std::string::npos);
+
+    // A summary from before PCs had names knows each by its report's path as it was shown.
+    const fs::path old = folder_ / "old.json";
+    std::ofstream(old, std::ios::binary) << "{\"reports\": [{\"report\": " << JsonString(Shown(folder_ / "site" / "PC-05.vkh"))
+                                         << ", \"fit\": true}], \"skipped\": [], \"totals\": {}}";
+    std::ostringstream oldOut, oldErr;
+    EXPECT_EQ(RunSummary({"--since", old, "--json", json, folder_ / "site" / "PC-05.vkh"}, oldOut, oldErr), 0) << oldErr.str();
+    EXPECT_EQ(nlohmann::json::parse(std::ifstream(json))["reports"][0]["change"], "unchanged");
 }
