@@ -6,8 +6,8 @@
 
 #include <iostream>
 
-#include "summary/summary_command_line.h"
-#include "summary/summary_writers.h"
+#include "summary/run.h"
+#include "summary/writers/text_forms.h"
 
 int main(int argc, char** argv)
 {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "summary/summary_command_line.h"
-#include "summary/summary_writers.h"
+#include "summary/run.h"
+#include "summary/writers/text_forms.h"
 
 // cmd hands a program "reports\*.vkh" as it was typed; MinGW's start-up code expands it, as
 // users of cmd expect, when this is set. A pattern that matches nothing stays as it is.

@@ -6,7 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "summary/summary_writers.h"
+#include "summary/in_memory.h"
+#include "summary/writers/text_forms.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -2,7 +2,8 @@
 #include <string_view>
 #include <vector>
 
-#include "summary/summary_writers.h"
+#include "summary/in_memory.h"
+#include "summary/writers/text_forms.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

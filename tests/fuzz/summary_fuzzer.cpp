@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "summary/summary_writers.h"
+#include "summary/in_memory.h"
+#include "summary/writers/text_forms.h"
 #include "tests/fuzz/fuzz_check.h"
 
 void FuzzSummary(const std::uint8_t* data, std::size_t size)

@@ -1,22 +1,20 @@
-// Many reports in, one table of parsed rows out. A report is read exactly as "Import File" reads
-// it, so a file means the same thing in the dialog and in the summary.
+// A report as the summary keeps it: read exactly as "Import File" reads it, so a file means the
+// same thing in the dialog and in the summary, and only what the writers need of it is kept.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "report/labels.h"
 #include "report/report_import.h"
 #include "report/run_results.h"
-#include "summary/since.h"
-#include "summary/file_facts.h"
+#include "summary/common/file_facts.h"
+#include "summary/since/since.h"
 
 // One item of a row as the writers read it.
 struct SummaryItem {
@@ -63,45 +61,6 @@ private:
     std::int64_t written_ = 0;
 };
 
-struct SkippedFile {
-    SkippedFile(std::string shown, std::string why, std::optional<std::string> below = std::nullopt)
-        : path(std::move(shown)), reason(std::move(why)), unread(std::move(below))
-    {
-    }
-
-    std::string path;
-    std::string reason;
-    // What could not be read today names PCs that are not gone: the report's PC, or for a folder
-    // the start every PC below it shares ("floor 2/"). Empty for what names no PC (a link to a
-    // folder, never followed).
-    std::optional<std::string> unread;
-};
-
-// Today's site against an earlier summary of it.
-struct SiteChanges {
-    PreviousSummary previous;         // its PCs marked as seen where they are still there
-    std::vector<PcChange> changes;    // one per row, in the rows' order, when the rows are kept
-    std::array<long long, kChangeCount> counts{};  // by Change, the gone PCs among them
-
-    // Today's row against its earlier self, counted.
-    PcChange Compare(const SummaryRow& row);
-    // The earlier PCs that a file or folder skipped today names (SkippedFile::unread, a path
-    // shown for a summary keyed by reports): not read, rather than gone.
-    void NotRead(const SkippedFile& skipped);
-    // The earlier PCs not seen again, counted as gone or not read: once every row has been compared.
-    void CountGone();
-};
-
-struct SiteSummary {
-    std::vector<SummaryRow> rows;        // in the order the walk reads them
-    std::vector<SkippedFile> skipped;    // ordered by path
-    std::optional<SiteChanges> since;
-};
-
-// Compares every row with the earlier summary: each gets its change, and the earlier PCs not seen
-// again are gone.
-void CompareWithPrevious(SiteSummary& summary, PreviousSummary previous);
-
 // The path as the user will see it in every output. Forward slashes make the Windows and the
 // Linux build write the same table for the same folder.
 std::string DisplayPath(const std::filesystem::path& path);
@@ -121,26 +80,3 @@ ReadResult ReadReportFile(const std::filesystem::path& path, const FileFacts& fa
 
 // True for names ending in ".vkh" in any case.
 bool HasReportName(const std::filesystem::path& path);
-
-// A file or folder named on the command line, looked at once, so that the checks made before
-// anything is written and the walk see the same thing.
-struct NamedInput {
-    std::filesystem::path path;
-    FileFacts facts;  // what it leads to: a folder named is walked even through a link
-};
-std::vector<NamedInput> LookAtInputs(const std::vector<std::filesystem::path>& paths);
-
-// Walks what is given, in the order of the command line and, inside a folder, of the paths shown
-// (links last), and hands on the rows as they are read, a batch at a time, and each file skipped.
-void WalkReports(const std::vector<NamedInput>& inputs,
-                 const std::function<void(std::vector<SummaryRow>&)>& rows,
-                 const std::function<void(SkippedFile)>& skipped);
-
-// Files given are read whatever their name; folders are searched recursively for report names.
-// Links to folders inside them are not followed but named among the skipped; a folder or a file
-// reached twice, by whatever name, counts once.
-SiteSummary SummariseReports(const std::vector<std::filesystem::path>& paths);
-
-// 0 every file was read, 1 some were skipped, 2 nothing could be summarised.
-int SummaryExitCode(const SiteSummary& summary);
-int SummaryExitCode(std::size_t reports, std::size_t skipped);

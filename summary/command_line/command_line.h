@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "summary/sink.h"
-
 struct SummaryCommandLine {
     std::optional<std::filesystem::path> csv;  // "-" is standard output
     std::optional<std::filesystem::path> json;
@@ -42,9 +40,3 @@ inline constexpr const char* kSummaryUsage =
     "named on standard error); 2 nothing could be summarised, an output could not be written\n"
     "or would overwrite an input, the --since FILE is no summary of ours, or the command line\n"
     "is wrong.\n";
-
-// The whole program: reads, writes what was asked, names each skipped file on `err`. Returns the
-// exit code. `outIsTerminal`: standard output is a terminal, so control characters in the data
-// are shown escaped rather than sent to it. `files` writes the outputs named.
-int RunSummary(const std::vector<std::filesystem::path>& arguments, std::ostream& out, std::ostream& err,
-               bool outIsTerminal = false, OutputSinks& files = SystemOutputSinks());

@@ -1,4 +1,4 @@
-#include "summary/sink.h"
+#include "summary/writers/sink.h"
 
 #include <algorithm>
 #include <string>

@@ -3,7 +3,7 @@
 #include <system_error>
 
 #include "framework/owners.h"
-#include "summary/sink.h"
+#include "summary/writers/sink.h"
 
 namespace fs = std::filesystem;
 

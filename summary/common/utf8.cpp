@@ -1,4 +1,4 @@
-#include "summary/utf8.h"
+#include "summary/common/utf8.h"
 
 std::pair<std::uint32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t i)
 {

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "summary/sink.h"
+#include "summary/writers/sink.h"
 
 namespace fs = std::filesystem;
 

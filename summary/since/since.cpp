@@ -1,11 +1,11 @@
-#include "summary/since.h"
+#include "summary/since/since.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <system_error>
 
-#include "summary/utf8.h"
+#include "summary/common/utf8.h"
 
 namespace {
 

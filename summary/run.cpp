@@ -1,85 +1,22 @@
-#include "summary/summary_command_line.h"
+#include "summary/run.h"
 
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <sstream>
-#include <system_error>
-#include <tuple>
-#include <vector>
+#include <string>
 
-#include "summary/file_facts.h"
-#include "summary/sink.h"
-#include "summary/parallel.h"
-#include "summary/site_summary.h"
-#include "summary/summary_writers.h"
+#include "summary/command_line/outputs.h"
+#include "summary/common/parallel.h"
+#include "summary/since/site_changes.h"
+#include "summary/walk/walk.h"
+#include "summary/writers/csv_writer.h"
+#include "summary/writers/json_writer.h"
+#include "summary/writers/page_writer.h"
+#include "summary/writers/text_forms.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-bool Is(const fs::path& argument, const char* text)
-{
-    return argument.native() == fs::path(text).native();
-}
-
-}  // namespace
-
-bool IsStandardOutput(const fs::path& path)
-{
-    return Is(path, "-");
-}
-
-SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& arguments)
-{
-    SummaryCommandLine line;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const fs::path& argument = arguments[i];
-        const std::string text = DisplayPath(argument);
-        if (optionsEnded || text.size() < 2 || text[0] != '-') {
-            line.inputs.push_back(argument);
-            continue;
-        }
-        if (Is(argument, "--")) {
-            optionsEnded = true;
-            continue;
-        }
-        if (Is(argument, "--help") || Is(argument, "-h")) {
-            line.help = true;
-            continue;
-        }
-        std::optional<fs::path>* target = Is(argument, "--csv")     ? &line.csv
-                                          : Is(argument, "--json")  ? &line.json
-                                          : Is(argument, "--html")  ? &line.html
-                                          : Is(argument, "--since") ? &line.since
-                                                                    : nullptr;
-        if (target == nullptr) {
-            line.error = "unknown option " + text;
-            return line;
-        }
-        if (*target) {
-            line.error = text + " is given twice";
-            return line;
-        }
-        if (i + 1 == arguments.size() || arguments[i + 1].empty() || DisplayPath(arguments[i + 1]).rfind("--", 0) == 0) {
-            line.error = text + " needs a file name";
-            return line;
-        }
-        *target = arguments[++i];
-    }
-    if (line.help)
-        return line;
-    const int toStandardOutput = (line.csv && IsStandardOutput(*line.csv)) + (line.json && IsStandardOutput(*line.json)) +
-                                 (line.html && IsStandardOutput(*line.html));
-    if (toStandardOutput > 1)
-        line.error = "only one output can go to standard output";
-    else if (line.since && IsStandardOutput(*line.since))
-        line.error = "--since needs the earlier summary's file";
-    else if (line.inputs.empty())
-        line.error = "no report file or folder given";
-    return line;
-}
 
 namespace {
 
@@ -87,109 +24,6 @@ void Complain(std::ostream& err, const std::string& message)
 {
     // A report's values and a file's name may hold escape sequences meant for the terminal.
     err << TerminalSafe("quor-kelvra-summary: " + message) << "\n";
-}
-
-// An output as the command line names it, looked at once before anything is read or written.
-struct PlannedOutput {
-    const char* option = "";
-    fs::path named;
-    std::string_view prefix;  // what a file starts with: the CSV's byte-order mark
-    bool standardOutput = false;
-    fs::path target;          // what the name leads to, links followed: where the bytes go
-    FileFacts facts;          // of the target
-    bool straight = false;    // not a regular file: written through, never replaced
-    fs::path wholeName;       // the target made absolute and canonical; empty when it cannot be
-};
-
-// Where a chain of links ends, whether or not anything is there: a new output is made, and an
-// earlier one replaced, under the name the last link gives, and the links stay links.
-fs::path LeadsTo(const fs::path& named)
-{
-    fs::path at = named;
-    // As many links as the system itself follows; none of a device's ("/dev/fd/63" leads to
-    // "pipe:[4711]", which is no name).
-    for (int hops = 0; hops < 40 && !NamesADevice(at) && LookAt(at, false).link; ++hops) {
-        std::error_code error;
-        const fs::path next = fs::read_symlink(at, error);
-        if (error)
-            break;
-        at = next.is_absolute() ? next : at.parent_path() / next;
-    }
-    return at;
-}
-
-std::vector<PlannedOutput> PlanOutputs(const SummaryCommandLine& line)
-{
-    std::vector<PlannedOutput> outputs;
-    const std::tuple<const char*, const std::optional<fs::path>*, std::string_view> named[] = {
-        {"--csv", &line.csv, kUtf8ByteOrderMark}, {"--json", &line.json, {}}, {"--html", &line.html, {}}};
-    for (const auto& [option, path, prefix] : named) {
-        if (!*path)
-            continue;
-        PlannedOutput output;
-        output.option = option;
-        output.named = **path;
-        output.prefix = prefix;
-        output.standardOutput = IsStandardOutput(**path);
-        if (!output.standardOutput) {
-            output.target = LeadsTo(output.named);
-            // A device is not looked at: on Windows that alone may open it.
-            output.straight = NamesADevice(output.named) || NamesADevice(output.target);
-            if (!output.straight) {
-                output.facts = LookAt(output.target, true);
-                output.straight = output.facts.Known() && !output.facts.regular && !output.facts.directory;
-            }
-            std::error_code error;
-            fs::path whole = fs::weakly_canonical(fs::absolute(output.target, error), error);
-            if (!error)
-                output.wholeName = std::move(whole);
-        }
-        outputs.push_back(std::move(output));
-    }
-    return outputs;
-}
-
-// Why an output would destroy what is to be read, or another output; empty when it would not.
-std::string OutputOverInput(const std::vector<PlannedOutput>& outputs, const SummaryCommandLine& line,
-                            const std::vector<NamedInput>& inputs)
-{
-    FileFacts since;
-    if (line.since)
-        since = LookAt(*line.since, true);
-    for (std::size_t o = 0; o < outputs.size(); ++o) {
-        const PlannedOutput& output = outputs[o];
-        if (output.standardOutput)
-            continue;
-        const std::string named = std::string(output.option) + " " + DisplayPath(output.named);
-        // "--csv PC-01.vkh PC-02.vkh", the output's own name forgotten: a report is never written
-        // over, whether it is to be read or not, nor made by a link that leads to its name.
-        if (HasReportName(output.named))
-            return named + " has a report's name";
-        if (HasReportName(output.target))
-            return named + " leads to a report's name, " + DisplayPath(output.target);
-        if (output.facts.directory)
-            return named + " is a folder";
-        // Only a regular file is read to see whether it is a report: a FIFO would wait for ever.
-        if (output.facts.regular && ReadReportFile(output.target, output.facts).row)
-            return named + " is a report";
-        if (line.since && since.Known() && output.facts.Known() && output.facts.identity == since.identity)
-            return named + " is the earlier summary to compare with";
-        // A file named as a report to read, under any name: it need not read as one.
-        for (const auto& [path, facts] : inputs) {
-            if (facts.Known() && !facts.directory && output.facts.Known() && output.facts.identity == facts.identity)
-                return named + " is one of the reports to be read";
-        }
-        for (std::size_t other = o + 1; other < outputs.size(); ++other) {
-            const PlannedOutput& second = outputs[other];
-            // One file by its identity when both exist, by their names made whole when not yet.
-            if (!second.standardOutput &&
-                ((output.facts.Known() && second.facts.Known() && output.facts.identity == second.facts.identity) ||
-                 (!output.wholeName.empty() && output.wholeName == second.wholeName)))
-                return std::string(output.option) + " and " + second.option + " name the same file, " +
-                       DisplayPath(output.named);
-        }
-    }
-    return std::string();
 }
 
 // One output as it is written: standard output, which a terminal gets only made safe, a batch of
@@ -212,7 +46,10 @@ public:
         buffer_.emplace(*file_);
         fileStream_.rdbuf(&*buffer_);
         stream_ = &fileStream_;
-        fileStream_ << planned_.prefix;
+        // Spreadsheet programs need the byte-order mark to read the CSV as UTF-8; standard output
+        // gets none, as a program reading it takes it for text.
+        if (std::string_view(planned_.option) == "--csv")
+            fileStream_ << kUtf8ByteOrderMark;
         return true;
     }
 
@@ -429,3 +266,4 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
     }
     return whole ? SummaryExitCode(totals.reports, skipped.size()) : 2;
 }
+

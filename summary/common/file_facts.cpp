@@ -1,4 +1,4 @@
-#include "summary/file_facts.h"
+#include "summary/common/file_facts.h"
 
 #include <system_error>
 

@@ -1,4 +1,4 @@
-#include "summary/parallel.h"
+#include "summary/common/parallel.h"
 
 #include <windows.h>
 

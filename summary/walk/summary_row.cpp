@@ -1,0 +1,178 @@
+#include "summary/walk/summary_row.h"
+
+#include <fstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The "0x..." of a value that begins "Error 0x" and lower-case hex digits, as the check run writes
+// a WMI status; whatever follows the digits is the value's own. Empty when the value shows none.
+std::string_view WmiErrorOf(std::string_view value)
+{
+    constexpr std::string_view prefix = "Error 0x";
+    if (value.compare(0, prefix.size(), prefix) != 0)
+        return std::string_view();
+    std::size_t end = prefix.size();
+    const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    while (end < value.size() && hex(value[end]))
+        ++end;
+    if (end == prefix.size())
+        return std::string_view();
+    return value.substr(prefix.size() - 2, end - prefix.size() + 2);
+}
+
+}  // namespace
+
+SummaryRow::SummaryRow(std::string_view path, const std::array<SummaryItem, kResultItemCount>& items,
+                       std::int64_t written)
+    : written_(written)
+{
+    std::size_t size = path.size();
+    for (const SummaryItem& item : items)
+        size += item.value.size();
+    text_.reserve(size);
+    text_ += path;
+    ends_[0] = static_cast<std::uint32_t>(text_.size());
+    for (std::size_t item = 0; item < items.size(); ++item) {
+        if (items[item].present) {
+            text_ += items[item].value;
+            present_ = static_cast<std::uint16_t>(present_ | (1u << item));
+            if (items[item].pass)
+                pass_ = static_cast<std::uint16_t>(pass_ | (1u << item));
+            // A value edited to pass stays a pass: only a failing item can have been failed by WMI.
+            else if (!WmiErrorOf(items[item].value).empty())
+                error_ = static_cast<std::uint16_t>(error_ | (1u << item));
+        }
+        ends_[item + 1] = static_cast<std::uint32_t>(text_.size());
+    }
+}
+
+SummaryItem SummaryRow::Item(std::size_t item) const
+{
+    const std::uint32_t begin = ends_[item], end = ends_[item + 1];
+    return {(present_ >> item & 1u) != 0, std::string_view(text_).substr(begin, end - begin), (pass_ >> item & 1u) != 0};
+}
+
+std::string_view SummaryRow::Error(std::size_t item) const
+{
+    if ((error_ >> item & 1u) == 0)
+        return std::string_view();
+    return WmiErrorOf(std::string_view(text_).substr(ends_[item], ends_[item + 1] - ends_[item]));
+}
+
+ItemVerdict SummaryRow::Verdict(std::size_t item) const
+{
+    if ((present_ >> item & 1u) == 0)
+        return ItemVerdict::Missing;
+    if ((pass_ >> item & 1u) != 0)
+        return ItemVerdict::Pass;
+    return (error_ >> item & 1u) != 0 ? ItemVerdict::Unknown : ItemVerdict::Fail;
+}
+
+int SummaryRow::FailedCount() const
+{
+    return static_cast<int>(kResultItemCount) - __builtin_popcount(present_ & pass_);
+}
+
+int SummaryRow::JudgedOnErrorCount() const
+{
+    return __builtin_popcount(error_);
+}
+
+std::string DisplayPath(const fs::path& path)
+{
+    const auto generic = path.generic_string<fs::path::value_type>();
+    // Windows names are UTF-16 and may hold an unpaired surrogate, which the library's own
+    // conversion throws on; ours writes U+FFFD. Other systems' names are bytes, kept as they are.
+    if constexpr (sizeof(fs::path::value_type) == sizeof(char16_t))
+        return ToUtf8(CString(generic.begin(), generic.end()));
+    else
+        return std::string(generic.begin(), generic.end());
+}
+
+std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report, std::int64_t written)
+{
+    std::array<std::string, kResultItemCount> values;
+    std::array<SummaryItem, kResultItemCount> items{};
+    bool any = false;
+    for (std::size_t item = 0; item < report.rows.size(); ++item) {
+        const ImportedRow& imported = report.rows[item];
+        if (!imported.present)
+            continue;
+        any = true;
+        // The writer puts one blank after the colon; only that one is the layout's, any further
+        // blank belongs to the value.
+        const bool blank = !imported.value.empty() && imported.value.front() == u' ';
+        values[item] = ToUtf8(blank ? imported.value.substr(1) : imported.value);
+        items[item] = {true, values[item], imported.pass};
+    }
+    if (!any)
+        return std::nullopt;
+    return SummaryRow(path, items, written);
+}
+
+ReadResult ReadReportFile(const fs::path& path)
+{
+    return ReadReportFile(path, LookAt(path, true));
+}
+
+ReadResult ReadReportFile(const fs::path& path, const FileFacts& facts)
+{
+    if (!facts.exists)
+        return {std::nullopt, "cannot be read: " + (facts.error.empty() ? std::string("no such file") : facts.error)};
+    if (!facts.error.empty())
+        return {std::nullopt, "cannot be read: " + facts.error};
+    // Never opened: a FIFO waits for a writer that may never come.
+    if (!facts.regular)
+        return {std::nullopt, "cannot be read: not a regular file"};
+    const std::uintmax_t size = facts.size;
+    if (size > static_cast<std::uintmax_t>(kMaxReportBytes))
+        return {std::nullopt, "over 1 MiB, too large to be a report"};
+
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return {std::nullopt, "cannot be read: the file could not be opened"};
+    // One byte more than the size found: a file that grew past the limit since is still refused.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.bad())
+        return {std::nullopt, "cannot be read: the read failed"};
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    if (bytes.size() > static_cast<std::size_t>(kMaxReportBytes))
+        return {std::nullopt, "over 1 MiB, too large to be a report"};
+
+    std::optional<SummaryRow> row =
+        RowFromReport(DisplayPath(path), ParseReport(ReportTextFromBytes(bytes), false), facts.written);
+    if (!row)
+        return {std::nullopt, "holds no known report label"};
+    return {std::move(row), std::string()};
+}
+
+namespace {
+
+template <typename Char>
+bool EndsWithReportSuffix(const std::basic_string<Char>& name)
+{
+    static const char suffix[] = ".vkh";
+    const std::size_t length = sizeof suffix - 1;
+    if (name.size() < length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        Char c = name[name.size() - length + i];
+        if (c >= Char('A') && c <= Char('Z'))
+            c = static_cast<Char>(c - Char('A') + Char('a'));
+        if (c != Char(suffix[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool HasReportName(const fs::path& path)
+{
+    return EndsWithReportSuffix(path.filename().native());
+}
+
