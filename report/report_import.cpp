@@ -4,18 +4,24 @@
 
 CString ReportTextFromBytes(const std::vector<std::uint8_t>& bytes)
 {
+    CString text;
+    ReportTextFromBytes(bytes.data(), bytes.size(), text);
+    return text;
+}
+
+void ReportTextFromBytes(const std::uint8_t* bytes, std::size_t size, CString& text)
+{
     // Little-endian units up to the first NUL one, in one pass: every report a site summary reads,
     // and every input the fuzzers try, comes through here.
-    CString text(bytes.size() / 2, u'\0');
+    text.resize(size / 2);
     std::size_t units = 0;
-    for (const std::uint8_t* byte = bytes.data(); units < text.size(); ++units, byte += 2) {
+    for (const std::uint8_t* byte = bytes; units < text.size(); ++units, byte += 2) {
         const auto unit = static_cast<char16_t>(byte[0] | byte[1] << 8);
         if (unit == 0)
             break;
         text[units] = unit;
     }
     text.resize(units);
-    return text;
 }
 
 namespace {
@@ -70,45 +76,72 @@ std::vector<CString> SplitReportTokens(const CString& line)
     return tokens;
 }
 
-ImportedReport ParseReport(const CString& text, bool withListLines)
+namespace {
+
+// Every line of the text, split into its first three tokens, with the item its label names
+// (kResultItemCount for none): the one reading of a line that the import and the summary share.
+template <typename Each>
+void ForEachLine(TextView text, Each&& each)
 {
-    ImportedReport report;
-    ForEachRun(text, IsLineBreak, [&report, withListLines](TextView line) {
+    // Measured once: every line is held against every label.
+    static const std::array<TextView, kResultItemCount> labels = [] {
+        std::array<TextView, kResultItemCount> views;
+        for (std::size_t item = 0; item < views.size(); ++item)
+            views[item] = kResultRows[item].label;
+        return views;
+    }();
+    ForEachRun(text, IsLineBreak, [&each](TextView line) {
         // Only the label, the value and the verdict mean anything; whatever follows is ignored.
         std::array<TextView, 3> tokens;
         const std::size_t count =
             ForEachRun(line, IsColon, [&tokens, n = std::size_t{0}](TextView token) mutable { tokens[n++] = token; }, 3);
-        if (count == 0) {
-            if (withListLines)
-                report.listLines.emplace_back(line);
-            return;
-        }
-        if (withListLines) {
-            CString shown(tokens[0]);
-            shown += u':';
-            shown += tokens[1];
-            report.listLines.push_back(std::move(shown));
-        }
-        if (count < 2)
-            return;
-        // Measured once: every line is held against every label.
-        static const std::array<TextView, kResultItemCount> labels = [] {
-            std::array<TextView, kResultItemCount> views;
-            for (std::size_t item = 0; item < views.size(); ++item)
-                views[item] = kResultRows[item].label;
-            return views;
-        }();
-        for (std::size_t item = 0; item < labels.size(); ++item) {
-            if (tokens[0] == labels[item]) {
-                ImportedRow& row = report.rows[item];
-                row.present = true;
-                row.value = CString(tokens[1]);
-                row.pass = count > 2 && tokens[2] == u"1";
-                break;  // no label is spelt twice
+        std::size_t item = kResultItemCount;
+        if (count >= 2) {
+            for (std::size_t candidate = 0; candidate < labels.size(); ++candidate) {
+                if (tokens[0] == labels[candidate]) {
+                    item = candidate;
+                    break;  // no label is spelt twice
+                }
             }
         }
+        each(line, tokens, count, item);
+    });
+}
+
+}  // namespace
+
+ImportedReport ParseReport(const CString& text, bool withListLines)
+{
+    ImportedReport report;
+    ForEachLine(text, [&report, withListLines](TextView line, const std::array<TextView, 3>& tokens, std::size_t count,
+                                               std::size_t item) {
+        if (withListLines) {
+            if (count == 0) {
+                report.listLines.emplace_back(line);
+            } else {
+                CString shown(tokens[0]);
+                shown += u':';
+                shown += tokens[1];
+                report.listLines.push_back(std::move(shown));
+            }
+        }
+        if (item == kResultItemCount)
+            return;
+        ImportedRow& row = report.rows[item];
+        row.present = true;
+        row.value = CString(tokens[1]);
+        row.pass = count > 2 && tokens[2] == u"1";
     });
     return report;
+}
+
+void ForEachResultLine(std::u16string_view text, ResultLineSink sink, void* context)
+{
+    ForEachLine(text, [sink, context](TextView, const std::array<TextView, 3>& tokens, std::size_t count,
+                                      std::size_t item) {
+        if (item != kResultItemCount)
+            sink(context, item, tokens[1], count > 2 && tokens[2] == u"1");
+    });
 }
 
 ImportOutcome ReadReportBytes(Platform& platform, const CString& path, std::vector<std::uint8_t>& bytes)

@@ -17,6 +17,8 @@ inline constexpr std::int64_t kMaxReportBytes = 1024 * 1024;
 // The UTF-16LE text of a file's bytes: a final odd byte is ignored and the text ends at the first
 // NUL code unit.
 CString ReportTextFromBytes(const std::vector<std::uint8_t>& bytes);
+// The same into `text`, whose room is kept: the site summary reads hundreds of thousands of reports.
+void ReportTextFromBytes(const std::uint8_t* bytes, std::size_t size, CString& text);
 
 // Lines are separated by runs of CR and LF, so no line is empty.
 std::vector<CString> SplitReportLines(const CString& text);
@@ -40,6 +42,12 @@ struct ImportedReport {
 // `withListLines` false leaves listLines empty: the site summary needs only the rows, from the
 // same reading of each line.
 ImportedReport ParseReport(const CString& text, bool withListLines = true);
+
+// The lines ParseReport takes for result rows, in file order, as views into `text`: a later line
+// of the same item replaces an earlier one. The site summary reads its rows through this, so a
+// file means the same thing there as in the dialog. `value` has the blank after the colon.
+using ResultLineSink = void (*)(void* context, std::size_t item, std::u16string_view value, bool pass);
+void ForEachResultLine(std::u16string_view text, ResultLineSink sink, void* context);
 
 // PathTooLong: the open-file dialog could not hand over a path longer than its 255 characters.
 enum class ImportOutcome { Shown, CannotOpen, TooLarge, ReadFailed, PathTooLong };

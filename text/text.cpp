@@ -128,7 +128,26 @@ CString Widen(const std::string& narrow)
 std::string ToUtf8(const CString& text)
 {
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    AppendUtf8(out, text);
+    return out;
+}
+
+void AppendUtf8(std::string& out, std::u16string_view text)
+{
+    std::size_t i = 0;
+    // Most of a report is ASCII: a run of it goes in without a push for each character.
+    for (;;) {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] < 0x80)
+            ++i;
+        if (i != start) {
+            const std::size_t at = out.size();
+            out.resize(at + (i - start));
+            for (std::size_t k = start; k < i; ++k)
+                out[at + k - start] = static_cast<char>(text[k]);
+        }
+        if (i == text.size())
+            return;
         std::uint32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] < 0xE000) {
@@ -138,9 +157,8 @@ std::string ToUtf8(const CString& text)
             // Half a surrogate pair has no UTF-8 form: it becomes the replacement character.
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
+        ++i;
+        if (c < 0x800) {
             out.push_back(static_cast<char>(0xC0 | (c >> 6)));
             out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         } else if (c < 0x10000) {
@@ -154,7 +172,6 @@ std::string ToUtf8(const CString& text)
             out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
     }
-    return out;
 }
 
 CString AppNameFromModulePath(const CString& path)

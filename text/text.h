@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 using CString = std::u16string;
 
@@ -55,3 +56,5 @@ CString MaxCharsMessage(const CString& value, int maxChars);
 CString Widen(const std::string& narrow);
 // UTF-16 into UTF-8; an unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
 std::string ToUtf8(const CString& text);
+// The same appended in place.
+void AppendUtf8(std::string& out, std::u16string_view text);

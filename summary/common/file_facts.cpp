@@ -1,5 +1,6 @@
 #include "summary/common/file_facts.h"
 
+#include <algorithm>
 #include <system_error>
 
 #ifdef _WIN32
@@ -8,7 +9,9 @@
 #include "framework/owners.h"
 #include "platform/device_names.h"
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #endif
@@ -68,6 +71,34 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
     return facts;
 }
 
+bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                     std::string& why)
+{
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        why = SystemReason(GetLastError());
+        return false;
+    }
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        why = "not a regular file";
+        return false;
+    }
+    bytes.resize(limit + 1);
+    std::size_t got = 0;
+    for (DWORD now = 0; got < bytes.size(); got += now) {
+        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+        if (!ReadFile(file.Get(), bytes.data() + got, ask, &now, nullptr)) {
+            why = SystemReason(GetLastError());
+            return false;
+        }
+        if (now == 0)
+            break;
+    }
+    bytes.resize(got);
+    return true;
+}
+
 #else
 
 bool NamesADevice(const std::filesystem::path& path)
@@ -94,6 +125,41 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
     facts.size = static_cast<std::uint64_t>(info.st_size);
     facts.written = static_cast<std::int64_t>(info.st_mtime);
     return facts;
+}
+
+
+bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                     std::string& why)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::generic_category().message(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        why = "not a regular file";
+        close(fd);
+        return false;
+    }
+    bytes.resize(limit + 1);
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t now = read(fd, bytes.data() + got, bytes.size() - got);
+        if (now < 0 && errno == EINTR)
+            continue;
+        if (now < 0) {
+            why = std::generic_category().message(errno);
+            close(fd);
+            return false;
+        }
+        if (now == 0)
+            break;
+        got += static_cast<std::size_t>(now);
+    }
+    close(fd);
+    bytes.resize(got);
+    return true;
 }
 
 #endif

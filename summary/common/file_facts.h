@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <utility>
+#include <vector>
 
 struct FileFacts {
     bool exists = false;
@@ -28,6 +29,12 @@ struct FileFacts {
 // "COM1", "\\.\pipe\..."): an output named so is the user's choice of where the bytes go, written
 // straight to it; looking at one may open it.
 bool NamesADevice(const std::filesystem::path& path);
+
+// Reads the file into `bytes` (their room kept from one call to the next), at most `limit` bytes
+// and one more, so that a file grown since it was looked at is seen to be. False, with the system's reason, when it cannot be read or is, once opened, no regular
+// file: it is opened so that a FIFO put in its place cannot make the reader wait.
+bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                     std::string& why);
 
 // The path itself, a link as a link (`follow` false), or what it leads to (`follow` true).
 FileFacts LookAt(const std::filesystem::path& path, bool follow);

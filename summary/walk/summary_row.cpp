@@ -1,6 +1,5 @@
 #include "summary/walk/summary_row.h"
 
-#include <fstream>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -92,25 +91,70 @@ std::string DisplayPath(const fs::path& path)
         return std::string(generic.begin(), generic.end());
 }
 
-std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report, std::int64_t written)
+namespace {
+
+// The writer puts one blank after the colon; only that one is the layout's, any further blank
+// belongs to the value.
+std::u16string_view WithoutLayoutBlank(std::u16string_view value)
 {
-    std::array<std::string, kResultItemCount> values;
-    std::array<SummaryItem, kResultItemCount> items{};
+    return !value.empty() && value.front() == u' ' ? value.substr(1) : value;
+}
+
+std::optional<SummaryRow> RowOfItems(const std::string& path, const std::array<std::u16string_view, kResultItemCount>& values,
+                                     const std::array<std::uint8_t, kResultItemCount>& state, std::int64_t written)
+{
+    // Every value in one text, then views into it: one allocation for the row, none for its items.
+    thread_local std::string utf8;
+    utf8.clear();
+    std::array<std::size_t, kResultItemCount + 1> ends{};
     bool any = false;
-    for (std::size_t item = 0; item < report.rows.size(); ++item) {
-        const ImportedRow& imported = report.rows[item];
-        if (!imported.present)
-            continue;
-        any = true;
-        // The writer puts one blank after the colon; only that one is the layout's, any further
-        // blank belongs to the value.
-        const bool blank = !imported.value.empty() && imported.value.front() == u' ';
-        values[item] = ToUtf8(blank ? imported.value.substr(1) : imported.value);
-        items[item] = {true, values[item], imported.pass};
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        if (state[item] != 0) {
+            any = true;
+            AppendUtf8(utf8, WithoutLayoutBlank(values[item]));
+        }
+        ends[item + 1] = utf8.size();
     }
     if (!any)
         return std::nullopt;
+    std::array<SummaryItem, kResultItemCount> items{};
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        if (state[item] != 0)
+            items[item] = {true, std::string_view(utf8).substr(ends[item], ends[item + 1] - ends[item]), state[item] == 2};
+    }
     return SummaryRow(path, items, written);
+}
+
+}  // namespace
+
+std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report, std::int64_t written)
+{
+    std::array<std::u16string_view, kResultItemCount> values{};
+    std::array<std::uint8_t, kResultItemCount> state{};
+    for (std::size_t item = 0; item < report.rows.size(); ++item) {
+        if (report.rows[item].present) {
+            values[item] = report.rows[item].value;
+            state[item] = report.rows[item].pass ? 2 : 1;
+        }
+    }
+    return RowOfItems(path, values, state, written);
+}
+
+std::optional<SummaryRow> RowFromText(const std::string& path, std::u16string_view text, std::int64_t written)
+{
+    struct Found {
+        std::array<std::u16string_view, kResultItemCount> values{};
+        std::array<std::uint8_t, kResultItemCount> state{};  // 0 not there, 1 failing, 2 passing
+    } found;
+    ForEachResultLine(
+        text,
+        [](void* context, std::size_t item, std::u16string_view value, bool pass) {
+            Found& into = *static_cast<Found*>(context);
+            into.values[item] = value;
+            into.state[item] = pass ? 2 : 1;
+        },
+        &found);
+    return RowOfItems(path, found.values, found.state, written);
 }
 
 ReadResult ReadReportFile(const fs::path& path)
@@ -131,20 +175,18 @@ ReadResult ReadReportFile(const fs::path& path, const FileFacts& facts)
     if (size > static_cast<std::uintmax_t>(kMaxReportBytes))
         return {std::nullopt, "over 1 MiB, too large to be a report"};
 
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return {std::nullopt, "cannot be read: the file could not be opened"};
-    // One byte more than the size found: a file that grew past the limit since is still refused.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 1);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (file.bad())
-        return {std::nullopt, "cannot be read: the read failed"};
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    // Each core reads report after report into the same buffers: a site's reports are read with a
+    // few allocations each, the row's own among them.
+    thread_local std::vector<std::uint8_t> bytes;
+    thread_local CString text;
+    std::string why;
+    // The size found and one byte more: a file that grew past the limit since is still refused.
+    if (!ReadRegularFile(path, static_cast<std::size_t>(size), bytes, why))
+        return {std::nullopt, "cannot be read: " + why};
     if (bytes.size() > static_cast<std::size_t>(kMaxReportBytes))
         return {std::nullopt, "over 1 MiB, too large to be a report"};
-
-    std::optional<SummaryRow> row =
-        RowFromReport(DisplayPath(path), ParseReport(ReportTextFromBytes(bytes), false), facts.written);
+    ReportTextFromBytes(bytes.data(), bytes.size(), text);
+    std::optional<SummaryRow> row = RowFromText(DisplayPath(path), text, facts.written);
     if (!row)
         return {std::nullopt, "holds no known report label"};
     return {std::move(row), std::string()};

@@ -69,6 +69,9 @@ std::string DisplayPath(const std::filesystem::path& path);
 std::optional<SummaryRow> RowFromReport(const std::string& path, const ImportedReport& report,
                                         std::int64_t written = 0);
 
+// The same from a report's text, read as ParseReport reads it, without a copy of each value.
+std::optional<SummaryRow> RowFromText(const std::string& path, std::u16string_view text, std::int64_t written = 0);
+
 // One file read into a row, or the reason it was skipped.
 struct ReadResult {
     std::optional<SummaryRow> row;
