@@ -101,7 +101,7 @@ BENCH := build/bench
 # Benchmarks: native figures, then the program under Wine beside its floor; writes docs/performance.md.
 bench: build
 	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH) -j$(JOBS) --target native_bench wine_bench
+	@cmake --build $(BENCH) -j$(JOBS) --target native_bench wine_bench qk-read-floor
 	@$(XVFB) scripts/bench.sh
 
 # On the user's display when there is one, otherwise on Xvfb, closing the dialog itself.
