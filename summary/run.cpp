@@ -35,7 +35,6 @@ public:
     bool Open(std::ostream& out, bool outIsTerminal, OutputSinks& files, std::string& why)
     {
         if (planned_.standardOutput) {
-            // The byte-order mark is a file's: a program reading standard output takes it for text.
             out_ = &out;
             stream_ = outIsTerminal ? static_cast<std::ostream*>(&terminal_) : &out;
             return true;
