@@ -1,6 +1,7 @@
 #include "summary/common/file_facts.h"
 
 #include <algorithm>
+#include <string_view>
 #include <system_error>
 
 #ifdef _WIN32
@@ -9,6 +10,7 @@
 #include "framework/owners.h"
 #include "platform/device_names.h"
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +35,32 @@ bool NamesADevice(const std::filesystem::path& path)
     return NamesADevice(CString(name.begin(), name.end()));
 }
 
+namespace {
+
+// What an open handle says of its file, as LookAt says it.
+bool FactsOfHandle(HANDLE file, FileFacts& facts)
+{
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(file, &info)) {
+        facts.error = SystemReason(GetLastError());
+        return false;
+    }
+    facts.exists = true;
+    facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.regular = !facts.directory && GetFileType(file) == FILE_TYPE_DISK;
+    facts.identified = true;
+    facts.identity = {info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    // From 100 ns since 1601 to seconds since 1970.
+    facts.written = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+    return true;
+}
+
+}  // namespace
+
 FileFacts LookAt(const std::filesystem::path& path, bool follow)
 {
     FileFacts facts;
@@ -54,37 +82,26 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
         facts.error = SystemReason(GetLastError());
         return facts;
     }
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(file.Get(), &info)) {
-        facts.error = SystemReason(GetLastError());
-        return facts;
-    }
-    facts.directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    facts.regular = !facts.directory && GetFileType(file.Get()) == FILE_TYPE_DISK;
-    facts.identity = {info.dwVolumeSerialNumber,
-                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-    facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
-    // From 100 ns since 1601 to seconds since 1970.
-    facts.written = static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+    FactsOfHandle(file.Get(), facts);
     return facts;
 }
 
+
 bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
-                     std::string& why)
+                     std::string& why, FileFacts& opened)
 {
+    opened = FileFacts();
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         why = SystemReason(GetLastError());
         return false;
     }
-    if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
-        why = "not a regular file";
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK || !FactsOfHandle(file.Get(), opened) || !opened.regular) {
+        why = opened.error.empty() ? std::string("not a regular file") : opened.error;
         return false;
     }
-    bytes.resize(limit + 1);
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(opened.size, limit)) + 1);
     std::size_t got = 0;
     for (DWORD now = 0; got < bytes.size(); got += now) {
         const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
@@ -97,6 +114,17 @@ bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::
     }
     bytes.resize(got);
     return true;
+}
+
+bool ListFolder(const std::filesystem::path& folder, std::vector<ListedEntry>& entries, std::string& why)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator entry(folder, error);
+    for (const std::filesystem::directory_iterator end; !error && entry != end; entry.increment(error))
+        entries.push_back({entry->path().filename().native(), LookAt(entry->path(), false)});
+    if (error)
+        why = error.message();
+    return !error;
 }
 
 #else
@@ -121,6 +149,7 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
     facts.link = S_ISLNK(info.st_mode);
     facts.directory = S_ISDIR(info.st_mode);
     facts.regular = S_ISREG(info.st_mode);
+    facts.identified = true;
     facts.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     facts.size = static_cast<std::uint64_t>(info.st_size);
     facts.written = static_cast<std::int64_t>(info.st_mtime);
@@ -129,8 +158,9 @@ FileFacts LookAt(const std::filesystem::path& path, bool follow)
 
 
 bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
-                     std::string& why)
+                     std::string& why, FileFacts& opened)
 {
+    opened = FileFacts();
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         why = std::generic_category().message(errno);
@@ -142,7 +172,11 @@ bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::
         close(fd);
         return false;
     }
-    bytes.resize(limit + 1);
+    opened.exists = opened.regular = opened.identified = true;
+    opened.identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    opened.size = static_cast<std::uint64_t>(info.st_size);
+    opened.written = static_cast<std::int64_t>(info.st_mtime);
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(opened.size, limit)) + 1);
     std::size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t now = read(fd, bytes.data() + got, bytes.size() - got);
@@ -162,4 +196,36 @@ bool ReadRegularFile(const std::filesystem::path& path, std::size_t limit, std::
     return true;
 }
 
+bool ListFolder(const std::filesystem::path& folder, std::vector<ListedEntry>& entries, std::string& why)
+{
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        why = std::generic_category().message(errno);
+        return false;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(listing);
+        if (entry == nullptr)
+            break;
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        ListedEntry listed{std::string(name), FileFacts()};
+        FileFacts& facts = listed.itself;
+        switch (entry->d_type) {
+        case DT_REG: facts.exists = facts.regular = true; break;
+        case DT_DIR: facts.exists = facts.directory = true; break;
+        case DT_LNK: facts.exists = facts.link = true; break;
+        case DT_UNKNOWN: facts = LookAt(folder / listed.name, false); break;
+        default: facts.exists = true; break;  // a FIFO, a socket, a device: no regular file
+        }
+        entries.push_back(std::move(listed));
+    }
+    const int error = errno;
+    closedir(listing);
+    if (error != 0)
+        why = std::generic_category().message(error);
+    return error == 0;
+}
 #endif

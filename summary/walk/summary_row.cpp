@@ -164,32 +164,38 @@ ReadResult ReadReportFile(const fs::path& path)
 
 ReadResult ReadReportFile(const fs::path& path, const FileFacts& facts)
 {
-    if (!facts.exists)
-        return {std::nullopt, "cannot be read: " + (facts.error.empty() ? std::string("no such file") : facts.error)};
-    if (!facts.error.empty())
-        return {std::nullopt, "cannot be read: " + facts.error};
+    ReadResult result;
+    if (!facts.exists) {
+        result.reason = "cannot be read: " + (facts.error.empty() ? std::string("no such file") : facts.error);
+        return result;
+    }
+    if (!facts.error.empty()) {
+        result.reason = "cannot be read: " + facts.error;
+        return result;
+    }
     // Never opened: a FIFO waits for a writer that may never come.
-    if (!facts.regular)
-        return {std::nullopt, "cannot be read: not a regular file"};
-    const std::uintmax_t size = facts.size;
-    if (size > static_cast<std::uintmax_t>(kMaxReportBytes))
-        return {std::nullopt, "over 1 MiB, too large to be a report"};
-
+    if (!facts.regular) {
+        result.reason = "cannot be read: not a regular file";
+        return result;
+    }
     // Each core reads report after report into the same buffers: a site's reports are read with a
     // few allocations each, the row's own among them.
     thread_local std::vector<std::uint8_t> bytes;
     thread_local CString text;
     std::string why;
-    // The size found and one byte more: a file that grew past the limit since is still refused.
-    if (!ReadRegularFile(path, static_cast<std::size_t>(size), bytes, why))
-        return {std::nullopt, "cannot be read: " + why};
-    if (bytes.size() > static_cast<std::size_t>(kMaxReportBytes))
-        return {std::nullopt, "over 1 MiB, too large to be a report"};
+    if (!ReadRegularFile(path, static_cast<std::size_t>(kMaxReportBytes), bytes, why, result.opened)) {
+        result.reason = "cannot be read: " + why;
+        return result;
+    }
+    if (bytes.size() > static_cast<std::size_t>(kMaxReportBytes)) {
+        result.reason = "over 1 MiB, too large to be a report";
+        return result;
+    }
     ReportTextFromBytes(bytes.data(), bytes.size(), text);
-    std::optional<SummaryRow> row = RowFromText(DisplayPath(path), text, facts.written);
-    if (!row)
-        return {std::nullopt, "holds no known report label"};
-    return {std::move(row), std::string()};
+    result.row = RowFromText(DisplayPath(path), text, result.opened.written);
+    if (!result.row)
+        result.reason = "holds no known report label";
+    return result;
 }
 
 namespace {

@@ -76,6 +76,7 @@ std::optional<SummaryRow> RowFromText(const std::string& path, std::u16string_vi
 struct ReadResult {
     std::optional<SummaryRow> row;
     std::string reason;
+    FileFacts opened;  // what the system said of the file as it was read; not identified if it was not
 };
 ReadResult ReadReportFile(const std::filesystem::path& path);
 // The same with what the system said of the file already.

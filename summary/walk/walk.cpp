@@ -29,10 +29,10 @@ public:
             rootLength_ = shown.size() - DisplayPath(root.filename()).size();
     }
 
+    // A file reached again (named twice, through a link, a hard link) is known by the identity its
+    // reading gives, and only its first row, in the order found, is kept.
     void AddFile(const fs::path& path, const FileFacts& facts)
     {
-        if (facts.Known() && !readFiles_.Insert(facts.identity))
-            return;
         pending_.push_back({path, facts, rootLength_});
         if (pending_.size() == kBatch)
             ReadPending();
@@ -53,6 +53,8 @@ public:
         batch.reserve(results.size());
         for (std::size_t index = 0; index < results.size(); ++index) {
             ReadResult& result = results[index];
+            if (result.opened.Known() && !readFiles_.Insert(result.opened.identity))
+                continue;
             if (result.row) {
                 result.row->SetKeyFrom(pending_[index].rootLength);
                 batch.push_back(std::move(*result.row));
@@ -77,9 +79,6 @@ public:
         // A folder the system told nothing of is walked (and says why it cannot be read).
         if (facts.Known() && !walkedFolders_.Insert(facts.identity))
             return;
-        std::error_code error;
-        fs::directory_iterator entry(folder, error);
-        const fs::directory_iterator end;
         // Only each entry's own name and what the system said of it: a folder of 50,000 reports
         // kept as whole paths took 18 MB, most of a large site's memory.
         struct Found {
@@ -87,21 +86,24 @@ public:
             fs::path::string_type name;
             FileFacts itself;
         };
+        std::vector<ListedEntry> listed;
+        std::string error;
+        const bool whole = ListFolder(folder, listed, error);
         std::vector<Found> found;
-        while (!error && entry != end) {
-            const fs::path& path = entry->path();
-            Found item{DisplayPath(path.filename()), path.filename().native(), LookAt(path, false)};
+        found.reserve(listed.size());
+        for (ListedEntry& entry : listed) {
+            Found item{DisplayPath(fs::path(entry.name)), std::move(entry.name), std::move(entry.itself)};
             if (item.itself.directory && !item.itself.link)
                 item.key += '/';
             found.push_back(std::move(item));
-            entry.increment(error);
         }
-        if (error) {
+        listed = std::vector<ListedEntry>();
+        if (!whole) {
             const std::string shown = DisplayPath(folder);
             std::string below = shown.substr(std::min(shown.size(), rootLength_));
             if (!below.empty() && below.back() != '/')
                 below += '/';
-            skipped_({shown, "folder cannot be read: " + error.message(), std::move(below)});
+            skipped_({shown, "folder cannot be read: " + error, std::move(below)});
         }
         // In the order of the paths shown (a folder's entries as if its name ended in "/"), each
         // folder's links after its other entries: the rows come out in order as they are read, the
