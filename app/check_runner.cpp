@@ -15,7 +15,7 @@ CheckRunner::~CheckRunner()
     DeleteCriticalSection(&m_lock);
 }
 
-bool CheckRunner::Start(HWND window, UINT message, std::function<void(CheckRun&)> afterRun)
+bool CheckRunner::Start(HWND window, UINT message, AfterRun afterRun)
 {
     if (m_state != RunState::NotStarted)
         return false;
@@ -51,7 +51,7 @@ unsigned __stdcall CheckRunner::ThreadMain(void* param)
     try {
         runner->m_run.RunChecks();
         if (!runner->m_stop && runner->m_afterRun)
-            runner->m_afterRun(runner->m_run);
+            runner->m_afterRunFailure = runner->m_afterRun(runner->m_run);
     } catch (...) {
     }
     runner->Queue(nullptr, /*end=*/true);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <optional>
 
 #include "check/check_run.h"
 #include "framework/owners.h"
@@ -29,15 +30,21 @@ public:
     CheckRun& Run() { return m_run; }
     const CheckRun& Run() const { return m_run; }
 
-    // NotStarted to Running: the run starts on its thread, and `afterRun` follows it there unless the
-    // run was stopped (what is written beside the report). `message` is posted to `window` whenever
-    // the run has something to show. False, and nothing started, in any other state: a second start
-    // message cannot start it again.
-    bool Start(HWND window, UINT message, std::function<void(CheckRun&)> afterRun);
+    // What is written beside the report, on the run's thread after the run unless it was stopped;
+    // its failure in the system's words, or nothing when it succeeded.
+    using AfterRun = std::function<std::optional<CString>(CheckRun&)>;
+
+    // NotStarted to Running: the run starts on its thread, and `afterRun` follows it there. `message`
+    // is posted to `window` whenever the run has something to show. False, and nothing started, in
+    // any other state: a second start message cannot start it again.
+    bool Start(HWND window, UINT message, AfterRun afterRun);
     // Running to Stopping: the run ends at its next wait and puts no report in place.
     void Stop();
-    // Stops the run and waits for its thread at most `milliseconds`; true when it has ended.
+    // Stops the run and waits for its thread at most `milliseconds`; true when it has ended. The
+    // window calls it as it is destroyed: nothing the thread touches is then the window's.
     bool StopAndWait(DWORD milliseconds);
+    // How what followed the run failed: read once the run is Done.
+    const std::optional<CString>& AfterRunFailure() const { return m_afterRunFailure; }
     // Shows on `window` what the run asked to show, in order. True when this delivered the run's end:
     // the state is then Done.
     bool Deliver(DialogSurface& window);
@@ -72,7 +79,8 @@ private:
     CheckRun m_run;
     RunState m_state = RunState::NotStarted;
     std::atomic<bool> m_stop{false};
-    std::function<void(CheckRun&)> m_afterRun;
+    AfterRun m_afterRun;
+    std::optional<CString> m_afterRunFailure;  // written on the run's thread before its end is queued
     HWND m_window = nullptr;
     UINT m_message = 0;
     UniqueHandle m_thread;

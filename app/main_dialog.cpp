@@ -142,10 +142,13 @@ void CQuorkelvraDlg::StartChecks()
     CreateToolTips();
     m_runner.Run().m_reportPath = m_reportPath;
     const std::optional<CString> jsonPath = m_jsonPath;
-    m_runner.Start(m_hWnd, kRunShowsMessage, [this, jsonPath](CheckRun& run) {
-        // On the run's thread too: a share that holds the file for a moment holds up no window.
-        if (jsonPath && run.Results().ran && !WriteResultsJson(m_platform, *jsonPath, run.Results(), &m_jsonWhy))
-            m_jsonFailed = true;
+    // On the run's thread too: a share that holds the file for a moment holds up no window. It
+    // touches nothing of the dialog's, which may be closed meanwhile.
+    m_runner.Start(m_hWnd, kRunShowsMessage, [&platform = m_platform, jsonPath](CheckRun& run) {
+        std::optional<CString> why;
+        if (jsonPath && run.Results().ran && !WriteResultsJson(platform, *jsonPath, run.Results(), &why.emplace()))
+            return why;
+        return std::optional<CString>();
     });
 }
 
@@ -155,8 +158,8 @@ void CQuorkelvraDlg::OnRunEnded()
         return;
     EnableWindow(GetDlgItem(IDC_IMPORT), TRUE);
     // The JSON's failure in the system's words, as a silent run gives it on standard error.
-    if (m_jsonFailed)
-        ShowStatus(m_jsonWhy);
+    if (const std::optional<CString>& jsonWhy = m_runner.AfterRunFailure())
+        ShowStatus(*jsonWhy);
     AnnounceOutcome();
 }
 
@@ -165,8 +168,8 @@ void CQuorkelvraDlg::AnnounceOutcome()
     // Said where the user is not: the line under the list takes the outcome as its name, and an
     // alert on it is what screen readers speak at once (a live region's change from Windows 8 on).
     CString outcome = RunOutcomeText(Results(), GetDlgItemText(IDC_REPORT_PATH));
-    if (m_jsonFailed && Results().reportWritten)
-        outcome += u". " + m_jsonWhy;
+    if (m_runner.AfterRunFailure() && Results().reportWritten)
+        outcome += u". " + *m_runner.AfterRunFailure();
     m_statusName.SetName(outcome);
     const HWND status = GetDlgItem(IDC_REPORT_PATH);
     NotifyWinEvent(EVENT_SYSTEM_ALERT, status, OBJID_CLIENT, CHILDID_SELF);
@@ -346,6 +349,11 @@ bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         if (m_runner.Deliver(*this))
             OnRunEnded();
         return true;
+    case WM_DESTROY:
+        // The run's thread ends with the window, not with whichever member happens to be destroyed
+        // last: the JSON it may still be writing is the runner's own.
+        m_runner.StopAndWait(INFINITE);
+        return false;
     case WM_ENDSESSION:
         // Windows may end the process as soon as this returns: the run stops here, and its partial
         // report is gone before then.

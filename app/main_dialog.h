@@ -85,9 +85,6 @@ private:
     CheckRunner m_runner;
     // What the value controls show, exchanged with them; the run fills fields of its own.
     std::array<CString, kResultItemCount> m_strValues;
-    // Written on the run's thread, read once the run has ended.
-    std::atomic<bool> m_jsonFailed{false};
-    CString m_jsonWhy;
 
     HICON m_hIcon;
     CBrush m_brBackground;

@@ -12,6 +12,9 @@ namespace {
 
 // {618736E0-3C3D-11CF-810C-00AA00389B71}: spelt here so that nothing links oleacc.dll at start-up.
 const IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+// {6D5140C1-7436-11CE-8034-00AA006009FA}
+const IID kIidServiceProvider = {0x6d5140c1, 0x7436, 0x11ce, {0x80, 0x34, 0x00, 0xaa, 0x00, 0x60, 0x09, 0xfa}};
+constexpr DISPID kDispidAccName = -5003;  // DISPID_ACC_NAME
 
 using CreateStdAccessibleObjectFunction = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
 using LresultFromObjectFunction = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
@@ -54,6 +57,12 @@ public:
             AddRef();
             return S_OK;
         }
+        // Through the standard object's services UI Automation's bridge would reach the control's
+        // own provider, which names it by its text: the name is this object's alone.
+        if (IsEqualIID(iid, kIidServiceProvider)) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
         // Anything else the standard object offers (IEnumVARIANT for a list's items, say) is its own.
         return m_standard->QueryInterface(iid, object);
     }
@@ -81,6 +90,25 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argument) override
     {
+        // A client that asks for the name by dispatch (a script, an automation bridge) hears the
+        // same name as one that calls get_accName.
+        if (id == kDispidAccName && (flags & DISPATCH_PROPERTYGET) != 0 && result != nullptr) {
+            VARIANT self;
+            VariantInit(&self);
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            const VARIANT child = parameters != nullptr && parameters->cArgs >= 1 ? parameters->rgvarg[0] : self;
+            if (IsSelf(child)) {
+                VariantInit(result);
+                BSTR name = nullptr;
+                const HRESULT status = get_accName(child, &name);
+                if (SUCCEEDED(status)) {
+                    result->vt = VT_BSTR;
+                    result->bstrVal = name;
+                }
+                return status;
+            }
+        }
         return m_standard->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
     }
 

@@ -150,8 +150,17 @@ CString AccessibleName(HWND control)
     self.vt = VT_I4;
     self.lVal = CHILDID_SELF;
     BSTR name = nullptr;
-    const CString text = SUCCEEDED(object->get_accName(self, &name)) && name ? FromWide(name) : CString(u"<no name>");
+    CString text = SUCCEEDED(object->get_accName(self, &name)) && name ? FromWide(name) : CString(u"<no name>");
     SysFreeString(name);
+    // Asked by dispatch, as a script or an automation bridge asks, the name is the same.
+    DISPPARAMS parameters = {&self, nullptr, 1, 0};
+    VARIANT dispatched;
+    VariantInit(&dispatched);
+    if (FAILED(object->Invoke(-5003 /* DISPID_ACC_NAME */, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                              &parameters, &dispatched, nullptr, nullptr)) ||
+        dispatched.vt != VT_BSTR || FromWide(dispatched.bstrVal) != text)
+        text += u" <another name by dispatch>";
+    VariantClear(&dispatched);
     object->Release();
     return text;
 }
@@ -348,7 +357,55 @@ private:
     }
 };
 
+// OK is pressed as the run starts its JSON, which takes a while to open (a share holding it).
+class JsonOpenedSlowly : public WmiThatNeverAnswers {
+public:
+    HWND dialog = nullptr;
+    bool jsonOpened = false;
+
+    std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override
+    {
+        if (name.size() < 5 || name.substr(name.size() - 5) != u".json")
+            return WmiThatNeverAnswers::CreateReportFile(name, error);
+        PostMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        Sleep(300);
+        std::unique_ptr<OutputFile> file = WmiThatNeverAnswers::CreateReportFile(name, error);
+        jsonOpened = true;
+        return file;
+    }
+};
+
+class DialogClosedDuringItsJson : public CQuorkelvraDlg {
+public:
+    explicit DialogClosedDuringItsJson(JsonOpenedSlowly& platform) : CQuorkelvraDlg(platform), platform_(platform) {}
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        platform_.dialog = m_hWnd;
+        return CQuorkelvraDlg::OnInitDialog();
+    }
+
+private:
+    JsonOpenedSlowly& platform_;
+};
+
 }  // namespace
+
+TEST(MainDialog, ClosedWhileItsJsonIsWrittenItEndsOnlyOnceTheRunHas)
+{
+    ScratchFolder folder;
+    JsonOpenedSlowly platform;
+    DialogClosedDuringItsJson dialog(platform);
+    dialog.m_jsonPath = folder.File(u"run.json");
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    // The window's end waited for the run: nothing of the dialog's was written after it had gone.
+    EXPECT_TRUE(platform.jsonOpened);
+    EXPECT_EQ(GetFileAttributesW(L"run.json.partial"), INVALID_FILE_ATTRIBUTES);
+    CFile json;
+    ASSERT_TRUE(json.Open(folder.File(u"run.json"), CFile::modeRead));
+    EXPECT_GT(json.GetLength(), 0u);
+}
 
 TEST(MainDialog, KeysAndMessagesDuringAWmiWaitNeverChangeTheReport)
 {
