@@ -99,6 +99,38 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
     return FALSE;
 }
 
+struct HiddenSearch {
+    const wchar_t* title;
+    int dialogs = 0;  // dialogs with the title that are not visible
+    int windows = 0;  // top-level windows with the title, of any class
+};
+
+BOOL CALLBACK CountTitled(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<HiddenSearch*>(param);
+    wchar_t className[16] = {};
+    wchar_t title[256] = {};
+    GetClassNameW(window, className, 16);
+    GetWindowTextW(window, title, 256);
+    if (std::wstring(title) != search->title)
+        return TRUE;
+    ++search->windows;
+    if (std::wstring(className) == L"#32770" && !IsWindowVisible(window))
+        ++search->dialogs;
+    return TRUE;
+}
+
+// What there is instead of the dialog looked for: a dialog created but never shown tells a hang
+// before the first paint from a program that never got as far.
+int NoDialog(const wchar_t* title)
+{
+    HiddenSearch search{title};
+    EnumWindows(CountTitled, reinterpret_cast<LPARAM>(&search));
+    std::printf("error no dialog; hidden dialogs with its title %d, windows with its title %d\n", search.dialogs,
+                search.windows);
+    return 2;
+}
+
 HWND FindDialog(DWORD timeoutMs, const wchar_t* title = kMainTitle, bool messageBox = false)
 {
     const DWORD start = GetTickCount();
@@ -330,10 +362,8 @@ int Names(DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     HWND dialog = FindDialog(timeoutMs, kMainTitle);
-    if (dialog == nullptr) {
-        std::printf("error no dialog\n");
-        return 2;
-    }
+    if (dialog == nullptr)
+        return NoDialog(kMainTitle);
     while (IsWindow(dialog) && !IsWindowEnabled(GetDlgItem(dialog, kImportButton)) && GetTickCount() - start < timeoutMs)
         Sleep(10);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -346,10 +376,8 @@ int Dump(DWORD timeoutMs, const wchar_t* title, bool waitForRun = true)
 {
     const DWORD start = GetTickCount();
     HWND dialog = FindDialog(timeoutMs, title);
-    if (dialog == nullptr) {
-        std::printf("error no dialog\n");
-        return 2;
-    }
+    if (dialog == nullptr)
+        return NoDialog(title);
     if (waitForRun && std::wstring(title) == kMainTitle) {
         while (IsWindow(dialog) && !IsWindowEnabled(GetDlgItem(dialog, kImportButton)) &&
                GetTickCount() - start < timeoutMs)

@@ -34,7 +34,8 @@ protected:
     {
         program_ = std::make_unique<RunningProgram>(folder_.path());
         dump_ = DumpDialog();
-        ASSERT_TRUE(dump_.found) << "the dialog did not appear";
+        ASSERT_TRUE(dump_.found) << "the dialog did not appear (" << dump_.missing << "); the program is "
+                                 << program_->State();
     }
 
     void Close()

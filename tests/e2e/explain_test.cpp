@@ -60,7 +60,8 @@ protected:
     {
         program_ = std::make_unique<RunningProgram>(folder_.path());
         dump_ = DumpDialog();
-        ASSERT_TRUE(dump_.found) << "the dialog did not appear";
+        ASSERT_TRUE(dump_.found) << "the dialog did not appear (" << dump_.missing << "); the program is "
+                                 << program_->State();
         points_ = ControlPoints();
         ASSERT_EQ(points_.size(), 23u);
     }

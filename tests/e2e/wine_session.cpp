@@ -164,6 +164,17 @@ bool RunningProgram::WaitForExit(int timeoutMs)
     return false;
 }
 
+std::string RunningProgram::State()
+{
+    if (status_ == -1) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) != pid_)
+            return "running";
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+    return "ended with " + std::to_string(status_);
+}
+
 std::string RunDriver(const std::string& arguments, int* exitCode)
 {
     const std::string command =
@@ -186,7 +197,9 @@ DialogDump DumpDialog(int timeoutMs, const std::string& title, bool duringRun)
         std::istringstream fields(line);
         std::string kind;
         fields >> kind;
-        if (kind == "dialog") {
+        if (kind == "error") {
+            dump.missing = line;
+        } else if (kind == "dialog") {
             dump.found = true;
             const std::size_t title = line.find("title=");
             dump.title = title == std::string::npos ? "" : line.substr(title + 6);

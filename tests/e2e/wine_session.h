@@ -26,6 +26,7 @@ struct ControlInfo {
 // What the driver saw of the dialog.
 struct DialogDump {
     bool found = false;
+    std::string missing;  // when not found: what the driver saw instead
     std::string title;
     int width = 0, height = 0;  // the dialog's window, in pixels
     std::map<int, ControlInfo> controls;
@@ -65,6 +66,8 @@ public:
     // True when the process ended within the time; its exit status is then in exitStatus().
     bool WaitForExit(int timeoutMs);
     int exitStatus() const { return status_; }
+    // "running", or how it ended: for a test's message when its dialog did not appear.
+    std::string State();
 
 private:
     pid_t pid_ = -1;
