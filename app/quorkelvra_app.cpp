@@ -63,6 +63,7 @@ std::vector<CString> CommandLineArguments()
 BOOL CQuorkelvraApp::InitInstance()
 {
     CommandLine line = ParseCommandLine(CommandLineArguments());
+    PrepareProcess(SystemPlatform(), line.silent);
     RefuseOneFileForBoth(SystemPlatform(), line);
     // Unattended: no window of any kind, ever; the exit code tells the fleet tool the outcome.
     if (line.silent) {

@@ -28,6 +28,13 @@ struct SilentCheck {
 
 }  // namespace
 
+void PrepareProcess(Platform& platform, bool unattended)
+{
+    platform.SuppressSystemDialogs(unattended);
+    // A failure here is met again by the first WMI sequence, whose own call then says why.
+    platform.Wmi().InitializeProcessSecurity();
+}
+
 bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results, CString* why)
 {
     const std::string json = ResultsJson(platform.ComputerName(), results);
@@ -86,6 +93,16 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
         check.run.m_reportPath = *line.reportPath;
     check.run.RunChecks();
     const RunResults& results = check.run.Results();
+    // The session ends: Windows ends the process shortly, and whatever is begun now may be left
+    // half-written. Nothing more is begun, and the last line says the run was stopped, not what
+    // it last waited for.
+    if (check.surface.Closing()) {
+        platform.WriteStandardErrorBytes(ToUtf8(CString(results.reportWritten
+                                                            ? u"The run was stopped as the session ended; the JSON was not written."
+                                                            : u"The run was stopped as the session ended; no report was written.") +
+                                                u"\r\n"));
+        return ExitCode(OutcomeOf(results, !line.jsonPath));
+    }
     bool jsonWritten = true;
     CString why;
     if (line.jsonPath && results.ran)

@@ -12,6 +12,11 @@
 bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results,
                       CString* why = nullptr);
 
+// What the process sets once, first of all, before any window or message box exists and for the
+// dialog and the unattended run alike: no system dialog that would hold it, and COM's security as
+// WMI needs it.
+void PrepareProcess(Platform& platform, bool unattended);
+
 RunOutcome OutcomeOf(const RunResults& results, bool jsonWritten);
 
 // Runs the whole program unattended: usage, errors and the check, with no window of any kind.

@@ -68,6 +68,9 @@ public:
     CString m_strHardDrive = u"?";
     CString m_strSerialPorts = u"?";
 
+    // The status an item is judged on rather than on its value, once its probe has run.
+    std::optional<std::uint32_t> ItemError(ResultItem item) const { return m_itemError[item]; }
+
     // How long each WMI probe may take; tests make it short.
     std::uint32_t m_wmiDeadlineMs = kWmiDeadlineMs;
 
@@ -84,7 +87,8 @@ private:
     void ShowEarly(ResultItem item, const CString& value);
 
     // One WMI probe's queries on a worker, bounded by the deadline as one; `items` are the items its
-    // fields show, marked with the error when it fails. A follow-up that fails fails the answer.
+    // fields show, marked with the error when it fails. A follow-up that misses the deadline fails
+    // the answer; one that fails otherwise is left out, as if it had found nothing.
     WmiAnswers AskWmi(WmiRequest request, std::initializer_list<ResultItem> items,
                       const WmiFollowUp* followUp = nullptr);
 

@@ -60,8 +60,13 @@ WmiAnswers CheckRun::AskWmi(WmiRequest request, std::initializer_list<ResultItem
         if (saidWaiting && !m_stopped)
             m_surface.ShowStatus(kCheckingText);
     }
-    if (answers.second && answers.second->outcome.kind == WmiOutcome::Kind::Failed)
-        answers.first = *answers.second;
+    // The follow-up only refines the first answer: failing, it leaves that answer as it stands, as
+    // finding nothing does. Only a missed deadline is the item's failure, since WMI is then stuck.
+    if (answers.second && answers.second->outcome.kind == WmiOutcome::Kind::Failed) {
+        if (answers.second->outcome.TimedOut())
+            answers.first = *answers.second;
+        answers.second.reset();
+    }
     const WmiOutcome& outcome = answers.first.outcome;
     if (outcome.kind == WmiOutcome::Kind::Failed && !m_stopped) {
         m_wmiTimedOut = m_wmiTimedOut || outcome.TimedOut();
@@ -109,6 +114,7 @@ bool CheckRun::GetHardDriveInfo()
     if (disk.Value(1)) {
         if (disk.int64Status != 0) {
             m_strHardDrive = DriveReadFailedText(disk.int64Status);
+            m_itemError[kItemHardDrive] = static_cast<std::uint32_t>(disk.int64Status);
         } else {
             const DriveSize size = DriveSizeFromBytes(disk.int64Value, solidState);
             m_nHardDriveSizeGB = size.gigabytes;

@@ -7,9 +7,10 @@ bool CFile::Open(const CString& name, UINT flags)
     // Closed first: the file is never shared, so the same name could not be opened again while
     // this handle still held it.
     Close();
-    const DWORD access = (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
-    const DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    m_file.Reset(CreateFileW(AsWide(name), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD access = ((flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ) | ((flags & modeMovable) ? DELETE : 0);
+    const DWORD disposition = (flags & modeCreateNew) ? CREATE_NEW : (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    const DWORD share = (flags & modeMovable) ? FILE_SHARE_DELETE : 0;
+    m_file.Reset(CreateFileW(AsWide(name), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     return IsOpen();
 }
 

@@ -14,10 +14,15 @@ public:
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeCreate = 0x1000,
+        // Creates only: ERROR_FILE_EXISTS when the name is there, which is never truncated.
+        modeCreateNew = 0x2000,
+        // Shared for being moved only: the file can be put in place under its final name while this
+        // handle holds it against every other reader and writer.
+        modeMovable = 0x4000,
     };
 
-
-    // modeCreate truncates or creates; without it the file must exist. The file is never shared.
+    // modeCreate truncates or creates; without it the file must exist. The file is never shared
+    // but as modeMovable says.
     bool Open(const CString& name, UINT flags);
     bool Write(const void* bytes, DWORD count);
     // The number of bytes read, or -1 when the read failed.

@@ -21,6 +21,17 @@ bool IsDeviceBase(const CString& base)
 
 }  // namespace
 
+CString ExtendedLengthPath(const CString& full)
+{
+    const auto separator = [](char16_t unit) { return unit == u'\\' || unit == u'/'; };
+    const bool twoSeparators = full.size() >= 2 && separator(full[0]) && separator(full[1]);
+    if (twoSeparators && full.size() >= 4 && (full[2] == u'?' || full[2] == u'.') && separator(full[3]))
+        return u"\\\\?\\" + full.substr(4);
+    if (twoSeparators)
+        return u"\\\\?\\UNC\\" + full.substr(2);
+    return u"\\\\?\\" + full;
+}
+
 bool NamesADevice(const CString& path)
 {
     // The device namespace, except a drive or a share reached through it ("\\?\C:\...",

@@ -84,6 +84,10 @@ public:
     // (Windows 10 1709 and later) and the call succeeds; false otherwise. An x86 program emulated on
     // an Arm PC learns only from this that the PC is no x86 one.
     virtual bool GetNativeMachine(std::uint16_t& machine) = 0;
+    // SetErrorMode, added to the process's mode: no box for a drive without its disk or a file that
+    // cannot be opened; `unattended`, none for a crash either (Windows Error Reporting's box, which
+    // nobody would close), so the process ends.
+    virtual void SuppressSystemDialogs(bool unattended) = 0;
     // GetSystemWindowsDirectoryW: the Windows folder, on the system's own drive; empty when it fails.
     virtual CString WindowsFolder() = 0;
     // IOCTL_STORAGE_QUERY_PROPERTY for StorageDeviceSeekPenaltyProperty on a disk device

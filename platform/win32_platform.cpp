@@ -102,22 +102,38 @@ CString FullPathName(const CString& name)
 // The name the file is written under until it is complete: NAME.partial beside it, as it always
 // was, unless that would pass the 259 characters of a path or the 255 of a name that NAME itself
 // keeps to. Then a short name in the same folder, with the prefix that lifts the path's limit; it
-// is the same for every run on NAME, so that two runs still meet on it.
-CString PartialName(const CString& name)
+// is the same for every run on NAME, so that two runs still meet on it. Where an earlier run left
+// its file (`attempt` 1 and on), NAME.1.partial and so on.
+CString PartialName(const CString& name, int attempt)
 {
-    constexpr std::size_t kSuffix = 8;  // ".partial"
+    const CString suffix = attempt == 0 ? CString(u".partial") : Format(u".%d.partial", {attempt});
     const CString full = FullPathName(name);
     const std::size_t slash = full.find_last_of(u"\\/");
     if (full.empty() || slash == CString::npos ||
-        (full.size() + kSuffix <= MAX_PATH - 1 && full.size() - slash - 1 + kSuffix <= 255))
-        return name + u".partial";
+        (full.size() + suffix.size() <= MAX_PATH - 1 && full.size() - slash - 1 + suffix.size() <= 255))
+        return name + suffix;
     std::uint32_t hash = 2166136261u;  // FNV-1a of the name as Windows compares it, in any case
     for (char16_t c : full) {
         hash = (hash ^ static_cast<std::uint32_t>(c >= u'a' && c <= u'z' ? c - 32 : c)) * 16777619u;
     }
-    const CString folder = full.substr(0, slash);
-    const CString prefixed = folder.rfind(u"\\\\", 0) == 0 ? u"\\\\?\\UNC\\" + folder.substr(2) : u"\\\\?\\" + folder;
-    return prefixed + Format(u"\\~qk%x.partial", {hash});
+    return ExtendedLengthPath(full.substr(0, slash)) + Format(u"\\~qk%x", {hash}) + suffix;
+}
+
+// How many files earlier runs may have left beside one name before a run gives up on it.
+constexpr int kPartialAttempts = 100;
+
+// Whether the partial file that is there is being written by another run, which holds it sharing
+// only its move: waited out for a moment, as a run about to finish lets go of it. A file that
+// opens is one nobody writes: a report an earlier run kept, or what a crash left.
+bool HeldByAnotherRun(const CString& partial)
+{
+    UniqueHandle probe;
+    const bool opened = WaitingOutHolds([&] {
+        probe.Reset(CreateFileW(AsWide(partial), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(probe);
+    });
+    return !opened && GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
 class Win32OutputFile : public OutputFile {
@@ -166,20 +182,28 @@ public:
             return false;
         }
         final_ = name;
-        const CString partial = PartialName(name);
-        // Held longer than a moment, the partial file is another run's: it is never truncated.
-        if (!WaitingOutHolds([&] { return file_.Open(partial, CFile::modeCreate | CFile::modeWrite); })) {
-            if (GetLastError() == ERROR_SHARING_VIOLATION)
+        // A partial file that is there is never truncated: held, it is another run's, and this run
+        // is refused; left by an earlier run (a report it kept, read-only or hidden as it may have
+        // been made since), this run writes beside it under the next name.
+        for (int attempt = 0; attempt < kPartialAttempts; ++attempt) {
+            const CString partial = PartialName(name, attempt);
+            if (file_.Open(partial, CFile::modeCreateNew | CFile::modeWrite | CFile::modeMovable)) {
+                partial_ = partial;
+                if (file_.GetFileType() != FILE_TYPE_DISK) {
+                    SetLastError(kNotADiskFileError);
+                    return false;
+                }
+                return true;
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+                return false;
+            if (HeldByAnotherRun(partial)) {
                 SetLastError(kAnotherRunError);
-            return false;
+                return false;
+            }
         }
-        if (file_.GetFileType() != FILE_TYPE_DISK) {
-            file_.Close();
-            SetLastError(kNotADiskFileError);
-            return false;
-        }
-        partial_ = partial;
-        return true;
+        SetLastError(ERROR_FILE_EXISTS);
+        return false;
     }
 
     bool Write(const std::uint8_t* bytes, std::size_t count) override
@@ -201,20 +225,19 @@ public:
         // Flushed first, so that a crash after the move cannot leave a name without its bytes.
         const bool flushed = file_.Flush();
         error = flushed ? 0 : GetLastError();
-        file_.Close();
         if (!flushed)
             return false;
-        if (WaitingOutHolds([&] {
-                return MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-            })) {
-            partial_.clear();
-            return true;
-        }
-        // The report is finished: it stays, under a name the message gives, for someone to move.
-        error = GetLastError();
-        kept_ = partial_;
+        // Moved while still held, so that no second run can take the file over while the move
+        // waits out a hold on the final name.
+        const bool moved = WaitingOutHolds([&] {
+            return MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        });
+        error = moved ? 0 : GetLastError();
+        file_.Close();
+        if (!moved)
+            kept_ = partial_;  // finished: it stays, under a name the message gives, for someone to move
         partial_.clear();
-        return false;
+        return moved;
     }
 
     CString KeptName() const override { return kept_; }
@@ -287,6 +310,13 @@ bool Win32Platform::GetNativeMachine(std::uint16_t& machine)
         return false;
     machine = native;
     return true;
+}
+
+void Win32Platform::SuppressSystemDialogs(bool unattended)
+{
+    const UINT mode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | (unattended ? SEM_NOGPFAULTERRORBOX : 0);
+    // SetErrorMode only replaces: what the process was started with (a parent's mode) is kept.
+    SetErrorMode(SetErrorMode(0) | mode);
 }
 
 CString Win32Platform::WindowsFolder()

@@ -10,6 +10,7 @@ public:
     bool GetNativeSystemRecord(SystemRecord& record) override;
     void GetSystemRecord(SystemRecord& record) override;
     bool GetNativeMachine(std::uint16_t& machine) override;
+    void SuppressSystemDialogs(bool unattended) override;
     CString WindowsFolder() override;
     SeekPenalty QuerySeekPenalty(const CString& device) override;
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override;

@@ -111,6 +111,21 @@ HResult Win32WmiApi::InitializeSecurity()
                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
 }
 
+HResult Win32WmiApi::InitializeProcessSecurity()
+{
+    // Never left: the window's thread stays in its apartment for the process's life.
+    const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(joined))
+        return joined;
+    return InitializeSecurity();
+}
+
+HResult Win32WmiApi::SetProxySecurity(ComHandle proxy)
+{
+    return CoSetProxyBlanket(reinterpret_cast<IUnknown*>(proxy), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                             RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+}
+
 void Win32WmiApi::UninitializeCom()
 {
     CoUninitialize();

@@ -7,6 +7,8 @@ class Win32WmiApi : public WmiApi {
 public:
     HResult InitializeCom() override;
     HResult InitializeSecurity() override;
+    HResult InitializeProcessSecurity() override;
+    HResult SetProxySecurity(ComHandle proxy) override;
     void UninitializeCom() override;
     HResult CreateLocator(ComHandle& locator) override;
     HResult ConnectServer(ComHandle locator, const CString& path, std::int32_t flags, ComHandle& services) override;

@@ -32,6 +32,15 @@ public:
     virtual HResult InitializeCom() = 0;
     // CoInitializeSecurity with default access, packet authentication and impersonation.
     virtual HResult InitializeSecurity() = 0;
+    // At the process's start, before any window: the calling thread joins a single-threaded
+    // apartment (the window's, which accessibility clients call into) and sets the process's
+    // security as InitializeSecurity does. Once the window's thread has marshalled an interface,
+    // which a screen reader makes it do as soon as a control has focus, COM has fixed the
+    // security from the registry's defaults, which allow WMI no impersonation.
+    virtual HResult InitializeProcessSecurity() = 0;
+    // CoSetProxyBlanket of a WMI proxy to packet authentication and impersonation, whatever the
+    // process's defaults are. An in-process object, which has no blanket, answers E_NOINTERFACE.
+    virtual HResult SetProxySecurity(ComHandle proxy) = 0;
     virtual void UninitializeCom() = 0;
     // CoCreateInstance of the administrative WMI locator, in-process or local server.
     virtual HResult CreateLocator(ComHandle& locator) = 0;

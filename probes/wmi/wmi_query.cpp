@@ -117,7 +117,12 @@ HResult Connect(WmiApi& api, Obtained& obtained, std::int32_t connectFlags, ComH
     if (Failed(status = Obtain(status, obtained.Keep(locator))))
         return status;
     status = api.ConnectServer(locator, u"root\\cimv2", connectFlags, services);
-    return Obtain(status, obtained.Keep(services));
+    if (Failed(status = Obtain(status, obtained.Keep(services))))
+        return status;
+    // Where the blanket cannot be set the process's own security, set at its start, stands: the
+    // query may still be answered, and its own failure says more than this one would.
+    api.SetProxySecurity(services);
+    return status;
 }
 
 WmiAnswers Run(WmiApi& api, const WmiRequest& request, const WmiFollowUp* followUp)

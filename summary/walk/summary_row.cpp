@@ -22,6 +22,26 @@ std::string_view WmiErrorOf(std::string_view value)
     return value.substr(prefix.size() - 2, end - prefix.size() + 2);
 }
 
+// The status of a drive size WMI gave but that did not convert, "Read Failed [-2147352571]": an
+// error as a WMI status is, not a size. Empty when the value is not that.
+std::string_view ReadFailedOf(std::string_view value)
+{
+    constexpr std::string_view prefix = "Read Failed [";
+    if (value.size() < prefix.size() + 2 || value.compare(0, prefix.size(), prefix) != 0 || value.back() != ']')
+        return std::string_view();
+    const std::string_view status = value.substr(prefix.size(), value.size() - prefix.size() - 1);
+    const std::size_t digits = status.front() == '-' ? 1 : 0;
+    if (digits == status.size() ||
+        status.find_first_not_of("0123456789", digits) != std::string_view::npos)
+        return std::string_view();
+    return status;
+}
+
+std::string_view ErrorOf(std::size_t item, std::string_view value)
+{
+    return item == kItemHardDrive && value.rfind("Read", 0) == 0 ? ReadFailedOf(value) : WmiErrorOf(value);
+}
+
 }  // namespace
 
 SummaryRow::SummaryRow(std::string_view path, const std::array<SummaryItem, kResultItemCount>& items,
@@ -41,7 +61,7 @@ SummaryRow::SummaryRow(std::string_view path, const std::array<SummaryItem, kRes
             if (items[item].pass)
                 pass_ = static_cast<std::uint16_t>(pass_ | (1u << item));
             // A value edited to pass stays a pass: only a failing item can have been failed by WMI.
-            else if (!WmiErrorOf(items[item].value).empty())
+            else if (!ErrorOf(item, items[item].value).empty())
                 error_ = static_cast<std::uint16_t>(error_ | (1u << item));
         }
         ends_[item + 1] = static_cast<std::uint32_t>(text_.size());
@@ -58,7 +78,7 @@ std::string_view SummaryRow::Error(std::size_t item) const
 {
     if ((error_ >> item & 1u) == 0)
         return std::string_view();
-    return WmiErrorOf(std::string_view(text_).substr(ends_[item], ends_[item + 1] - ends_[item]));
+    return ErrorOf(item, std::string_view(text_).substr(ends_[item], ends_[item + 1] - ends_[item]));
 }
 
 ItemVerdict SummaryRow::Verdict(std::size_t item) const

@@ -63,6 +63,7 @@ public:
     }
 
     CString WindowsFolder() override { return windowsFolder; }
+    void SuppressSystemDialogs(bool unattended) override { suppressedDialogs = unattended ? "unattended" : "dialog"; }
 
     SeekPenalty QuerySeekPenalty(const CString& device) override
     {
@@ -228,6 +229,9 @@ public:
     std::optional<std::uint16_t> nativeMachine;
     DisplayColours display;
     CString windowsFolder = u"C:\\WINDOWS";
+    // How the program asked Windows to keep its dialogs away: "dialog" or "unattended"; empty
+    // before it asked.
+    std::string suppressedDialogs;
     // What each disk device answers to the seek-penalty query; the rest answer nothing, as Wine's.
     std::map<CString, SeekPenalty> seekPenalties;
     std::vector<CString> seekPenaltyQueries;

@@ -54,6 +54,8 @@ public:
     std::map<CString, HResult> failingGets;
     // What CoInitializeSecurity returns from the second sequence on, as Windows does.
     std::optional<HResult> laterSecurityStatus;
+    // What CoSetProxyBlanket returns: E_NOINTERFACE for an in-process provider, as Wine's is.
+    HResult proxySecurityStatus = 0;
     // A step of the sequence with this index (-1: every one) that does not return until
     // ReleaseHangs, as a hung provider's call; then it goes on as usual.
     struct Hang {
@@ -96,6 +98,20 @@ public:
         if (sequence > 0 && laterSecurityStatus)
             return *laterSecurityStatus;
         return 0;
+    }
+
+    HResult InitializeProcessSecurity() override
+    {
+        calls.push_back("CoInitializeEx apartment");
+        calls.push_back("CoInitializeSecurity");
+        return 0;
+    }
+
+    HResult SetProxySecurity(ComHandle proxy) override
+    {
+        calls.push_back("CoSetProxyBlanket");
+        Use(proxy, "services");
+        return proxySecurityStatus;
     }
 
     void UninitializeCom() override

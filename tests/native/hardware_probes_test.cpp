@@ -79,6 +79,7 @@ TEST_F(HardwareProbeTest, SequenceRunsItsStepsInOrderAndReadsOnlyTheFirstInstanc
                                             "CoInitializeSecurity",
                                             "CreateLocator",
                                             "ConnectServer root\\cimv2 0",
+                                            "CoSetProxyBlanket",
                                             "ExecQuery WQL Select * from Win32_ComputerSystem 48",
                                             "Next " + std::to_string(kWmiDeadlineMs),
                                             "Get Manufacturer"};
@@ -96,6 +97,12 @@ TEST_F(HardwareProbeTest, SequenceRunsItsStepsInOrderAndReadsOnlyTheFirstInstanc
     EXPECT_EQ(run.m_strModel, u"OptiPlex 780");
     EXPECT_EQ(run.m_strUserName, u"PC\\BRQ7");
     ExpectBalanced("success");
+    // An in-process provider has no blanket to set (Wine's answers E_NOINTERFACE): it is still asked.
+    ProbeBench inProcess;
+    inProcess.wmi().proxySecurityStatus = static_cast<HResult>(0x80004002);
+    inProcess.run.GetComputerSystemInfo();
+    EXPECT_EQ(inProcess.run.m_strManufacturer, u"Dell Inc.");
+    inProcess.ExpectBalanced("no blanket");
 }
 
 TEST_F(HardwareProbeTest, EachProbeConvertsItsProperties)
@@ -341,6 +348,8 @@ TEST_F(HardwareProbeTest, DriveSizeThatCannotBeConvertedSaysSo)
     drive[u"Size"] = FakeWmi::Text(u"lots");
     EXPECT_TRUE(run.GetHardDriveInfo());
     EXPECT_EQ(run.m_strHardDrive, u"Read Failed [-2147352571]");
+    // Judged as WMI's other errors are: it says nothing of the drive.
+    EXPECT_EQ(run.ItemError(kItemHardDrive), 0x80020005u);
     EXPECT_EQ(run.m_nHardDriveSizeGB, 0u);
 
     drive[u"Size"] = FakeWmi::Null();
@@ -374,11 +383,12 @@ TEST_F(HardwareProbeTest, TheSystemDiskIsLookedForOnTheSameConnectionOnlyAmongSe
     EXPECT_EQ(wmi().initializeCount, 1) << "one connection serves both queries";
     ExpectBalanced("two disks");
 
-    // A failing second query is the drive's error, as a failing first one is.
+    // A failing second query leaves the first disk's reading, as finding no partition does: the
+    // size WMI gave is good, only the choice among the disks is lost.
     wmi().failingQueries[partitions] = static_cast<HResult>(0x80041017);
-    EXPECT_FALSE(run.GetHardDriveInfo());
-    EXPECT_EQ(run.m_strHardDrive, u"Error 0x80041017");
-    EXPECT_EQ(run.m_nHardDriveSizeGB, 0u);
+    EXPECT_TRUE(run.GetHardDriveInfo());
+    EXPECT_EQ(run.m_strHardDrive, u"238 GB SSD");
+    EXPECT_FALSE(run.ItemError(kItemHardDrive)) << "the drive is judged on its value";
     ExpectBalanced("second query failed");
 
     // One disk is the system's: nothing more is asked, exactly as before.

@@ -233,8 +233,19 @@ TEST_F(SummaryFiles, ReadsValuesAsTheImportDoes)
     // Without the items failing on their values, the PC's fitness is not known.
     lines = FitReportLines();
     lines[kItemOsVersion] = u"Operating System Version: Error 0x8004100e:0";
+    // A drive size WMI gave that did not convert is its error too; only that form of it.
+    std::vector<CString> resembling = lines;
+    resembling[kItemSerialPorts] = u"Serial Ports Detected: Read Failed [5]:0";
+    for (const char16_t* notAnError : {u"Read Failed [-]:0", u"Read Failed [12x]:0", u"Read Failed [1] GB:0"}) {
+        resembling[kItemHardDrive] = CString(u"Hard Drive Size: ") + notAnError;
+        const ReadResult read = ReadReportFile(WriteReport("n.vkh", resembling));
+        EXPECT_EQ(read.row->Error(kItemHardDrive), "") << ToUtf8(notAnError);
+        EXPECT_EQ(read.row->Error(kItemSerialPorts), "");
+    }
+    lines[kItemHardDrive] = u"Hard Drive Size: Read Failed [-2147352571]:0";
     const ReadResult unknown = ReadReportFile(WriteReport("u.vkh", lines));
     ASSERT_TRUE(unknown.row) << unknown.reason;
+    EXPECT_EQ(unknown.row->Error(kItemHardDrive), "-2147352571");
     EXPECT_EQ(unknown.row->PcFitness(), Fitness::Unknown);
     EXPECT_FALSE(unknown.row->Fit());
     EXPECT_EQ(ReadReportFile(WriteReport("f.vkh", FitReportLines())).row->PcFitness(), Fitness::Fit);

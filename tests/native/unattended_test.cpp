@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/unattended.h"
+#include "check/run_texts.h"
 #include "platform/device_names.h"
 #include "report/json_report.h"
 #include "tests/fakes/fake_platform.h"
@@ -59,6 +60,12 @@ std::vector<std::string> Utf8Lines(const std::vector<std::uint8_t>& bytes)
 
 TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
 {
+    // As the program starts: COM's security set once, on the thread that would own a window, so
+    // every WMI worker after it is told it is too late and reads all the same.
+    PrepareProcess(platform, true);
+    EXPECT_EQ(platform.suppressedDialogs, "unattended");
+    ASSERT_EQ(platform.wmi.calls, (std::vector<std::string>{"CoInitializeEx apartment", "CoInitializeSecurity"}));
+    platform.wmi.laterSecurityStatus = kRpcETooLate;
     EXPECT_EQ(Run({u"/silent", u"/report", u"D:\\out\\PC.vkh", u"/json", u"-"}), 1);
     EXPECT_EQ(platform.reportName, u"D:\\out\\PC.vkh");
     EXPECT_EQ(platform.report.bytes, DialogReport());
@@ -120,6 +127,20 @@ TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
               "used by another process. The finished file was kept as D:\\Quor-kelvra.vkh.partial.\r\n"
               "C:\\r.json could not be written: There is not enough space on the disk.\r\n");
 
+    // The session ends while WMI is waited for: the last line says the run was stopped, not what it
+    // waited for, and nothing more is begun.
+    FakePlatform ending(log);
+    ending.version = platform.version;
+    ending.wmi.hang = FakeWmi::Hang{-1, FakeWmi::Step::CreateLocator};
+    int asked = 0;
+    // Asked every 10 ms of a wait: the session ends once the run has said it waits for WMI.
+    const auto sessionEnds = [&asked] { return ++asked > static_cast<int>(kSlowWaitMs / 10) + 5; };
+    EXPECT_EQ(RunUnattended(ending, ParseCommandLine({u"/silent", u"/json", u"C:\\r.json"}), sessionEnds),
+              ExitCode(RunOutcome::CheckCouldNotRun));
+    EXPECT_EQ(ending.standardErrorBytes, "The run was stopped as the session ended; no report was written.\r\n");
+    EXPECT_EQ(ending.createdFiles.count(u"C:\\r.json"), 0u);
+    ending.FinishAbandonedTasks();
+
     // Started from Explorer there is no standard output: nothing to write, and no failure.
     platform.reportCanBeCreated = true;
     platform.standardOutputResult = OutputResult::NoOutput;
@@ -147,6 +168,16 @@ TEST(DeviceNames, AreKnownInAnyFolderWithAnyExtensionAndOnlyWhole)
                                  u"console.vkh", u"C:\\nul\\report.vkh", u"\\\\?\\C:\\out\\r.vkh",
                                  u"\\\\?\\UNC\\srv\\share\\r.vkh", u"\\\\.\\C:\\r.vkh", u"", u"-"})
         EXPECT_FALSE(NamesADevice(file)) << ToUtf8(file);
+    // The limit's prefix goes on once, whichever way the path was given.
+    const std::pair<const char16_t*, const char16_t*> longForms[] = {
+        {u"C:\\out", u"\\\\?\\C:\\out"},
+        {u"\\\\srv\\share\\out", u"\\\\?\\UNC\\srv\\share\\out"},
+        {u"\\\\?\\C:\\out", u"\\\\?\\C:\\out"},
+        {u"\\\\?\\UNC\\srv\\share", u"\\\\?\\UNC\\srv\\share"},
+        {u"\\\\.\\C:\\out", u"\\\\?\\C:\\out"},
+    };
+    for (const auto& [full, prefixed] : longForms)
+        EXPECT_EQ(ToUtf8(ExtendedLengthPath(full)), ToUtf8(prefixed)) << ToUtf8(full);
 }
 
 TEST_F(UnattendedTest, AFailingWmiLeavesFitnessUnknownUnlessAnItemFailsOnItsValue)

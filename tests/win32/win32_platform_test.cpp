@@ -28,6 +28,22 @@ DWORD WINAPI CloseLater(void* param)
     return 0;
 }
 
+// A second run on the same name, started while the first waits to put its report in place; what
+// it writes is never committed.
+struct SecondRun {
+    CString path;
+    std::uint32_t error = 0;
+    bool created = false;
+};
+
+DWORD WINAPI RunAfterAMoment(void* param)
+{
+    auto* run = static_cast<SecondRun*>(param);
+    Sleep(300);
+    run->created = SystemPlatform().CreateReportFile(run->path, run->error) != nullptr;
+    return 0;
+}
+
 std::vector<std::uint8_t> ReadAll(const CString& path)
 {
     CFile file;
@@ -119,6 +135,27 @@ TEST(Win32Platform, ReportIsWrittenBesideItsNameAndReplacesTheEarlierOneOnlyWhen
     }
     EXPECT_EQ(ReadAll(path), EncodeReportLine(u"Locale: English:1"));
     EXPECT_EQ(GetFileAttributesW(AsWide(partial)), INVALID_FILE_ATTRIBUTES);
+
+    // A file an earlier run left there (a report it kept, made read-only, hidden and system since)
+    // is neither written over nor in the way: the next run writes beside it.
+    {
+        CFile left;
+        ASSERT_TRUE(left.Open(partial, CFile::modeCreate | CFile::modeWrite));
+        ASSERT_TRUE(left.Write("kept", 4));
+    }
+    ASSERT_TRUE(SetFileAttributesW(AsWide(partial), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    for (const char16_t* locale : {u"Locale: French:1", u"Locale: German:1"}) {
+        std::uint32_t error = 0;
+        auto report = SystemPlatform().CreateReportFile(u"Quor-kelvra.vkh", error);
+        ASSERT_NE(report, nullptr) << error;
+        EXPECT_TRUE(WriteReportLine(report.get(), locale));
+        EXPECT_TRUE(report->Commit(error)) << error;
+        EXPECT_EQ(ReadAll(path), EncodeReportLine(locale));
+    }
+    EXPECT_EQ(ReadAll(partial), (std::vector<std::uint8_t>{'k', 'e', 'p', 't'}));
+    EXPECT_EQ(GetFileAttributesW(AsWide(path + u".1.partial")), INVALID_FILE_ATTRIBUTES);
+    SetFileAttributesW(AsWide(partial), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(AsWide(partial));
 }
 
 TEST(Win32Platform, AReportHeldForAMomentIsWaitedOutAndOneHeldLongerIsKept)
@@ -136,8 +173,10 @@ TEST(Win32Platform, AReportHeldForAMomentIsWaitedOutAndOneHeldLongerIsKept)
         auto report = SystemPlatform().CreateReportFile(path, error);
         ASSERT_NE(report, nullptr) << error;
         ASSERT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
-        // Another program reads the earlier report, sharing nothing, as the commit comes.
-        const HANDLE held = CreateFileW(AsWide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        // Another program reads the earlier report as the commit comes: sharing nothing for a moment;
+        // then, sharing all but its replacement, for longer than the commit waits.
+        const DWORD share = heldMs > 0 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const HANDLE held = CreateFileW(AsWide(path), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         if (heldMs > 0) {
             DelayedClose close{held, heldMs};
@@ -147,10 +186,22 @@ TEST(Win32Platform, AReportHeldForAMomentIsWaitedOutAndOneHeldLongerIsKept)
             EXPECT_EQ(ReadAll(path), line);
             continue;
         }
-        // Held past the wait: the finished report is kept under the name given, never deleted.
-        EXPECT_FALSE(report->Commit(error));
+        // Held past the wait: the finished report is kept under the name given, never deleted, and
+        // a second run that comes meanwhile cannot take it over.
+        SecondRun second{path};
+        const UniqueHandle secondRun(CreateThread(nullptr, 0, RunAfterAMoment, &second, 0, nullptr));
+        const bool committed = report->Commit(error);
+        WaitForSingleObject(secondRun.Get(), INFINITE);
         CloseHandle(held);
+        if (committed) {
+            // Wine replaces a file that is open when its holder shares deleting; Windows does not.
+            EXPECT_EQ(ReadAll(path), line);
+            continue;
+        }
         EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
+        // The second run waited on the first's file until the first let go of it, kept: it then
+        // wrote beside it (or was refused), and what was kept is the first run's report.
+        EXPECT_TRUE(second.created || second.error == kAnotherRunError) << second.error;
         const CString kept = report->KeptName();
         ASSERT_FALSE(kept.empty());
         report.reset();
@@ -184,6 +235,25 @@ TEST(Win32Platform, AReportPathAtTheLimitIsWrittenWithNothingLeftBesideIt)
     if (search != INVALID_HANDLE_VALUE)
         FindClose(search);
     DeleteFileW(AsWide(path));
+
+    // Past the limit a path is given with the prefix that lifts it: the same path so given, and
+    // one of over 300 characters, are written, and the file beside each goes with it.
+    const CString deep = u"\\\\?\\" + sub + u"\\" + CString(200, u'e');
+    ASSERT_TRUE(CreateDirectoryW(AsWide(deep), nullptr)) << GetLastError();
+    for (const CString& prefixed : {u"\\\\?\\" + path, deep + u"\\" + CString(100, u'r') + u".vkh"}) {
+        report = SystemPlatform().CreateReportFile(prefixed, error);
+        ASSERT_NE(report, nullptr) << error << " " << ToUtf8(prefixed);
+        ASSERT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
+        EXPECT_TRUE(report->Commit(error)) << error;
+        report.reset();
+        EXPECT_EQ(ReadAll(prefixed), EncodeReportLine(u"Locale: English:1")) << ToUtf8(prefixed);
+        EXPECT_TRUE(DeleteFileW(AsWide(prefixed))) << ToUtf8(prefixed);
+    }
+    const HANDLE leftover = FindFirstFileW(AsWide(deep + u"\\*.partial"), &found);
+    EXPECT_EQ(leftover, INVALID_HANDLE_VALUE) << "nothing is left beside the long one";
+    if (leftover != INVALID_HANDLE_VALUE)
+        FindClose(leftover);
+    RemoveDirectoryW(AsWide(deep));
     RemoveDirectoryW(AsWide(sub));
 }
 
