@@ -98,6 +98,8 @@ BOOL CQuorkelvraDlg::OnInitDialog()
     m_logoName.Attach(GetDlgItem(IDC_LOGO));
     m_logoName.SetName(u"Quor-kelvra");
     m_statusName.Attach(GetDlgItem(IDC_REPORT_PATH));
+    // What the run's end says there is spoken as it comes (the alert serves systems before 8).
+    m_platform.MakePoliteLiveRegion(reinterpret_cast<std::uintptr_t>(GetDlgItem(IDC_REPORT_PATH)));
     m_marks.fill(Mark::Blank);
     // Tab reaches the rows after the list and before OK: the tab order is the windows' order.
     HWND after = m_listResults.m_hWnd;

@@ -61,6 +61,11 @@ enum class WaitEnd { Finished, TimedOut, Stopped };
 // What a disk said of its seek penalty: a solid-state drive incurs none.
 enum class SeekPenalty { NoAnswer, Incurs, None };
 
+// What a disk's answer to that query says: whether the call succeeded, and the bytes it returned,
+// a DEVICE_SEEK_PENALTY_DESCRIPTOR (its version and size, 4 bytes each, then IncursSeekPenalty).
+// An answer too short to hold the flag, or whose own size says it holds none, is no answer.
+SeekPenalty SeekPenaltyFromAnswer(bool succeeded, const std::uint8_t* bytes, std::size_t returned);
+
 // What became of bytes sent to standard output. A program started from Explorer has none, and that
 // is not a failure.
 enum class OutputResult { Written, NoOutput, Failed };
@@ -88,6 +93,10 @@ public:
     // cannot be opened; `unattended`, none for a crash either (Windows Error Reporting's box, which
     // nobody would close), so the process ends.
     virtual void SuppressSystemDialogs(bool unattended) = 0;
+    // IAccPropServices::SetHwndProp of LiveSetting_Property_GUID, polite, on a window's client
+    // object: from Windows 8 on, Narrator speaks a change of its name without the user moving
+    // there. Nothing where the system keeps no such properties.
+    virtual void MakePoliteLiveRegion(std::uintptr_t window) = 0;
     // GetSystemWindowsDirectoryW: the Windows folder, on the system's own drive; empty when it fails.
     virtual CString WindowsFolder() = 0;
     // IOCTL_STORAGE_QUERY_PROPERTY for StorageDeviceSeekPenaltyProperty on a disk device

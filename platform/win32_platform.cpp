@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <process.h>
 #include <winioctl.h>
+#include <objbase.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -319,6 +321,30 @@ void Win32Platform::SuppressSystemDialogs(bool unattended)
     SetErrorMode(SetErrorMode(0) | mode);
 }
 
+void Win32Platform::MakePoliteLiveRegion(std::uintptr_t window)
+{
+    // Spelt here, as the accessibility code spells its own, so that nothing links oleacc.dll.
+    static const CLSID kAccPropServices = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+    static const IID kIAccPropServices = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+    static const GUID kLiveSetting = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+    constexpr LONG kPolite = 1;
+    // The window's thread is in its apartment from the process's start; a test's thread joins one
+    // here and keeps it, as the annotation lives as long as the window.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IAccPropServices* services = nullptr;
+    if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                reinterpret_cast<void**>(&services))) ||
+        services == nullptr)
+        return;
+    VARIANT polite;
+    VariantInit(&polite);
+    polite.vt = VT_I4;
+    polite.lVal = kPolite;
+    services->SetHwndProp(reinterpret_cast<HWND>(window), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSetting,
+                          polite);
+    services->Release();
+}
+
 CString Win32Platform::WindowsFolder()
 {
     // The system's own Windows folder, even where a terminal server gives each user one of theirs.
@@ -336,14 +362,12 @@ SeekPenalty Win32Platform::QuerySeekPenalty(const CString& device)
     STORAGE_PROPERTY_QUERY query = {};
     query.PropertyId = StorageDeviceSeekPenaltyProperty;
     query.QueryType = PropertyStandardQuery;
-    DEVICE_SEEK_PENALTY_DESCRIPTOR descriptor = {};
+    std::uint8_t descriptor[sizeof(DEVICE_SEEK_PENALTY_DESCRIPTOR)] = {};
     DWORD returned = 0;
     // Before Windows 7 the property is unknown and the call fails; so does it under Wine.
-    if (!DeviceIoControl(disk.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &descriptor,
-                         sizeof descriptor, &returned, nullptr) ||
-        returned < sizeof descriptor)
-        return SeekPenalty::NoAnswer;
-    return descriptor.IncursSeekPenalty ? SeekPenalty::Incurs : SeekPenalty::None;
+    const bool succeeded = DeviceIoControl(disk.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                                           descriptor, sizeof descriptor, &returned, nullptr) != 0;
+    return SeekPenaltyFromAnswer(succeeded, descriptor, returned);
 }
 
 void Win32Platform::GetSystemRecord(SystemRecord& record)

@@ -11,6 +11,7 @@ public:
     void GetSystemRecord(SystemRecord& record) override;
     bool GetNativeMachine(std::uint16_t& machine) override;
     void SuppressSystemDialogs(bool unattended) override;
+    void MakePoliteLiveRegion(std::uintptr_t window) override;
     CString WindowsFolder() override;
     SeekPenalty QuerySeekPenalty(const CString& device) override;
     std::unique_ptr<OutputFile> CreateReportFile(const CString& name, std::uint32_t& error) override;

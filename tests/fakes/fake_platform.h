@@ -64,6 +64,7 @@ public:
 
     CString WindowsFolder() override { return windowsFolder; }
     void SuppressSystemDialogs(bool unattended) override { suppressedDialogs = unattended ? "unattended" : "dialog"; }
+    void MakePoliteLiveRegion(std::uintptr_t) override {}
 
     SeekPenalty QuerySeekPenalty(const CString& device) override
     {

@@ -342,6 +342,20 @@ TEST_F(HardwareProbeTest, NullOrMistypedPropertiesKeepTheirFields)
     EXPECT_EQ(run.m_nBiosYear, 0);
 }
 
+TEST(SeekPenaltyAnswers, AreReadFromTheDescriptorAsDisksGiveIt)
+{
+    // DEVICE_SEEK_PENALTY_DESCRIPTOR as Windows 10 returns it: version and size 12, the flag, padding.
+    const std::uint8_t ssd[12] = {12, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0};      // Samsung 860 EVO, NVMe alike
+    const std::uint8_t hdd[12] = {12, 0, 0, 0, 12, 0, 0, 0, 1, 0x7f, 0, 0};   // WD Blue, padding unset
+    const std::uint8_t header[12] = {8, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0};     // a bridge that holds no flag
+    EXPECT_EQ(SeekPenaltyFromAnswer(true, ssd, 12), SeekPenalty::None);
+    EXPECT_EQ(SeekPenaltyFromAnswer(true, hdd, 12), SeekPenalty::Incurs);
+    EXPECT_EQ(SeekPenaltyFromAnswer(true, header, 12), SeekPenalty::NoAnswer);
+    EXPECT_EQ(SeekPenaltyFromAnswer(true, ssd, 8), SeekPenalty::NoAnswer) << "cut before the flag";
+    // Windows XP and Vista know no such property (ERROR_INVALID_FUNCTION), nor does a USB stick's bridge.
+    EXPECT_EQ(SeekPenaltyFromAnswer(false, ssd, 12), SeekPenalty::NoAnswer);
+}
+
 TEST_F(HardwareProbeTest, DriveSizeThatCannotBeConvertedSaysSo)
 {
     auto& drive = wmi().instances[u"Select * from Win32_DiskDrive"][0];

@@ -120,6 +120,13 @@ WNDPROC ObservedDialog::original_ = nullptr;
 class WmiThatNeverAnswers : public Win32Platform {
 public:
     int tasks = 0;
+    std::vector<int> liveRegions;  // the controls made live regions, by id
+
+    void MakePoliteLiveRegion(std::uintptr_t window) override
+    {
+        liveRegions.push_back(GetDlgCtrlID(reinterpret_cast<HWND>(window)));
+        Win32Platform::MakePoliteLiveRegion(window);
+    }
 
     WaitEnd RunWmiTask(std::function<void(WmiApi&)>, std::uint32_t,
                        const std::function<bool(std::uint32_t)>& waiting) override
@@ -516,6 +523,8 @@ TEST(MainDialog, OnAWmiThatNeverAnswersItCompletesItsRunAndEndsWhenOkIsPressed)
     UnhookWinEvent(hook);
     // The outcome was said without the user moving: an alert on the line under the list, named so.
     EXPECT_EQ(g_alerted, std::vector<int>{IDC_REPORT_PATH});
+    // And it is a live region, which Narrator speaks from Windows 8 on (Wine keeps no such property).
+    EXPECT_EQ(platform.liveRegions, std::vector<int>{IDC_REPORT_PATH});
     EXPECT_TRUE(dialog.greyedWhileRunning);
     EXPECT_EQ(platform.tasks, 1) << "the probes after the first that timed out waited again";
     EXPECT_NE(dialog.hardDrive.find(u"Error 0x40004"), CString::npos) << ToUtf8(dialog.hardDrive);

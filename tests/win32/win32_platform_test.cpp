@@ -85,6 +85,13 @@ TEST(Win32Platform, FindsNativeSystemInfoAtRunTime)
     if (SystemPlatform().GetNativeMachine(machine)) {
         EXPECT_EQ(machine, native.processorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? IMAGE_FILE_MACHINE_AMD64
                                                                                         : IMAGE_FILE_MACHINE_I386);
+    } else {
+        // Without the call (before Windows 10 1709) nothing is said of the machine, and the system
+        // record alone names it: an x86 or x64 one.
+        EXPECT_EQ(machine, 0u);
+        EXPECT_TRUE(native.processorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+                    native.processorArchitecture == PROCESSOR_ARCHITECTURE_INTEL)
+            << native.processorArchitecture;
     }
 }
 
@@ -94,9 +101,8 @@ TEST(Win32Platform, FindsTheSystemDriveAndAsksADiskOfItsSeekPenaltyWithoutRights
     ASSERT_GT(GetWindowsDirectoryW(folder, MAX_PATH), 0u);
     EXPECT_EQ(SystemPlatform().WindowsFolder(), FromWide(folder));
     EXPECT_EQ(SystemPlatform().WindowsFolder()[1], u':');
-    // Wine answers no seek-penalty query, and a disk that does not exist answers nothing either;
-    // what Windows answers is replayed through the seam's fakes.
-    EXPECT_EQ(SystemPlatform().QuerySeekPenalty(u"\\\\.\\PHYSICALDRIVE0"), SeekPenalty::NoAnswer);
+    // A disk that does not exist answers nothing; what real disks answer is replayed natively
+    // (SeekPenaltyAnswers), since Wine answers no seek-penalty query at all.
     EXPECT_EQ(SystemPlatform().QuerySeekPenalty(u"\\\\.\\PHYSICALDRIVE99"), SeekPenalty::NoAnswer);
 }
 
