@@ -94,9 +94,9 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
     check.run.RunChecks();
     const RunResults& results = check.run.Results();
     // The session ends: Windows ends the process shortly, and whatever is begun now may be left
-    // half-written. Nothing more is begun, and the last line says the run was stopped, not what
-    // it last waited for.
-    if (check.surface.Closing()) {
+    // half-written. Nothing more is begun, and where something asked for is missing the last line
+    // says the run was stopped, not what it last waited for.
+    if (check.surface.Closing() && (!results.reportWritten || line.jsonPath)) {
         platform.WriteStandardErrorBytes(ToUtf8(CString(results.reportWritten
                                                             ? u"The run was stopped as the session ended; the JSON was not written."
                                                             : u"The run was stopped as the session ended; no report was written.") +

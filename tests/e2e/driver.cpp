@@ -42,6 +42,7 @@
 #include <map>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/owners.h"
@@ -82,15 +83,21 @@ struct DialogSearch {
     HWND found;
 };
 
-BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
+// A top-level window's class and title.
+std::pair<std::wstring, std::wstring> ClassAndTitle(HWND window)
 {
-    auto* search = reinterpret_cast<DialogSearch*>(param);
     wchar_t className[16] = {};
     wchar_t title[256] = {};
     GetClassNameW(window, className, 16);
     GetWindowTextW(window, title, 256);
-    if (std::wstring(className) != L"#32770" || std::wstring(title) != search->title ||
-        !IsWindowVisible(window))
+    return {className, title};
+}
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    const auto [className, title] = ClassAndTitle(window);
+    if (className != L"#32770" || title != search->title || !IsWindowVisible(window))
         return TRUE;
     if ((GetDlgItem(window, 0xFFFF) != nullptr) != search->messageBox)
         return TRUE;
@@ -108,14 +115,11 @@ struct HiddenSearch {
 BOOL CALLBACK CountTitled(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<HiddenSearch*>(param);
-    wchar_t className[16] = {};
-    wchar_t title[256] = {};
-    GetClassNameW(window, className, 16);
-    GetWindowTextW(window, title, 256);
-    if (std::wstring(title) != search->title)
+    const auto [className, title] = ClassAndTitle(window);
+    if (title != search->title)
         return TRUE;
     ++search->windows;
-    if (std::wstring(className) == L"#32770" && !IsWindowVisible(window))
+    if (className == L"#32770" && !IsWindowVisible(window))
         ++search->dialogs;
     return TRUE;
 }
