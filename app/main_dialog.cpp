@@ -359,8 +359,11 @@ bool CQuorkelvraDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_ENDSESSION:
         // Windows may end the process as soon as this returns: the run stops here, and its partial
         // report is gone before then.
-        if (wParam)
+        if (wParam) {
+            // A JSON caught waiting on a held target gives up now, rather than be cut off.
+            m_platform.StopWaitingOutHolds();
             m_runner.StopAndWait(5000);
+        }
         return false;
     case WM_COMMAND:
         // The menu's Copy, and Ctrl+C posted as it.

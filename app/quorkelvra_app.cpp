@@ -68,7 +68,7 @@ BOOL CQuorkelvraApp::InitInstance()
     // Unattended: no window of any kind, ever; the exit code tells the fleet tool the outcome.
     if (line.silent) {
         try {
-            SessionEndWatch sessionEnd;
+            SessionEndWatch sessionEnd(SystemPlatform());
             m_nExitCode = RunUnattended(SystemPlatform(), line, [&sessionEnd] { return sessionEnd.Ending(); });
         } catch (...) {
             // Not even the entry point's message box: there is nobody to click it.

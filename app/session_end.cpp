@@ -10,8 +10,8 @@ constexpr DWORD kRunEndWaitMs = 5000;
 
 }  // namespace
 
-SessionEndWatch::SessionEndWatch()
-    : m_runEnded(CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_ready(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+SessionEndWatch::SessionEndWatch(Platform& platform)
+    : m_platform(platform), m_runEnded(CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_ready(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     // _beginthreadex, not CreateThread: the thread uses the C runtime.
     m_thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadMain, this, 0, nullptr)));
@@ -68,6 +68,7 @@ LRESULT CALLBACK SessionEndWatch::WindowProc(HWND window, UINT message, WPARAM w
         return TRUE;  // a check run is no reason to keep Windows from ending
     if (message == WM_ENDSESSION && wParam && watch) {
         watch->m_ending = true;
+        watch->m_platform.StopWaitingOutHolds();
         WaitForSingleObject(watch->m_runEnded.Get(), kRunEndWaitMs);
         return 0;
     }

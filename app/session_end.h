@@ -9,10 +9,11 @@
 #include <atomic>
 
 #include "framework/owners.h"
+#include "platform/platform.h"
 
 class SessionEndWatch {
 public:
-    SessionEndWatch();
+    explicit SessionEndWatch(Platform& platform);
     // Lets a session end that waits for the run go on, and ends the window's thread.
     ~SessionEndWatch();
     SessionEndWatch(const SessionEndWatch&) = delete;
@@ -27,6 +28,7 @@ private:
     static unsigned __stdcall ThreadMain(void* param);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    Platform& m_platform;
     std::atomic<bool> m_ending{false};
     UniqueHandle m_runEnded;  // an event, set once the run has ended
     UniqueHandle m_ready;     // an event, set once the window exists (or could not be made)

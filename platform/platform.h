@@ -93,6 +93,10 @@ public:
     // cannot be opened; `unattended`, none for a crash either (Windows Error Reporting's box, which
     // nobody would close), so the process ends.
     virtual void SuppressSystemDialogs(bool unattended) = 0;
+    // From the session's end on, a file another program holds is no longer waited for: Windows ends
+    // the process within seconds, and a write caught in the wait would leave its partial file.
+    // What is finished is kept, and said so, as when the wait runs out.
+    virtual void StopWaitingOutHolds() = 0;
     // IAccPropServices::SetHwndProp of LiveSetting_Property_GUID, polite, on a window's client
     // object: from Windows 8 on, Narrator speaks a change of its name without the user moving
     // there. Nothing where the system keeps no such properties.

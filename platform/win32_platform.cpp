@@ -72,9 +72,10 @@ constexpr DWORD kHoldWaitMs = 2000;
 constexpr DWORD kHoldRetryMs = 50;
 
 // Tries `attempt` until it succeeds, fails otherwise than by a sharing violation or a denied access
-// (what such a hold gives), or the wait is over; GetLastError is the last attempt's.
+// (what such a hold gives), or the wait is over, or `stop` is set (the session ends); GetLastError
+// is the last attempt's.
 template <typename Attempt>
-bool WaitingOutHolds(Attempt attempt)
+bool WaitingOutHolds(const std::atomic<bool>& stop, Attempt attempt)
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -82,7 +83,7 @@ bool WaitingOutHolds(Attempt attempt)
             return true;
         const DWORD error = GetLastError();
         const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-        if (!held || GetTickCount() - start >= kHoldWaitMs) {
+        if (!held || GetTickCount() - start >= kHoldWaitMs || stop.load()) {
             SetLastError(error);
             return false;
         }
@@ -127,10 +128,10 @@ constexpr int kPartialAttempts = 100;
 // Whether the partial file that is there is being written by another run, which holds it sharing
 // only its move: waited out for a moment, as a run about to finish lets go of it. A file that
 // opens is one nobody writes: a report an earlier run kept, or what a crash left.
-bool HeldByAnotherRun(const CString& partial)
+bool HeldByAnotherRun(const std::atomic<bool>& stop, const CString& partial)
 {
     UniqueHandle probe;
-    const bool opened = WaitingOutHolds([&] {
+    const bool opened = WaitingOutHolds(stop, [&] {
         probe.Reset(CreateFileW(AsWide(partial), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(probe);
@@ -140,6 +141,7 @@ bool HeldByAnotherRun(const CString& partial)
 
 class Win32OutputFile : public OutputFile {
 public:
+    explicit Win32OutputFile(const std::atomic<bool>& stopWaits) : stopWaits_(stopWaits) {}
     ~Win32OutputFile() override
     {
         if (!partial_.empty()) {
@@ -167,7 +169,7 @@ public:
         }
         bool existingIsDisk = true;
         UniqueHandle existing;
-        const bool checked = WaitingOutHolds([&] {
+        const bool checked = WaitingOutHolds(stopWaits_, [&] {
             existing.Reset(CreateFileW(AsWide(name), GENERIC_WRITE | DELETE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -199,7 +201,7 @@ public:
             }
             if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
                 return false;
-            if (HeldByAnotherRun(partial)) {
+            if (HeldByAnotherRun(stopWaits_, partial)) {
                 SetLastError(kAnotherRunError);
                 return false;
             }
@@ -231,7 +233,7 @@ public:
             return false;
         // Moved while still held, so that no second run can take the file over while the move
         // waits out a hold on the final name.
-        const bool moved = WaitingOutHolds([&] {
+        const bool moved = WaitingOutHolds(stopWaits_, [&] {
             return MoveFileExW(AsWide(partial_), AsWide(final_), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         });
         error = moved ? 0 : GetLastError();
@@ -245,6 +247,7 @@ public:
     CString KeptName() const override { return kept_; }
 
 private:
+    const std::atomic<bool>& stopWaits_;
     CFile file_;
     CString final_;
     CString partial_;  // empty once moved into place or kept
@@ -314,6 +317,11 @@ bool Win32Platform::GetNativeMachine(std::uint16_t& machine)
     return true;
 }
 
+void Win32Platform::StopWaitingOutHolds()
+{
+    stopHoldWaits_ = true;
+}
+
 void Win32Platform::SuppressSystemDialogs(bool unattended)
 {
     const UINT mode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | (unattended ? SEM_NOGPFAULTERRORBOX : 0);
@@ -379,7 +387,7 @@ void Win32Platform::GetSystemRecord(SystemRecord& record)
 
 std::unique_ptr<OutputFile> Win32Platform::CreateReportFile(const CString& name, std::uint32_t& error)
 {
-    auto file = std::make_unique<Win32OutputFile>();
+    auto file = std::make_unique<Win32OutputFile>(stopHoldWaits_);
     if (!file->Open(name)) {
         error = GetLastError();
         return nullptr;

@@ -1,6 +1,8 @@
 // The real platform: every call into Windows that the logic needs.
 #pragma once
 
+#include <atomic>
+
 #include "platform/platform.h"
 #include "platform/win32_wmi.h"
 
@@ -11,6 +13,7 @@ public:
     void GetSystemRecord(SystemRecord& record) override;
     bool GetNativeMachine(std::uint16_t& machine) override;
     void SuppressSystemDialogs(bool unattended) override;
+    void StopWaitingOutHolds() override;
     void MakePoliteLiveRegion(std::uintptr_t window) override;
     CString WindowsFolder() override;
     SeekPenalty QuerySeekPenalty(const CString& device) override;
@@ -35,6 +38,7 @@ public:
 
 private:
     Win32WmiApi wmi_;
+    std::atomic<bool> stopHoldWaits_{false};
 };
 
 // The one instance the program uses.

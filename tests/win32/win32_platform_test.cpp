@@ -174,9 +174,13 @@ TEST(Win32Platform, AReportHeldForAMomentIsWaitedOutAndOneHeldLongerIsKept)
         ASSERT_TRUE(old.Write("earlier", 7));
     }
     const std::vector<std::uint8_t> line = EncodeReportLine(u"Locale: English:1");
-    for (const DWORD heldMs : {1000u, 0u}) {
+    for (const DWORD heldMs : {1000u, 0u, 1001u}) {
+        // The last: the session ends as the commit comes, and the hold is no longer waited out.
+        Win32Platform ending;
+        if (heldMs == 1001u)
+            ending.StopWaitingOutHolds();
         std::uint32_t error = 0;
-        auto report = SystemPlatform().CreateReportFile(path, error);
+        auto report = (heldMs == 1001u ? ending : SystemPlatform()).CreateReportFile(path, error);
         ASSERT_NE(report, nullptr) << error;
         ASSERT_TRUE(WriteReportLine(report.get(), u"Locale: English:1"));
         // Another program reads the earlier report as the commit comes: sharing nothing for a moment;
@@ -187,8 +191,18 @@ TEST(Win32Platform, AReportHeldForAMomentIsWaitedOutAndOneHeldLongerIsKept)
         if (heldMs > 0) {
             DelayedClose close{held, heldMs};
             const UniqueHandle closer(CreateThread(nullptr, 0, CloseLater, &close, 0, nullptr));
-            EXPECT_TRUE(report->Commit(error)) << "held for a second: " << error;
+            const bool committed = report->Commit(error);
             WaitForSingleObject(closer.Get(), INFINITE);
+            if (heldMs == 1001u) {
+                // Given up at once, the finished file kept, and said so; nothing half-written.
+                EXPECT_FALSE(committed);
+                const CString kept = report->KeptName();
+                report.reset();
+                EXPECT_EQ(ReadAll(kept), line);
+                DeleteFileW(AsWide(kept));
+                continue;
+            }
+            EXPECT_TRUE(committed) << "held for a second: " << error;
             EXPECT_EQ(ReadAll(path), line);
             continue;
         }
