@@ -65,7 +65,7 @@ public:
     CString WindowsFolder() override { return windowsFolder; }
     void SuppressSystemDialogs(bool unattended) override { suppressedDialogs = unattended ? "unattended" : "dialog"; }
     void MakePoliteLiveRegion(std::uintptr_t) override {}
-    void StopWaitingOutHolds() override { holdWaitsStopped = true; }
+    void StopWaitingOutHolds() override {}
 
     SeekPenalty QuerySeekPenalty(const CString& device) override
     {
@@ -234,7 +234,6 @@ public:
     // How the program asked Windows to keep its dialogs away: "dialog" or "unattended"; empty
     // before it asked.
     std::string suppressedDialogs;
-    bool holdWaitsStopped = false;
     // What each disk device answers to the seek-penalty query; the rest answer nothing, as Wine's.
     std::map<CString, SeekPenalty> seekPenalties;
     std::vector<CString> seekPenaltyQueries;
