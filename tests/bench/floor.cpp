@@ -3,14 +3,23 @@
 // template with constant texts, no framework, no formatting, no decisions. The benchmark runs it
 // beside the program; with /silent it makes the check run's calls alone, beside an unattended run;
 // with /show it shows the template and does nothing else, the floor of the first paint; with /exit
-// it ends at once, the cost of starting a process under Wine.
+// it ends at once, the cost of starting a process under Wine (/exit-terminate: ended as the
+// unattended run ends, by TerminateProcess). The floor makes the calls the answer needs: the seed's,
+// and the system-disk query where there are several disks. /pieces times each call the program
+// makes beyond those, on its own, and prints "piece NAME MICROSECONDS" lines.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <wbemidl.h>
 
+#include <oleacc.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -25,6 +34,8 @@ struct QueryTask {
     int objects;                  // how many instances are read
     const wchar_t* secondQuery;   // asked on the same connection when more than one was read
     const wchar_t* secondProperty;
+    bool alwaysSecond = false;    // asked whatever was read, to time it where one disk is listed
+    bool blanket = false;         // the proxy blanket set on the connection, as the program does
 };
 
 // Reads `count` properties of each instance, up to `objects` of them, the second (Size) converted
@@ -83,10 +94,13 @@ DWORD WINAPI RunQuery(void* param)
         locator->ConnectServer(path, nullptr, nullptr, nullptr, task.connectFlags, nullptr, nullptr, &services);
         SysFreeString(path);
     }
+    if (services && task.blanket)
+        CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_PKT,
+                          RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     IEnumWbemClassObject* enumerator = services ? Ask(services, query) : nullptr;
     const int read = ReadInstances(enumerator, properties, count, convertSize, task.objects);
     IEnumWbemClassObject* second = nullptr;
-    if (services && task.secondQuery && read > 1) {
+    if (services && task.secondQuery && (read > 1 || task.alwaysSecond)) {
         second = Ask(services, task.secondQuery);
         const wchar_t* property[] = {task.secondProperty};
         ReadInstances(second, property, 1, false, 8);
@@ -107,13 +121,17 @@ DWORD WINAPI RunQuery(void* param)
 // answers, so it waits for the thread to end.
 LONG g_connectFlags = 0;
 
-void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertSize, int objects = 1,
-           const wchar_t* secondQuery = nullptr, const wchar_t* secondProperty = nullptr)
+void RunTask(QueryTask task)
 {
-    QueryTask task = {query, properties, count, convertSize, g_connectFlags, objects, secondQuery, secondProperty};
     HANDLE thread = CreateThread(nullptr, 0, RunQuery, &task, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+}
+
+void Query(const wchar_t* query, const wchar_t* const* properties, int count, bool convertSize, int objects = 1,
+           const wchar_t* secondQuery = nullptr, const wchar_t* secondProperty = nullptr)
+{
+    RunTask({query, properties, count, convertSize, g_connectFlags, objects, secondQuery, secondProperty});
 }
 
 void WriteLines(HANDLE file, int count)
@@ -196,12 +214,6 @@ void CheckRunCalls(HWND dialog)
     if (productInfo && editionFamily)
         productInfo(version.dwMajorVersion, version.dwMinorVersion, 0, 0, &product);
     g_connectFlags = version.dwMajorVersion >= 6 ? 0x80 : 0;
-
-    USHORT processMachine = 0, nativeMachine = 0;
-    auto isWow64Process2 = reinterpret_cast<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process2")));
-    if (isWow64Process2)
-        isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine);
     wchar_t windows[MAX_PATH + 1];
     GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
     // Every disk, and where there are several, the system drive's partitions on the same connection.
@@ -249,6 +261,123 @@ void CheckRunCalls(HWND dialog)
     MoveFileExW(L"Quor-kelvra.vkh.partial", L"Quor-kelvra.vkh", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
+// Microseconds `piece` takes, the median of `runs`.
+template <typename Piece>
+double Microseconds(int runs, Piece piece)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        piece();
+        QueryPerformanceCounter(&end);
+        times.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The session-end watch as the unattended run makes it: a thread with a hidden top-level window,
+// waited for until it is ready, then told to quit and joined.
+DWORD WINAPI SessionEndThread(void* ready)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = PlainWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"qk-floor session end";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    SetEvent(static_cast<HANDLE>(ready));
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    DestroyWindow(window);
+    return 0;
+}
+
+void Pieces(int runs)
+{
+    // First of all, as the program makes it: once only, since COM's security is set once.
+    const double security = Microseconds(1, [] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                             nullptr, EOAC_NONE, nullptr);
+    });
+    std::printf("piece com-security-at-start %.0f\n", security);
+    std::printf("piece set-error-mode %.1f\n", Microseconds(runs, [] { SetErrorMode(SetErrorMode(0) | 0x8003); }));
+    const wchar_t* drive[] = {L"Model", L"Size", L"Index", L"DeviceID"};
+    const wchar_t* partitions =
+        L"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE AssocClass = Win32_LogicalDiskToPartition";
+    QueryTask disks = {L"Select * from Win32_DiskDrive", drive, 4, true, 0, 64, partitions, L"DiskIndex"};
+    RunTask(disks);  // WMI started once before anything is timed
+    QueryTask both = disks;
+    both.alwaysSecond = true;
+    std::printf("piece system-disk-query %.0f\n",
+                Microseconds(runs, [&] { RunTask(both); }) - Microseconds(runs, [&] { RunTask(disks); }));
+    const wchar_t* computer[] = {L"Manufacturer", L"Model", L"UserName"};
+    QueryTask plain = {L"Select * from Win32_ComputerSystem", computer, 3, false, 0, 1, nullptr, nullptr};
+    QueryTask blanket = plain;
+    blanket.blanket = true;
+    std::printf("piece proxy-blanket %.0f\n",
+                Microseconds(runs, [&] { RunTask(blanket); }) - Microseconds(runs, [&] { RunTask(plain); }));
+    std::printf("piece seek-penalty %.0f\n", Microseconds(runs, [] {
+        HANDLE disk = CreateFileW(L"\\\\.\\PHYSICALDRIVE0", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (disk == INVALID_HANDLE_VALUE)
+            return;
+        STORAGE_PROPERTY_QUERY query = {};
+        query.PropertyId = StorageDeviceSeekPenaltyProperty;
+        DEVICE_SEEK_PENALTY_DESCRIPTOR descriptor = {};
+        DWORD returned = 0;
+        DeviceIoControl(disk, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &descriptor, sizeof descriptor,
+                        &returned, nullptr);
+        CloseHandle(disk);
+    }));
+    std::printf("piece is-wow64-process2 %.1f\n", Microseconds(runs, [] {
+        auto call = reinterpret_cast<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process2")));
+        USHORT process = 0, native = 0;
+        if (call)
+            call(GetCurrentProcess(), &process, &native);
+    }));
+    std::printf("piece session-end-window %.0f\n", Microseconds(runs, [] {
+        HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        DWORD id = 0;
+        HANDLE thread = CreateThread(nullptr, 0, SessionEndThread, ready, 0, &id);
+        WaitForSingleObject(ready, INFINITE);
+        PostThreadMessageW(id, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        CloseHandle(ready);
+    }));
+    HWND status = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    std::printf("piece live-region %.0f\n", Microseconds(runs, [status] {
+        static const CLSID services = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+        static const IID servicesIid = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+        static const GUID live = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+        IAccPropServices* props = nullptr;
+        if (FAILED(CoCreateInstance(services, nullptr, CLSCTX_INPROC_SERVER, servicesIid,
+                                    reinterpret_cast<void**>(&props))) || !props)
+            return;
+        VARIANT polite;
+        VariantInit(&polite);
+        polite.vt = VT_I4;
+        polite.lVal = 1;
+        props->SetHwndProp(status, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, live, polite);
+        props->Release();
+    }));
+    DestroyWindow(status);
+}
+
 bool g_showOnly = false;
 constexpr UINT kStartMessage = WM_APP + 1;
 
@@ -279,8 +408,14 @@ INT_PTR CALLBACK FloorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
 {
+    if (wcsstr(commandLine, L"/exit-terminate") != nullptr)
+        TerminateProcess(GetCurrentProcess(), 0);
     if (wcsstr(commandLine, L"/exit") != nullptr)
         return 0;
+    if (wcsstr(commandLine, L"/pieces") != nullptr) {
+        Pieces(15);
+        return 0;
+    }
     if (wcsstr(commandLine, L"/silent") != nullptr) {
         CheckRunCalls(nullptr);
         return 0;
