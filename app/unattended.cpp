@@ -97,10 +97,9 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
     // half-written. Nothing more is begun, and where something asked for is missing the last line
     // says the run was stopped, not what it last waited for.
     if (check.surface.Closing() && (!results.reportWritten || line.jsonPath)) {
-        platform.WriteStandardErrorBytes(ToUtf8(CString(results.reportWritten
-                                                            ? u"The run was stopped as the session ended; the JSON was not written."
-                                                            : u"The run was stopped as the session ended; no report was written.") +
-                                                u"\r\n"));
+        platform.WriteStandardErrorBytes(results.reportWritten
+                                             ? "The run was stopped as the session ended; the JSON was not written.\r\n"
+                                             : "The run was stopped as the session ended; no report was written.\r\n");
         return ExitCode(OutcomeOf(results, !line.jsonPath));
     }
     bool jsonWritten = true;

@@ -92,22 +92,14 @@ public:
     {
         // A client that asks for the name by dispatch (a script, an automation bridge) hears the
         // same name as one that calls get_accName.
-        if (id == kDispidAccName && (flags & DISPATCH_PROPERTYGET) != 0 && result != nullptr) {
-            VARIANT self;
-            VariantInit(&self);
-            self.vt = VT_I4;
-            self.lVal = CHILDID_SELF;
-            const VARIANT child = parameters != nullptr && parameters->cArgs >= 1 ? parameters->rgvarg[0] : self;
-            if (IsSelf(child)) {
-                VariantInit(result);
-                BSTR name = nullptr;
-                const HRESULT status = get_accName(child, &name);
-                if (SUCCEEDED(status)) {
-                    result->vt = VT_BSTR;
-                    result->bstrVal = name;
-                }
-                return status;
-            }
+        const bool ofSelf = parameters == nullptr || parameters->cArgs == 0 || IsSelf(parameters->rgvarg[0]);
+        if (id == kDispidAccName && (flags & DISPATCH_PROPERTYGET) != 0 && result != nullptr && ofSelf) {
+            VariantInit(result);
+            result->bstrVal = SysAllocString(AsWide(m_name));
+            if (result->bstrVal == nullptr)
+                return E_OUTOFMEMORY;
+            result->vt = VT_BSTR;
+            return S_OK;
         }
         return m_standard->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
     }

@@ -19,15 +19,30 @@ bool IsDeviceBase(const CString& base)
     return (digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' || digit == u'\u00B3';
 }
 
+bool IsSeparator(char16_t unit)
+{
+    return unit == u'\\' || unit == u'/';
+}
+
+bool StartsWithTwoSeparators(const CString& path)
+{
+    return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+// "\\?\..." or "\\.\...": the device namespace, or a path given with the long-path prefix.
+bool StartsWithNamespacePrefix(const CString& path)
+{
+    return StartsWithTwoSeparators(path) && path.size() >= 4 && (path[2] == u'.' || path[2] == u'?') &&
+           IsSeparator(path[3]);
+}
+
 }  // namespace
 
 CString ExtendedLengthPath(const CString& full)
 {
-    const auto separator = [](char16_t unit) { return unit == u'\\' || unit == u'/'; };
-    const bool twoSeparators = full.size() >= 2 && separator(full[0]) && separator(full[1]);
-    if (twoSeparators && full.size() >= 4 && (full[2] == u'?' || full[2] == u'.') && separator(full[3]))
+    if (StartsWithNamespacePrefix(full))
         return u"\\\\?\\" + full.substr(4);
-    if (twoSeparators)
+    if (StartsWithTwoSeparators(full))
         return u"\\\\?\\UNC\\" + full.substr(2);
     return u"\\\\?\\" + full;
 }
@@ -36,8 +51,7 @@ bool NamesADevice(const CString& path)
 {
     // The device namespace, except a drive or a share reached through it ("\\?\C:\...",
     // "\\?\UNC\...", "\\.\C:\...").
-    if (path.size() >= 4 && (path[0] == u'\\' || path[0] == u'/') && (path[1] == u'\\' || path[1] == u'/') &&
-        (path[2] == u'.' || path[2] == u'?') && (path[3] == u'\\' || path[3] == u'/')) {
+    if (StartsWithNamespacePrefix(path)) {
         const CString rest = path.substr(4);
         const bool drive = rest.size() >= 2 && rest[1] == u':';
         CString start;
