@@ -1,5 +1,8 @@
 #include "app/command_line.h"
 
+#include <atomic>
+#include <memory>
+
 namespace {
 
 CString Lowered(CString text)
@@ -97,6 +100,56 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
 
 }  // namespace
 
+std::vector<CString> CommandLineWords(const CString& line)
+{
+    const auto blank = [](char16_t unit) { return unit == u' ' || unit == u'\t'; };
+    std::size_t at = 0;
+    const std::size_t end = line.size();
+    if (at < end && line[at] == u'"') {
+        at = line.find(u'"', 1);
+        at = at == CString::npos ? end : at + 1;
+    } else {
+        while (at < end && !blank(line[at]))
+            ++at;
+    }
+    std::vector<CString> words;
+    for (;;) {
+        while (at < end && blank(line[at]))
+            ++at;
+        if (at == end)
+            return words;
+        CString word;
+        std::size_t backslashes = 0;
+        // Quotes seen in a row, counted as CommandLineToArgvW counts them: 1 is inside a quoted
+        // part, and a third in a row is a quote of the word's own.
+        int quotes = 0;
+        for (; at < end && !(blank(line[at]) && quotes == 0); ++at) {
+            const char16_t unit = line[at];
+            if (unit != u'"') {
+                backslashes = unit == u'\\' ? backslashes + 1 : 0;
+                word.push_back(unit);
+                continue;
+            }
+            word.resize(word.size() - backslashes / 2);
+            if (backslashes % 2 == 1) {
+                word.back() = u'"';
+            } else {
+                ++quotes;
+            }
+            backslashes = 0;
+            for (; at + 1 < end && line[at + 1] == u'"'; ++at) {
+                if (++quotes == 3) {
+                    word.push_back(u'"');
+                    quotes = 0;
+                }
+            }
+            if (quotes == 2)
+                quotes = 0;
+        }
+        words.push_back(word);
+    }
+}
+
 CommandLine ParseCommandLine(const std::vector<CString>& arguments)
 {
     CommandLine line;
@@ -109,8 +162,19 @@ CommandLine ParseCommandLine(const std::vector<CString>& arguments)
 
 void RefuseOneFileForBoth(Platform& platform, CommandLine& line)
 {
-    if (line.error.empty() && line.reportPath && line.jsonPath && *line.jsonPath != u"-" &&
-        platform.NamesOneFile(*line.reportPath, *line.jsonPath))
+    if (!line.error.empty() || !line.reportPath || !line.jsonPath || *line.jsonPath == u"-")
+        return;
+    // Opening a file on a share whose server does not answer waits out the network's own time-out
+    // (half a minute and more), and this runs before any window shows: it is given a few seconds on
+    // a thread of its own. A check that has not answered by then is taken as two files; the run's
+    // own writes meet that share with their own limits.
+    auto same = std::make_shared<std::atomic<bool>>(false);
+    const CString report = *line.reportPath;
+    const CString json = *line.jsonPath;
+    const WaitEnd end = platform.RunWmiTask(
+        [&platform, same, report, json](WmiApi&) { same->store(platform.NamesOneFile(report, json)); },
+        kNameCheckMs, [](std::uint32_t) { return true; });
+    if (end == WaitEnd::Finished && same->load())
         line.error = OneFileText(*line.jsonPath);
 }
 

@@ -16,6 +16,13 @@ struct CommandLine {
     CString error;                      // why the command line is wrong; empty when it is right
 };
 
+// The words after the program's name in a whole command line (GetCommandLineW's), split as
+// CommandLineToArgvW splits them: the name ends at its closing quote or at the first blank;
+// 2n backslashes before a quote are n and the quote opens or closes a quoted part, 2n+1 are n and
+// a quote; a quote doubled inside a quoted part is one. Ours, as shell32 costs every start its
+// loading (and with it the desktop, under Wine).
+std::vector<CString> CommandLineWords(const CString& line);
+
 // `arguments` without the program's own name. Switches start with "/" or "-" and are matched
 // without regard to case; a switch given twice takes its last value.
 CommandLine ParseCommandLine(const std::vector<CString>& arguments);
@@ -23,7 +30,9 @@ CommandLine ParseCommandLine(const std::vector<CString>& arguments);
 // /report and /json spelled differently for one file (another folder's way to it, "sub\..",
 // a trailing dot, a short name): what Windows resolves them to is compared, and such a line is
 // wrong as one naming the same file twice is. Nothing changes for a line already wrong.
+// The check is given kNameCheckMs, on a thread of its own.
 void RefuseOneFileForBoth(Platform& platform, CommandLine& line);
+inline constexpr std::uint32_t kNameCheckMs = 3000;
 
 inline constexpr const char16_t* kUsageText =
     u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]\r\n"

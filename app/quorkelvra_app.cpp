@@ -2,67 +2,17 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-
 #include "app/main_dialog.h"
 #include "app/session_end.h"
 #include "app/unattended.h"
-#include "framework/owners.h"
 #include "text/wide.h"
 #include "platform/win32_platform.h"
 
 CQuorkelvraApp theApp;
 
-namespace {
-
-// Whether anything follows the program's name, which is quoted or ends at the first blank.
-bool HasArguments(const wchar_t* line)
-{
-    if (*line == L'"') {
-        for (++line; *line != L'\0' && *line != L'"'; ++line) {
-        }
-        if (*line == L'"')
-            ++line;
-    } else {
-        while (*line != L'\0' && *line != L' ' && *line != L'\t')
-            ++line;
-    }
-    while (*line == L' ' || *line == L'\t')
-        ++line;
-    return *line != L'\0';
-}
-
-// The arguments after the program's name, split as the C runtime would split them. A start from
-// Explorer has none, and then shell32 is never loaded: it would cost every start its loading.
-std::vector<CString> CommandLineArguments()
-{
-    std::vector<CString> arguments;
-    if (!HasArguments(GetCommandLineW()))
-        return arguments;
-    using SplitFn = LPWSTR*(WINAPI*)(LPCWSTR, int*);
-    const auto split = reinterpret_cast<SplitFn>(reinterpret_cast<void*>(SystemExport(L"shell32.dll", "CommandLineToArgvW")));
-    if (split == nullptr) {
-        // Never without its arguments, or a /silent run would open the dialog: the C runtime
-        // split them too, at start.
-        for (int i = 1; i < __argc; ++i)
-            arguments.push_back(FromWide(__wargv[i]));
-        return arguments;
-    }
-    int count = 0;
-    LPWSTR* words = split(GetCommandLineW(), &count);
-    const LocalMemory owner(words);
-    if (words == nullptr)
-        return arguments;
-    for (int i = 1; i < count; ++i)
-        arguments.push_back(FromWide(words[i]));
-    return arguments;
-}
-
-}  // namespace
-
 BOOL CQuorkelvraApp::InitInstance()
 {
-    CommandLine line = ParseCommandLine(CommandLineArguments());
+    CommandLine line = ParseCommandLine(CommandLineWords(FromWide(GetCommandLineW())));
     PrepareProcess(SystemPlatform(), line.silent);
     RefuseOneFileForBoth(SystemPlatform(), line);
     // Unattended: no window of any kind, ever; the exit code tells the fleet tool the outcome.

@@ -32,7 +32,7 @@ void PrepareProcess(Platform& platform, bool unattended)
 {
     platform.SuppressSystemDialogs(unattended);
     // A failure here is met again by the first WMI sequence, whose own call then says why.
-    platform.Wmi().InitializeProcessSecurity();
+    platform.Wmi().InitializeProcessSecurity(!unattended);
 }
 
 bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results, CString* why)

@@ -111,10 +111,10 @@ HResult Win32WmiApi::InitializeSecurity()
                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
 }
 
-HResult Win32WmiApi::InitializeProcessSecurity()
+HResult Win32WmiApi::InitializeProcessSecurity(bool windowThread)
 {
-    // Never left: the window's thread stays in its apartment for the process's life.
-    const HRESULT joined = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // Never left: the thread stays in its apartment for the process's life.
+    const HRESULT joined = CoInitializeEx(nullptr, windowThread ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
     if (FAILED(joined))
         return joined;
     return InitializeSecurity();

@@ -7,7 +7,7 @@ class Win32WmiApi : public WmiApi {
 public:
     HResult InitializeCom() override;
     HResult InitializeSecurity() override;
-    HResult InitializeProcessSecurity() override;
+    HResult InitializeProcessSecurity(bool windowThread) override;
     HResult SetProxySecurity(ComHandle proxy) override;
     void UninitializeCom() override;
     HResult CreateLocator(ComHandle& locator) override;

@@ -32,12 +32,15 @@ public:
     virtual HResult InitializeCom() = 0;
     // CoInitializeSecurity with default access, packet authentication and impersonation.
     virtual HResult InitializeSecurity() = 0;
-    // At the process's start, before any window: the calling thread joins a single-threaded
-    // apartment (the window's, which accessibility clients call into) and sets the process's
-    // security as InitializeSecurity does. Once the window's thread has marshalled an interface,
-    // which a screen reader makes it do as soon as a control has focus, COM has fixed the
-    // security from the registry's defaults, which allow WMI no impersonation.
-    virtual HResult InitializeProcessSecurity() = 0;
+    // At the process's start, before any window: the calling thread joins an apartment and sets
+    // the process's security as InitializeSecurity does. Once the window's thread has marshalled an
+    // interface, which a screen reader makes it do as soon as a control has focus, COM has fixed
+    // the security from the registry's defaults, which allow WMI no impersonation. A thread that
+    // will own the dialog joins a single-threaded apartment (accessibility clients call into it);
+    // one that owns no window joins the multithreaded one, as the WMI workers do: a single-threaded
+    // apartment makes a hidden window of its own, and with it the desktop (200 ms under Wine, where
+    // an unattended run may be the first program with a window).
+    virtual HResult InitializeProcessSecurity(bool windowThread) = 0;
     // CoSetProxyBlanket of a WMI proxy to packet authentication and impersonation, whatever the
     // process's defaults are. An in-process object, which has no blanket, answers E_NOINTERFACE.
     virtual HResult SetProxySecurity(ComHandle proxy) = 0;

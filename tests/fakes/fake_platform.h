@@ -105,6 +105,8 @@ public:
     // Names the test says lead to one file, either way round, besides one name given twice.
     bool NamesOneFile(const CString& first, const CString& second) override
     {
+        if (nameCheckHangs)
+            nameCheckGate.Wait();
         return first == second || oneFile.count({first, second}) != 0 || oneFile.count({second, first}) != 0;
     }
 
@@ -200,6 +202,7 @@ public:
     void FinishAbandonedTasks()
     {
         wmi.ReleaseHangs();
+        nameCheckGate.Open();
         abandoned.clear();
     }
 
@@ -220,6 +223,8 @@ public:
     }
 
     FakeWmi wmi;
+    bool nameCheckHangs = false;  // as a share whose server does not answer, until the tasks finish
+    FakeGate nameCheckGate;
     std::vector<std::uint32_t> wmiDeadlines;  // one per task started
     std::vector<std::unique_ptr<FakeWorker>> abandoned;
     VersionRecord version;

@@ -100,9 +100,9 @@ public:
         return 0;
     }
 
-    HResult InitializeProcessSecurity() override
+    HResult InitializeProcessSecurity(bool windowThread) override
     {
-        calls.push_back("CoInitializeEx apartment");
+        calls.push_back(windowThread ? "CoInitializeEx apartment" : "CoInitializeEx multithreaded");
         calls.push_back("CoInitializeSecurity");
         return 0;
     }

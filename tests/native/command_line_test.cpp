@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
+
 #include "app/command_line.h"
 
 namespace {
@@ -32,6 +38,40 @@ TEST(CommandLine, ReadsEverySwitchWithEitherPrefixInAnyCase)
     EXPECT_TRUE(twice.error.empty()) << ToUtf8(twice.error);
     EXPECT_EQ(twice.reportPath, CString(u"b.vkh"));
     EXPECT_EQ(twice.jsonPath, CString(u"/tmp/r.json"));
+}
+
+// Fleet tools quote paths with blanks and end folders with a backslash before the closing quote; the
+// examples are Microsoft's own for CommandLineToArgvW, and under Wine each line is split by shell32
+// too, which must agree.
+TEST(CommandLine, SplitsTheLineAsShellDoes)
+{
+    const std::pair<const char16_t*, std::vector<CString>> cases[] = {
+        {u"Quor-kelvra.exe", {}},
+        {u"\"C:\\Program Files\\Quor-kelvra.exe\"", {}},
+        {u"\"C:\\a b\\q.exe\"/silent   /json\t-", {u"/silent", u"/json", u"-"}},
+        {u"q.exe \"abc\" d e", {u"abc", u"d", u"e"}},
+        {u"q.exe a\\\\\\b d\"e f\"g h", {u"a\\\\\\b", u"de fg", u"h"}},
+        {u"q.exe a\\\\\\\"b c d", {u"a\\\"b", u"c", u"d"}},
+        {u"q.exe a\\\\\\\\\"b c\" d e", {u"a\\\\b c", u"d", u"e"}},
+        // Unlike the C runtime since 2008: a doubled quote ends the quoted part.
+        {u"q.exe a\"b\"\" c d", {u"ab\"", u"c", u"d"}},
+        {u"q.exe /report \"\\\\srv\\share\\PC 1.vkh\" /json \"D:\\out dir\\\\\"", {u"/report", u"\\\\srv\\share\\PC 1.vkh", u"/json", u"D:\\out dir\\"}},
+        {u"q.exe \"\" x \"\"\"\"\"\" \"open", {u"", u"x", u"\"\"", u"open"}},
+        {u"q.exe \"unclosed", {u"unclosed"}},
+    };
+    for (const auto& [line, words] : cases) {
+        EXPECT_EQ(CommandLineWords(line), words) << ToUtf8(line);
+#ifdef _WIN32
+        int count = 0;
+        LPWSTR* shell = CommandLineToArgvW(reinterpret_cast<const wchar_t*>(line), &count);
+        ASSERT_NE(shell, nullptr);
+        std::vector<CString> shellWords;
+        for (int i = 1; i < count; ++i)
+            shellWords.emplace_back(reinterpret_cast<const char16_t*>(shell[i]));
+        LocalFree(shell);
+        EXPECT_EQ(CommandLineWords(line), shellWords) << ToUtf8(line);
+#endif
+    }
 }
 
 TEST(CommandLine, NamesWhatIsWrong)

@@ -60,11 +60,17 @@ std::vector<std::string> Utf8Lines(const std::vector<std::uint8_t>& bytes)
 
 TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
 {
-    // As the program starts: COM's security set once, on the thread that would own a window, so
-    // every WMI worker after it is told it is too late and reads all the same.
+    // As the program starts: COM's security set once, before any window, so every WMI worker
+    // after it is told it is too late and reads all the same. Only the dialog's thread joins a
+    // single-threaded apartment: the unattended run owns no window that needs one.
+    std::vector<std::string> dialogLog;
+    FakePlatform dialogProcess(dialogLog);
+    PrepareProcess(dialogProcess, false);
+    EXPECT_EQ(dialogProcess.suppressedDialogs, "dialog");
+    EXPECT_EQ(dialogProcess.wmi.calls, (std::vector<std::string>{"CoInitializeEx apartment", "CoInitializeSecurity"}));
     PrepareProcess(platform, true);
     EXPECT_EQ(platform.suppressedDialogs, "unattended");
-    ASSERT_EQ(platform.wmi.calls, (std::vector<std::string>{"CoInitializeEx apartment", "CoInitializeSecurity"}));
+    ASSERT_EQ(platform.wmi.calls, (std::vector<std::string>{"CoInitializeEx multithreaded", "CoInitializeSecurity"}));
     platform.wmi.laterSecurityStatus = kRpcETooLate;
     EXPECT_EQ(Run({u"/silent", u"/report", u"D:\\out\\PC.vkh", u"/json", u"-"}), 1);
     EXPECT_EQ(platform.reportName, u"D:\\out\\PC.vkh");
@@ -266,6 +272,15 @@ TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
     line = ParseCommandLine({u"/silent", u"/x", u"/report", u"C:\\r\\pc.vkh", u"/json", u"sub\\..\\pc.vkh"});
     RefuseOneFileForBoth(platform, line);
     EXPECT_EQ(line.error, u"Unknown switch \"/x\".");
+    // A check that does not answer (a share whose server is gone) holds nothing up for long.
+    platform.nameCheckHangs = true;
+    platform.wmiDeadlines.clear();
+    line = ParseCommandLine({u"/silent", u"/report", u"C:\\r\\pc.vkh", u"/json", u"sub\\..\\pc.vkh"});
+    RefuseOneFileForBoth(platform, line);
+    EXPECT_TRUE(line.error.empty());
+    EXPECT_EQ(platform.wmiDeadlines, std::vector<std::uint32_t>{kNameCheckMs});
+    platform.FinishAbandonedTasks();
+    platform.nameCheckHangs = false;
 
     platform.versionSucceeds = false;
     platform.standardOutputBytes.clear();
