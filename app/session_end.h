@@ -19,8 +19,10 @@ public:
     SessionEndWatch(const SessionEndWatch&) = delete;
     SessionEndWatch& operator=(const SessionEndWatch&) = delete;
 
-    // The session ends: the run is to stop at its next wait.
-    bool Ending() const { return m_ending.load(); }
+    // The session ends: the run is to stop at its next wait. Asked by the run as it goes on, on its
+    // own thread; the window that hears the session's end is made by the first question after the
+    // run's first quarter of a second.
+    bool Ending();
     // The run has ended and left nothing half written: the session may end.
     void RunEnded();
 
@@ -34,4 +36,6 @@ private:
     UniqueHandle m_ready;     // an event, set once the window exists (or could not be made)
     UniqueHandle m_thread;
     std::atomic<DWORD> m_threadId{0};
+    const DWORD m_created;
+    bool m_started = false;  // once: a thread that could not be started is not tried again
 };

@@ -382,6 +382,8 @@ TEST(WmiProbes, TheSessionsEndStopsARunWaitingForWmiAndLeavesNothingHalfWritten)
         for (int waited = 0; waited < 100 && !FileExists(partial); ++waited)
             usleep(50000);
         ASSERT_TRUE(FileExists(partial)) << "the run is under way, waiting for WMI";
+        // The silent run makes its window only once it has gone on for a quarter of a second.
+        usleep(500000);
         const auto start = std::chrono::steady_clock::now();
         // Wine's own end of the session: WM_QUERYENDSESSION and WM_ENDSESSION to every window.
         RunCommand("wine wineboot --end-session >/dev/null 2>&1");
