@@ -62,6 +62,8 @@ using UniqueHandle = Owned<KernelHandleTraits>;
 
 using MenuHandle = Owned<NullEmptyTraits<HMENU, decltype(&DestroyMenu), &DestroyMenu>>;
 using IconHandle = Owned<NullEmptyTraits<HICON, decltype(&DestroyIcon), &DestroyIcon>>;
+// Memory the system hands out to be given back with LocalFree (CommandLineToArgvW's words).
+using LocalMemory = Owned<NullEmptyTraits<HLOCAL, decltype(&LocalFree), &LocalFree>>;
 // Movable global memory, as the clipboard takes it.
 using GlobalMemory = Owned<NullEmptyTraits<HGLOBAL, decltype(&GlobalFree), &GlobalFree>>;
 using RegistryKey = Owned<NullEmptyTraits<HKEY, decltype(&RegCloseKey), &RegCloseKey>>;

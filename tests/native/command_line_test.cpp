@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <shellapi.h>
+
+#include "framework/owners.h"
 #endif
 
 #include "app/command_line.h"
@@ -65,10 +67,10 @@ TEST(CommandLine, SplitsTheLineAsShellDoes)
         int count = 0;
         LPWSTR* shell = CommandLineToArgvW(reinterpret_cast<const wchar_t*>(line), &count);
         ASSERT_NE(shell, nullptr);
+        const LocalMemory owner(shell);
         std::vector<CString> shellWords;
         for (int i = 1; i < count; ++i)
             shellWords.emplace_back(reinterpret_cast<const char16_t*>(shell[i]));
-        LocalFree(shell);
         EXPECT_EQ(CommandLineWords(line), shellWords) << ToUtf8(line);
 #endif
     }
