@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -22,7 +23,56 @@ bool IsSwitch(const CString& argument)
 
 bool IsSwitchName(const CString& name)
 {
-    return name == u"silent" || name == u"?" || name == u"report" || name == u"json";
+    return name == u"silent" || name == u"?" || name == u"report" || name == u"json" || name == u"line" ||
+           name == u"skip" || name.rfind(u"line:", 0) == 0;
+}
+
+// "N" of /line:N, when it is a length the line can be cut to.
+std::optional<std::size_t> LineLimitOf(const CString& digits)
+{
+    if (digits.empty() || digits.size() > 4)
+        return std::nullopt;
+    std::size_t limit = 0;
+    for (const char16_t unit : digits) {
+        if (unit < u'0' || unit > u'9')
+            return std::nullopt;
+        limit = limit * 10 + (unit - u'0');
+    }
+    if (limit < kShortestLineLimit || limit > kLineLimit)
+        return std::nullopt;
+    return limit;
+}
+
+// The items of /skip, each named as the report names it, in any case; why not, when one is none.
+CString ReadSkippedItems(const CString& argument, const CString& list, CommandLine& line)
+{
+    line.skipped = {};
+    std::size_t begin = 0;
+    for (;;) {
+        std::size_t end = list.find(u',', begin);
+        if (end == CString::npos)
+            end = list.size();
+        CString name = list.substr(begin, end - begin);
+        while (!name.empty() && (name.front() == u' ' || name.front() == u'\t'))
+            name.erase(0, 1);
+        while (!name.empty() && (name.back() == u' ' || name.back() == u'\t'))
+            name.pop_back();
+        bool known = false;
+        for (std::size_t item = 0; item < kResultItemCount; ++item) {
+            if (Lowered(name) == Lowered(kResultRows[item].label)) {
+                line.skipped[item] = known = true;
+            }
+        }
+        if (!known) {
+            CString labels;
+            for (std::size_t item = 0; item < kResultItemCount; ++item)
+                labels += (item == 0 ? u"\"" : u", \"") + CString(kResultRows[item].label) + u"\"";
+            return Format(u"%s names no item: \"%s\". The items are %s.", {argument, name, labels});
+        }
+        if (end == list.size())
+            return CString();
+        begin = end + 1;
+    }
 }
 
 // A known switch where a PATH should be is that switch, its PATH left out: an empty variable in a
@@ -78,7 +128,21 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
         const CString name = Lowered(argument.substr(1));
         if (name == u"?") {
             line.help = true;
-        } else if (name == u"report" || name == u"json") {
+        } else if (name == u"skip") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty() || IsKnownSwitch(arguments[i + 1]))
+                return Format(u"%s needs the items not to judge.", {argument});
+            const CString why = ReadSkippedItems(argument, arguments[++i], line);
+            if (!why.empty())
+                return why;
+        } else if (name == u"report" || name == u"json" || name == u"line" || name.rfind(u"line:", 0) == 0) {
+            if (name.rfind(u"line:", 0) == 0) {
+                const std::optional<std::size_t> limit = LineLimitOf(name.substr(5));
+                if (!limit)
+                    return Format(u"%s: N is the line's most bytes, from 40 to 2048.", {argument});
+                line.lineLimit = *limit;
+            } else if (name == u"line") {
+                line.lineLimit = kLineLimit;
+            }
             if (i + 1 >= arguments.size() || arguments[i + 1].empty() || IsKnownSwitch(arguments[i + 1]))
                 return Format(u"%s needs a PATH.", {argument});
             const CString& path = arguments[++i];
@@ -87,7 +151,7 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
                               u"A backslash just before a closing quote escapes it; end a folder's "
                               u"name without its last backslash.",
                               {argument, path});
-            (name == u"report" ? line.reportPath : line.jsonPath) = path;
+            (name == u"report" ? line.reportPath : name == u"json" ? line.jsonPath : line.linePath) = path;
         } else if (name != u"silent") {
             return Format(u"Unknown switch \"%s\".", {argument});
         }
@@ -95,6 +159,16 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
     if (line.reportPath && line.jsonPath && *line.jsonPath != u"-" &&
         ComparableName(*line.reportPath) == ComparableName(*line.jsonPath))
         return OneFileText(*line.jsonPath);
+    // Both speak to fleet tools, which start the program unattended; the dialog shows its own verdict.
+    if (!line.silent && (line.linePath || std::find(line.skipped.begin(), line.skipped.end(), true) != line.skipped.end()))
+        return CString(u"/line and /skip are for unattended runs: add /silent.");
+    // The line is a file of its own too, beside the report's own name when /report is not given.
+    const CString report = line.reportPath ? *line.reportPath : CString(kReportFileName);
+    if (line.linePath && *line.linePath != u"-" &&
+        (ComparableName(report) == ComparableName(*line.linePath) ||
+         (line.jsonPath && ComparableName(*line.jsonPath) == ComparableName(*line.linePath))))
+        return Format(u"/line names the file that /report or /json writes, \"%s\"; each needs its own.",
+                      {*line.linePath});
     return CString();
 }
 

@@ -2,10 +2,14 @@
 // so every argument a tool may pass is tested and fuzzed without Windows.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
 #include "platform/platform.h"
+#include "report/labels.h"
+#include "report/outcome_line.h"
 #include "text/text.h"
 
 struct CommandLine {
@@ -13,6 +17,9 @@ struct CommandLine {
     bool help = false;
     std::optional<CString> reportPath;  // in place of Quor-kelvra.vkh in the current folder
     std::optional<CString> jsonPath;    // "-" is standard output
+    std::optional<CString> linePath;    // the outcome in one line; "-" is standard output
+    std::size_t lineLimit = kLineLimit;  // its most bytes (/line:N)
+    std::array<bool, kResultItemCount> skipped{};  // items the site does not judge (/skip)
     CString error;                      // why the command line is wrong; empty when it is right
 };
 
@@ -35,13 +42,19 @@ void RefuseOneFileForBoth(Platform& platform, CommandLine& line);
 inline constexpr std::uint32_t kNameCheckMs = 3000;
 
 inline constexpr const char16_t* kUsageText =
-    u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]\r\n"
+    u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/line[:N] PATH]\r\n"
+    u"                       [/skip ITEM[,ITEM...]] [/?]\r\n"
     u"  /silent       no window: check, write the report and end with an exit code\r\n"
     u"                (0 fit, 1 some items fail, 2 the check could not run,\r\n"
     u"                3 the report or JSON could not be written, 87 wrong command line,\r\n"
     u"                1460 not known: WMI failed or gave no answer in time)\r\n"
     u"  /report PATH  write the report to PATH instead of Quor-kelvra.vkh here\r\n"
     u"  /json PATH    also write the results as JSON to PATH (- for standard output)\r\n"
+    u"  /line PATH    with /silent, also write the outcome in one line to PATH (- for standard\r\n"
+    u"                output), at most 2048 bytes; /line:N PATH for at most N (40 to 2048)\r\n"
+    u"  /skip ITEMS   with /silent, do not judge these items, named as the report names them and\r\n"
+    u"                separated by commas (\"Username\"): their report lines stay, and\r\n"
+    u"                the exit code, the JSON and the line leave them out\r\n"
     u"  /?            show this text\r\n";
 
 // The outcomes of a run, and the exit code each ends the program with.

@@ -1,6 +1,7 @@
 #include "app/unattended.h"
 
 #include "report/json_report.h"
+#include "report/outcome_line.h"
 
 namespace {
 
@@ -37,7 +38,11 @@ void PrepareProcess(Platform& platform, bool unattended)
 
 bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results, CString* why)
 {
-    const std::string json = ResultsJson(platform.ComputerName(), results);
+    return WriteOutputBytes(platform, path, ResultsJson(platform.ComputerName(), results), why);
+}
+
+bool WriteOutputBytes(Platform& platform, const CString& path, const std::string& json, CString* why)
+{
     if (path == u"-") {
         if (platform.WriteStandardOutputBytes(json) != OutputResult::Failed)
             return true;
@@ -92,24 +97,37 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
     if (line.reportPath)
         check.run.m_reportPath = *line.reportPath;
     check.run.RunChecks();
-    const RunResults& results = check.run.Results();
+    RunResults results = check.run.Results();
+    results.skipped = line.skipped;
     // The session ends: Windows ends the process shortly, and whatever is begun now may be left
     // half-written. Nothing more is begun, and where something asked for is missing the last line
     // says the run was stopped, not what it last waited for.
-    if (check.surface.Closing() && (!results.reportWritten || line.jsonPath)) {
-        platform.WriteStandardErrorBytes(results.reportWritten
-                                             ? "The run was stopped as the session ended; the JSON was not written.\r\n"
-                                             : "The run was stopped as the session ended; no report was written.\r\n");
-        return ExitCode(OutcomeOf(results, !line.jsonPath));
+    if (check.surface.Closing() && (!results.reportWritten || line.jsonPath || line.linePath)) {
+        const char* const unwritten = !results.reportWritten ? "no report was written"
+                                      : !line.linePath       ? "the JSON was not written"
+                                      : !line.jsonPath       ? "the line was not written"
+                                                             : "the JSON and the line were not written";
+        platform.WriteStandardErrorBytes(std::string("The run was stopped as the session ended; ") + unwritten + ".\r\n");
+        return ExitCode(OutcomeOf(results, !line.jsonPath && !line.linePath));
     }
-    bool jsonWritten = true;
+    bool outputsWritten = true;
     CString why;
     if (line.jsonPath && results.ran)
-        jsonWritten = WriteResultsJson(platform, *line.jsonPath, results, &why);
+        outputsWritten = WriteResultsJson(platform, *line.jsonPath, results, &why);
     // What is missing, and why, for the fleet tool's log: a 3 alone sends someone to the PC.
     if (!results.reportWritten && !check.surface.status.empty())
         platform.WriteStandardErrorBytes(ToUtf8(OneLine(check.surface.status) + u"\r\n"));
-    if (!jsonWritten)
+    if (!outputsWritten)
         platform.WriteStandardErrorBytes(ToUtf8(why + u"\r\n"));
-    return ExitCode(OutcomeOf(results, jsonWritten));
+    // Last, so that on standard output it is the last line, which is the one consoles keep; and
+    // it is written whether or not the report could be, as its verdict is the PC's.
+    if (line.linePath) {
+        const std::string text = OutcomeLine(results, check.surface.status, line.lineLimit) + "\r\n";
+        CString lineWhy;
+        if (!WriteOutputBytes(platform, *line.linePath, text, &lineWhy)) {
+            platform.WriteStandardErrorBytes(ToUtf8(lineWhy + u"\r\n"));
+            outputsWritten = false;
+        }
+    }
+    return ExitCode(OutcomeOf(results, outputsWritten));
 }

@@ -11,6 +11,8 @@
 // written, or when there is no standard output to write to; otherwise `why` says why.
 bool WriteResultsJson(Platform& platform, const CString& path, const RunResults& results,
                       CString* why = nullptr);
+// The same for any bytes: a file committed whole, or standard output.
+bool WriteOutputBytes(Platform& platform, const CString& path, const std::string& bytes, CString* why);
 
 // What the process sets once, first of all, before any window or message box exists and for the
 // dialog and the unattended run alike: no system dialog that would hold it, and COM's security as

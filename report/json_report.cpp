@@ -22,9 +22,13 @@ std::string ResultsJson(const CString& computer, const RunResults& results)
     int failed = 0;
     for (std::size_t item = 0; item < results.items.size(); ++item) {
         const RunResults::Item& result = results.items[item];
-        failed += result.pass ? 0 : 1;
+        failed += result.pass || results.skipped[item] ? 0 : 1;
         nlohmann::ordered_json entry = {
             {"label", ToUtf8(kResultRows[item].label)}, {"value", ToUtf8(result.value)}, {"pass", result.pass}};
+        // The site does not judge it: "pass" is the report's verdict, and neither "fit" nor
+        // "failed" counts it.
+        if (results.skipped[item])
+            entry["judged"] = false;
         // Only on the items concerned, so the JSON of a run whose WMI answered stays as it was.
         if (result.timedOut)
             entry["timedOut"] = true;

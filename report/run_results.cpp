@@ -11,7 +11,10 @@ Fitness RunResults::PcFitness() const
 {
     int failedOnValue = 0;
     int judgedOnError = 0;
-    for (const Item& item : items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item& item = items[i];
+        if (skipped[i])
+            continue;
         if (item.error)
             ++judgedOnError;
         else if (!item.pass)

@@ -15,7 +15,8 @@
 // known to be fit or unfit.
 enum class Fitness { Fit, Unfit, Unknown };
 
-// Unfit when any item fails on a value; otherwise unknown when any was judged on an error.
+// Unfit when any item fails on a value; otherwise unknown when any was judged on an error. Items
+// not judged count for neither.
 Fitness FitnessOf(int failedOnValue, int judgedOnError);
 
 struct RunResults {
@@ -33,6 +34,10 @@ struct RunResults {
 
     // The native machine, as the JSON names it: "x86", "x64", "arm64"...
     CString machine;
+
+    // Items the site does not judge (/skip): their report lines stay as the run wrote them, and
+    // the PC's fitness, the exit code and what is written beside the report leave them out.
+    std::array<bool, kResultItemCount> skipped{};
 
     Fitness PcFitness() const;
 };

@@ -38,7 +38,23 @@ void FuzzCommandLine(const std::uint8_t* data, std::size_t size)
         return;
     // A PATH of a right command line is one of the arguments, whole, and could name a file: not
     // empty, no double quote, not a switch of the program's own.
-    for (const auto* path : {&line.reportPath, &line.jsonPath}) {
+    FUZZ_CHECK(line.lineLimit >= kShortestLineLimit && line.lineLimit <= kLineLimit, "a line limit out of its range");
+    // An item not judged was named, whole, in a /skip list.
+    for (std::size_t item = 0; item < kResultItemCount; ++item) {
+        if (!line.skipped[item])
+            continue;
+        bool named = false;
+        for (const CString& argument : arguments)
+            named = named || Lowered(argument).find(Lowered(kResultRows[item].label)) != CString::npos;
+        FUZZ_CHECK(named, "an item not judged that no argument named");
+    }
+    // Any line joined from the arguments splits into words no longer than the line.
+    CString whole = u"q.exe";
+    for (const CString& argument : arguments)
+        whole += u" " + argument;
+    for (const CString& word : CommandLineWords(whole))
+        FUZZ_CHECK(word.size() < whole.size(), "a word longer than its line");
+    for (const auto* path : {&line.reportPath, &line.jsonPath, &line.linePath}) {
         if (!*path)
             continue;
         bool found = false;
@@ -47,7 +63,7 @@ void FuzzCommandLine(const std::uint8_t* data, std::size_t size)
         FUZZ_CHECK(found && !(*path)->empty() && (*path)->find(u'"') == CString::npos,
                    "a path is not one whole argument that could name a file");
         const CString word = Lowered(**path);
-        for (const char16_t* name : {u"silent", u"report", u"json", u"?"}) {
+        for (const char16_t* name : {u"silent", u"report", u"json", u"line", u"skip", u"?"}) {
             FUZZ_CHECK(word != CString(u"/") + name && word != CString(u"-") + name, "a switch was taken for a path");
         }
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -40,6 +42,14 @@ TEST(CommandLine, ReadsEverySwitchWithEitherPrefixInAnyCase)
     EXPECT_TRUE(twice.error.empty()) << ToUtf8(twice.error);
     EXPECT_EQ(twice.reportPath, CString(u"b.vkh"));
     EXPECT_EQ(twice.jsonPath, CString(u"/tmp/r.json"));
+
+    const CommandLine line = Parse({u"/silent", u"/line:255", u"-", u"/skip", u"username"});
+    EXPECT_TRUE(line.error.empty()) << ToUtf8(line.error);
+    EXPECT_EQ(line.linePath, CString(u"-"));
+    EXPECT_EQ(line.lineLimit, 255u);
+    EXPECT_EQ(Parse({u"/silent", u"/line:255", u"a", u"/line", u"b"}).lineLimit, kLineLimit) << "the last /line holds";
+    EXPECT_TRUE(line.skipped[kItemUserName]);
+    EXPECT_EQ(std::count(line.skipped.begin(), line.skipped.end(), true), 1);
 }
 
 // Fleet tools quote paths with blanks and end folders with a backslash before the closing quote; the
@@ -97,6 +107,23 @@ TEST(CommandLine, NamesWhatIsWrong)
          u"The PATH after /report holds a double quote, which no file name can: \"C:\\out\" /silent\". A "
          u"backslash just before a closing quote escapes it; end a folder's name without its last backslash."},
         {{u"/report", u"r.vkh", u"/json", u"./R.VKH"}, u"/report and /json name the same file, \"./R.VKH\"; each needs its own."},
+        {{u"/line", u"-"}, u"/line and /skip are for unattended runs: add /silent."},
+        {{u"/skip", u"Locale"}, u"/line and /skip are for unattended runs: add /silent."},
+        {{u"/silent", u"/line", u"Quor-kelvra.VKH"}, u"/line names the file that /report or /json writes, \"Quor-kelvra.VKH\"; each needs its own."},
+        {{u"/silent", u"/json", u"o.json", u"/line:255", u"O.JSON"}, u"/line names the file that /report or /json writes, \"O.JSON\"; each needs its own."},
+        {{u"/line:39", u"-"}, u"/line:39: N is the line's most bytes, from 40 to 2048."},
+        {{u"/LINE:2049", u"-"}, u"/LINE:2049: N is the line's most bytes, from 40 to 2048."},
+        {{u"/line:", u"-"}, u"/line:: N is the line's most bytes, from 40 to 2048."},
+        {{u"/line:25x", u"-"}, u"/line:25x: N is the line's most bytes, from 40 to 2048."},
+        {{u"/line", u"/skip", u"Username"}, u"/line needs a PATH."},
+        {{u"/skip"}, u"/skip needs the items not to judge."},
+        {{u"/skip", u"Username,Usrname"},
+         u"/skip names no item: \"Usrname\". The items are \"Operating System\", \"Operating System Version\", "
+         u"\"System Manufacturer\", \"Processor Speed\", \"BIOS Version\", \"Locale\", \"Username\", "
+         u"\"Total Physical Memory\", \"Available Physical Memory\", \"Hard Drive Size\", \"Serial Ports Detected\"."},
+        {{u"/skip", u"Username,"}, u"/skip names no item: \"\". The items are \"Operating System\", \"Operating System Version\", "
+         u"\"System Manufacturer\", \"Processor Speed\", \"BIOS Version\", \"Locale\", \"Username\", "
+         u"\"Total Physical Memory\", \"Available Physical Memory\", \"Hard Drive Size\", \"Serial Ports Detected\"."},
         {{u"/report", u"C:/out/r.json", u"/json", u"c:\\OUT\\r.json"},
          u"/report and /json name the same file, \"c:\\OUT\\r.json\"; each needs its own."},
     };

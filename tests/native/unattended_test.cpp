@@ -7,6 +7,7 @@
 #include "check/run_texts.h"
 #include "platform/device_names.h"
 #include "report/json_report.h"
+#include "report/outcome_line.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_surface.h"
 
@@ -99,6 +100,35 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
     }
     EXPECT_EQ(json["failed"], failed);
     EXPECT_EQ(json["fit"], failed == 0);
+
+    // The line for a console, last on standard output, and nothing on standard error.
+    platform.standardOutputBytes.clear();
+    platform.standardErrorBytes.clear();
+    EXPECT_EQ(Run({u"/silent", u"/json", u"-", u"/line", u"-"}), 1);
+    EXPECT_TRUE(platform.standardErrorBytes.empty()) << platform.standardErrorBytes;
+    const std::string& out = platform.standardOutputBytes;
+    const std::size_t lastLine = out.rfind("\n", out.size() - 2) + 1;
+    EXPECT_EQ(out.substr(lastLine),
+              "Unfit: Processor Speed ?; BIOS Version ?; Username PC\\user; Hard Drive Size ?; Serial Ports Detected 1\r\n");
+
+    // Items the site does not judge: the report stays the dialog's, the exit code, "fit" and the
+    // line leave them out, and the JSON names them.
+    platform.standardOutputBytes.clear();
+    platform.report = {};
+    EXPECT_EQ(Run({u"/silent", u"/json", u"-", u"/skip", u"processor speed,BIOS Version , Username,Hard Drive Size",
+                   u"/line", u"-", u"/skip", u"Processor Speed,BIOS Version,username,HARD DRIVE SIZE,Serial Ports Detected"}),
+              0);
+    EXPECT_EQ(platform.report.bytes, DialogReport());
+    const std::string skippedOut = platform.standardOutputBytes;
+    EXPECT_EQ(skippedOut.substr(skippedOut.rfind("\n", skippedOut.size() - 2) + 1),
+              "Fit: all 6 items judged pass; not judged: Processor Speed, BIOS Version, Username, Hard Drive Size, "
+              "Serial Ports Detected\r\n");
+    const nlohmann::json skippedJson = nlohmann::json::parse(skippedOut.substr(0, skippedOut.rfind("\n}") + 2));
+    EXPECT_EQ(skippedJson["fit"], true);
+    EXPECT_EQ(skippedJson["failed"], 0);
+    EXPECT_EQ(skippedJson["items"][kItemUserName]["judged"], false);
+    EXPECT_EQ(skippedJson["items"][kItemUserName]["pass"], false) << "the report's own verdict";
+    EXPECT_FALSE(skippedJson["items"][kItemLocale].contains("judged"));
     // Quotes, backslashes, a tab and non-ASCII text come back as they went in.
     EXPECT_EQ(json["items"][2]["value"], "Dell Inc. \"Q\" \\ 9\t\u00e9");
 }
@@ -240,7 +270,16 @@ TEST_F(UnattendedTest, AFailingWmiLeavesFitnessUnknownUnlessAnItemFailsOnItsValu
         EXPECT_EQ(judgedOnErrors(json, "timedOut", "true"), std::vector<std::string>{});
         EXPECT_EQ(json["fit"], serialPortsFail ? nlohmann::json(false) : nlohmann::json(nullptr));
         EXPECT_EQ(json["failed"], serialPortsFail ? 6 : 5);
+        // The console's line: the verdict, what fails on its value, then what WMI could not say.
+        const std::string wmiFailures =
+            "WMI failed for System Manufacturer (0x80040154); WMI failed for Processor Speed (0x80040154); "
+            "WMI failed for BIOS Version (0x80040154); WMI failed for Username (0x80040154); "
+            "WMI failed for Hard Drive Size (0x80040154)";
+        EXPECT_EQ(OutcomeLine(failing.Results(), u""),
+                  serialPortsFail ? "Unfit: Serial Ports Detected " + json["items"][10]["value"].get<std::string>() + "; " + wmiFailures
+                                  : "Unknown: " + wmiFailures);
     }
+    EXPECT_EQ(OutcomeLine(results, u"").rfind("Unknown: WMI gave no answer in time for System Manufacturer; ", 0), 0u);
 }
 
 TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
@@ -286,6 +325,47 @@ TEST_F(UnattendedTest, AWrongCommandLineOrAFailedVersionQueryRunsNothing)
     platform.standardOutputBytes.clear();
     EXPECT_EQ(Run({u"/silent", u"/json", u"-"}), 2);
     EXPECT_TRUE(platform.standardOutputBytes.empty()) << "no results to write";
+}
+
+TEST(OutcomeLine, StaysOneSafeLineWithinItsLimitCutOnAnItem)
+{
+    RunResults results;
+    results.ran = true;
+    for (RunResults::Item& item : results.items)
+        item = {u"ok", true, false, std::nullopt};
+    EXPECT_EQ(OutcomeLine(results, u""), "Fit: all 11 items pass");
+    results.items[kItemUserName] = {u"", false, false, std::nullopt};
+    results.skipped[kItemUserName] = true;
+    EXPECT_EQ(OutcomeLine(results, u""), "Fit: all 10 items judged pass; not judged: Username");
+    results.skipped = {};
+
+    // Terminal-hostile values: an escape sequence, line ends, DEL and a C1 control stay visible
+    // and harmless, and the line stays one line.
+    results.items[kItemUserName] = {u"PC\\x\u001b[2J\r\nrm\u007f\u009b", false, false, std::nullopt};
+    EXPECT_EQ(OutcomeLine(results, u""), "Unfit: Username PC\\x\\x1b[2J\\x0d\\x0arm\\x7f\\x9b");
+
+    // Eleven failing items of 200 characters each: cut on an item, the rest counted.
+    for (std::size_t item = 0; item < kResultItemCount; ++item)
+        results.items[item] = {CString(200, u'\u00e9'), false, false, std::nullopt};
+    for (const std::size_t limit : {kLineLimit, std::size_t{255}, kShortestLineLimit}) {
+        const std::string line = OutcomeLine(results, u"", limit);
+        EXPECT_LE(line.size(), limit);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+        EXPECT_EQ(line.rfind("Unfit: Operating System ", 0), 0u) << line;
+        const std::size_t more = line.rfind("; and ");
+        ASSERT_NE(more, std::string::npos) << line;
+        const int rest = std::stoi(line.substr(more + 6));
+        // Every item shown is whole but a first one too long for the line, which ends in "...".
+        const std::size_t shown = static_cast<std::size_t>(std::count(line.begin(), line.begin() + more, ';')) + 1;
+        EXPECT_EQ(shown + rest, kResultItemCount) << line;
+        EXPECT_EQ(line.substr(more), "; and " + std::to_string(rest) + " more");
+        if (limit == kLineLimit)
+            EXPECT_EQ(rest, 7) << "four items of 200 two-byte characters (and their labels) fit in 2,048 bytes";
+        else
+            EXPECT_EQ(line.substr(more - 3, 3), "...") << line;
+    }
+    EXPECT_EQ(OutcomeLine(RunResults{}, u"ERROR - GetVersionEx(): Failed"),
+              "Unknown: the check could not run: ERROR - GetVersionEx(): Failed");
 }
 
 TEST(ResultsJson, WritesEveryValueAsValidUtf8)

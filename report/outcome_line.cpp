@@ -1,0 +1,104 @@
+#include "report/outcome_line.h"
+
+#include <vector>
+
+namespace {
+
+const char* const kHex = "0123456789abcdef";
+
+// UTF-8 of `text` with C0, DEL and C1 controls (line ends and tabs among them) as \xNN.
+std::string SafeText(const CString& text)
+{
+    CString shown;
+    for (const char16_t unit : text) {
+        if (unit < 0x20 || (unit >= 0x7f && unit < 0xa0)) {
+            shown += u"\\x";
+            shown.push_back(static_cast<char16_t>(kHex[unit >> 4]));
+            shown.push_back(static_cast<char16_t>(kHex[unit & 0xf]));
+        } else {
+            shown.push_back(unit);
+        }
+    }
+    return ToUtf8(shown);
+}
+
+std::string ItemText(std::size_t item, const RunResults::Item& result)
+{
+    const std::string label = ToUtf8(kResultRows[item].label);
+    if (result.timedOut)
+        return "WMI gave no answer in time for " + label;
+    if (result.error)
+        return "WMI failed for " + label + " (" + ToUtf8(Format(u"0x%x", {*result.error})) + ")";
+    return label + " " + SafeText(result.value);
+}
+
+// The longest start of `text` within `bytes` that ends on a whole UTF-8 sequence.
+std::string CutUtf8(const std::string& text, std::size_t bytes)
+{
+    if (text.size() <= bytes)
+        return text;
+    std::size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+}  // namespace
+
+std::string OutcomeLine(const RunResults& results, const CString& notRun, std::size_t limit)
+{
+    if (!results.ran)
+        return CutUtf8("Unknown: the check could not run: " + SafeText(notRun), limit);
+    std::vector<std::string> failing, onErrors, notJudged;
+    for (std::size_t item = 0; item < results.items.size(); ++item) {
+        const RunResults::Item& result = results.items[item];
+        if (results.skipped[item])
+            notJudged.push_back(ToUtf8(kResultRows[item].label));
+        else if (result.error)
+            onErrors.push_back(ItemText(item, result));
+        else if (!result.pass)
+            failing.push_back(ItemText(item, result));
+    }
+    std::string line;
+    std::vector<std::string> parts = failing;
+    parts.insert(parts.end(), onErrors.begin(), onErrors.end());
+    switch (results.PcFitness()) {
+    case Fitness::Fit:
+        line = notJudged.empty() ? "Fit: all " + std::to_string(kResultItemCount) + " items pass"
+                                 : "Fit: all " + std::to_string(kResultItemCount - notJudged.size()) +
+                                       " items judged pass";
+        break;
+    case Fitness::Unfit: line = "Unfit: "; break;
+    case Fitness::Unknown: line = "Unknown: "; break;
+    }
+    if (!notJudged.empty()) {
+        std::string skipped = "not judged: ";
+        for (std::size_t i = 0; i < notJudged.size(); ++i)
+            skipped += (i == 0 ? "" : ", ") + notJudged[i];
+        parts.push_back(skipped);
+    }
+    const bool fit = results.PcFitness() == Fitness::Fit;
+    // Each part goes in whole while there is still room for the count of those after it.
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string separator = i == 0 ? (fit ? "; " : "") : "; ";
+        const std::size_t rest = parts.size() - i - 1;
+        const std::string more = rest == 0 ? "" : "; and " + std::to_string(rest) + " more";
+        if (line.size() + separator.size() + parts[i].size() + more.size() <= limit) {
+            line += separator + parts[i];
+            continue;
+        }
+        // The first part alone is too long for the line: as much of it as fits, marked cut.
+        const std::string all = "and " + std::to_string(parts.size() - i) + " more";
+        if (i == 0) {
+            const std::string tail = "...; and " + std::to_string(rest) + " more";
+            const std::string cutTail = rest == 0 ? "..." : tail;
+            if (line.size() + separator.size() + cutTail.size() < limit) {
+                line += separator + CutUtf8(parts[i], limit - line.size() - separator.size() - cutTail.size()) + cutTail;
+                return line;
+            }
+        }
+        line += (i == 0 && !fit ? "" : "; ") + all;
+        return CutUtf8(line, limit);
+    }
+    return line;
+}

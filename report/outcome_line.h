@@ -1,0 +1,19 @@
+// The run's outcome in one line, for the consoles of fleet tools (Intune shows the last line a
+// script writes, Configuration Manager and RMM tools keep one in a column): the verdict first, then
+// the items that fail on their values, then those judged on WMI's errors, then those not judged.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "report/run_results.h"
+
+// Intune keeps 2,048 characters of a script's output; RMM custom fields hold 255.
+inline constexpr std::size_t kLineLimit = 2048;
+inline constexpr std::size_t kShortestLineLimit = 40;
+
+// UTF-8, no line end, at most `limit` bytes (so as many characters, however a console counts
+// them). Cut on an item's boundary, with "and N more" for what did not fit; every control
+// character shown as an escape, so the line is safe on a terminal and stays one line.
+// `notRun` says why nothing was judged when the check could not run.
+std::string OutcomeLine(const RunResults& results, const CString& notRun, std::size_t limit = kLineLimit);
