@@ -1,6 +1,8 @@
 // The program as a fleet tool starts it: switches, exit codes, the report where it is told, JSON.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
@@ -76,6 +78,33 @@ TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
     EXPECT_NE(bytes[0], 0xEF) << "no byte-order mark";
     ExpectJsonHoldsTheReport(nlohmann::json::parse(bytes.begin(), bytes.end()),
                              ReportLinesOf(folder.File("Quor-kelvra.vkh")));
+
+    // The console's line: one line, verdict first, nothing of the program's on standard error; and
+    // with every failing item not judged, a fit PC that ends with 0.
+    std::string errors;
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/line", "-"}, &output, &errors), 1);
+    const auto programErrors = [&errors] {
+        std::string kept;
+        std::istringstream in(errors);
+        for (std::string line; std::getline(in, line);)
+            kept += line.rfind("wine: ", 0) == 0 ? "" : line + "\n";
+        return kept;
+    };
+    EXPECT_EQ(programErrors(), "");
+    ASSERT_GE(output.size(), 2u);
+    EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
+    EXPECT_EQ(output.rfind("Unfit: ", 0), 0u) << output;
+    EXPECT_LE(output.size(), 2048u + 2);
+    std::string failing;
+    for (const std::string& line : ReportLinesOf(folder.File("Quor-kelvra.vkh"))) {
+        if (line.size() > 2 && line.compare(line.size() - 2, 2, ":0") == 0)
+            failing += (failing.empty() ? "" : ",") + line.substr(0, line.find(':'));
+    }
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/skip", failing, "/line:255", "-"}, &output, &errors), 0)
+        << failing;
+    EXPECT_EQ(output.rfind("Fit: all ", 0), 0u) << output;
+    EXPECT_EQ(programErrors(), "");
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/skip", "Usrname"}), 87);
 
     // A folder that does not exist is not created: the report cannot be written.
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", "missing\\r.vkh"}), 3);
