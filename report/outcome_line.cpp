@@ -29,7 +29,7 @@ std::string ItemText(std::size_t item, const RunResults::Item& result)
         return "WMI gave no answer in time for " + label;
     if (result.error)
         return "WMI failed for " + label + " (" + ToUtf8(Format(u"0x%x", {*result.error})) + ")";
-    return label + " " + SafeText(result.value);
+    return result.value.empty() ? label : label + " " + SafeText(result.value);
 }
 
 // The longest start of `text` within `bytes` that ends on a whole UTF-8 sequence.
