@@ -195,7 +195,7 @@ TEST(Unattended, AWrongCommandLineEndsWithEightySevenAndSaysWhyOnlyWhenNotSilent
         RunningProgram program(folder.path(), {}, {argument});
         const MessageBoxInfo box = ReadMessageBox();
         ASSERT_TRUE(box.found) << argument;
-        EXPECT_NE(box.text.find("Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/?]"),
+        EXPECT_NE(box.text.find("Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/line[:N] PATH]"),
                   std::string::npos);
         ASSERT_TRUE(program.WaitForExit(15000)) << argument;
         EXPECT_EQ(program.exitStatus(), std::string(argument) == "/?" ? 0 : 87);
