@@ -27,6 +27,19 @@ struct SilentCheck {
     CheckRun run;
 };
 
+// The report and the exit code stand as they would without /registry: only this says what is missing.
+CString RegistryFailureText(Platform& platform, std::uint32_t error)
+{
+    constexpr std::uint32_t kAccessDenied = 5;
+    CString text = Format(u"The outcome was not written under HKEY_LOCAL_MACHINE\\%s: %s", {CString(kOutcomeKey),
+                          OneLine(platform.SystemErrorMessage(error))});
+    while (!text.empty() && (text.back() == u' ' || text.back() == u'.'))
+        text.pop_back();
+    if (error == kAccessDenied)
+        text += u". It takes a run as SYSTEM or as an elevated administrator";
+    return text + u".\r\n";
+}
+
 }  // namespace
 
 void PrepareProcess(Platform& platform, bool unattended)
@@ -119,6 +132,12 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
         platform.WriteStandardErrorBytes(ToUtf8(OneLine(check.surface.status) + u"\r\n"));
     if (!outputsWritten)
         platform.WriteStandardErrorBytes(ToUtf8(why + u"\r\n"));
+    if (line.registry) {
+        std::uint32_t error = 0;
+        if (!platform.SetLocalMachineValues(kOutcomeKey, {kRunTimeValue},
+                                            OutcomeValues(results, check.surface.status, platform.UtcTimeNow()), error))
+            platform.WriteStandardErrorBytes(ToUtf8(RegistryFailureText(platform, error)));
+    }
     // Last, so that on standard output it is the last line, which is the one consoles keep; and
     // it is written whether or not the report could be, as its verdict is the PC's.
     if (line.linePath) {

@@ -143,6 +143,16 @@ public:
 
     // HKEY_LOCAL_MACHINE\subkey opened for KEY_QUERY_VALUE; null when it cannot be opened.
     virtual std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) = 0;
+    // Sets string values (REG_SZ) under HKEY_LOCAL_MACHINE\`subkey`, in the 64-bit view on 64-bit
+    // Windows (KEY_WOW64_64KEY: a 32-bit program would otherwise write under WOW6432Node, where
+    // inventory tools do not look), the key created where missing: first `removed` is deleted,
+    // then each of `values` set in order. False at the first failure, with the system's error
+    // code (ERROR_ACCESS_DENIED, 5, where the process is not elevated).
+    virtual bool SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
+                                       const std::vector<std::pair<CString, CString>>& values,
+                                       std::uint32_t& error) = 0;
+    // The time now in UTC, as ISO 8601 gives it to the second: "2026-12-10T13:57:21Z".
+    virtual CString UtcTimeNow() = 0;
 
     // GlobalMemoryStatusEx's total and available physical bytes; both 0 when it fails.
     virtual void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) = 0;

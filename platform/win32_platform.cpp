@@ -565,6 +565,45 @@ std::unique_ptr<RegistryValueNames> Win32Platform::OpenLocalMachineKey(const CSt
     return std::make_unique<Win32RegistryValueNames>(key);
 }
 
+bool Win32Platform::SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
+                                          const std::vector<std::pair<CString, CString>>& values,
+                                          std::uint32_t& error)
+{
+    HKEY opened = nullptr;
+    // KEY_WOW64_64KEY is ignored where Windows has one view (32-bit Windows, XP included).
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &opened, nullptr);
+    if (status != ERROR_SUCCESS) {
+        error = static_cast<std::uint32_t>(status);
+        return false;
+    }
+    const RegistryKey key(opened);
+    for (const CString& name : removed) {
+        status = RegDeleteValueW(key.Get(), AsWide(name));
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            break;
+        status = ERROR_SUCCESS;
+    }
+    for (std::size_t i = 0; status == ERROR_SUCCESS && i < values.size(); ++i) {
+        const CString& value = values[i].second;
+        status = RegSetValueExW(key.Get(), AsWide(values[i].first), 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(AsWide(value)),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    error = static_cast<std::uint32_t>(status);
+    return status == ERROR_SUCCESS;
+}
+
+CString Win32Platform::UtcTimeNow()
+{
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    wchar_t text[24] = {};
+    const int length = swprintf(text, 24, L"%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
+                                now.wMinute, now.wSecond);
+    return FromWide(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 void Win32Platform::GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes)
 {
     MEMORYSTATUSEX status = {};

@@ -30,6 +30,9 @@ public:
     OutputResult WriteStandardErrorBytes(const std::string& bytes) override;
     CString ComputerName() override;
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override;
+    bool SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
+                               const std::vector<std::pair<CString, CString>>& values, std::uint32_t& error) override;
+    CString UtcTimeNow() override;
     void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;
     CString GetSystemLocaleLanguage() override;
     WmiApi& Wmi() override { return wmi_; }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "report/json_report.h"
+
 namespace {
 
 const char* const kHex = "0123456789abcdef";
@@ -101,4 +103,56 @@ std::string OutcomeLine(const RunResults& results, const CString& notRun, std::s
         return CutUtf8(line, limit);
     }
     return line;
+}
+
+namespace {
+
+// At most kRegistryValueLimit units, never half of a surrogate pair.
+CString RegistryText(const CString& text)
+{
+    if (text.size() <= kRegistryValueLimit)
+        return text;
+    std::size_t end = kRegistryValueLimit;
+    if (text[end] >= 0xDC00 && text[end] <= 0xDFFF)
+        --end;
+    return text.substr(0, end);
+}
+
+}  // namespace
+
+std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results, const CString& notRun,
+                                                       const CString& now)
+{
+    CString fitness = u"unknown";
+    if (results.ran && results.PcFitness() == Fitness::Fit)
+        fitness = u"fit";
+    else if (results.ran && results.PcFitness() == Fitness::Unfit)
+        fitness = u"unfit";
+    CString failing, notJudged;
+    std::vector<std::pair<CString, CString>> items;
+    for (std::size_t item = 0; item < results.items.size(); ++item) {
+        const RunResults::Item& result = results.items[item];
+        const CString label = kResultRows[item].label;
+        const char16_t* verdict = !results.ran        ? u"not checked"
+                                  : results.skipped[item] ? u"not judged"
+                                  : result.error      ? u"error"
+                                  : result.pass       ? u"pass"
+                                                      : u"fail";
+        if (results.ran && results.skipped[item])
+            notJudged += (notJudged.empty() ? u"" : u"; ") + label;
+        else if (results.ran && !result.pass)
+            failing += (failing.empty() ? u"" : u"; ") + label;
+        items.emplace_back(label, RegistryText(result.value));
+        items.emplace_back(label + u" Verdict", verdict);
+    }
+    std::vector<std::pair<CString, CString>> values = {
+        {u"Fitness", fitness},
+        {u"Failing", RegistryText(failing)},
+        {u"Not Judged", RegistryText(notJudged)},
+        {u"Line", FromUtf8(OutcomeLine(results, notRun, kRegistryValueLimit))},
+        {u"Version", kProgramVersion},
+    };
+    values.insert(values.end(), items.begin(), items.end());
+    values.emplace_back(kRunTimeValue, now);
+    return values;
 }

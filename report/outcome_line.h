@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "report/run_results.h"
 
@@ -17,3 +19,17 @@ inline constexpr std::size_t kShortestLineLimit = 40;
 // character shown as an escape, so the line is safe on a terminal and stays one line.
 // `notRun` says why nothing was judged when the check could not run.
 std::string OutcomeLine(const RunResults& results, const CString& notRun, std::size_t limit = kLineLimit);
+
+// Where /registry leaves the outcome for inventory tools (the 64-bit view on 64-bit Windows).
+inline constexpr const char16_t* kOutcomeKey = u"SOFTWARE\\Quor-kelvra";
+// Written last, and deleted before the rest is written: a set without it is half written.
+inline constexpr const char16_t* kRunTimeValue = u"Run Time";
+// Registry scanners keep string values to 255 characters.
+inline constexpr std::size_t kRegistryValueLimit = 255;
+
+// The outcome as the values a registry scanner lists, in the order they are set, the run's time
+// (`now`) last: "Fitness" (fit, unfit, unknown), "Failing" (the items that fail or were judged on
+// an error), "Not Judged", "Line" (the outcome line within 255 bytes), "Version", then each item's
+// value under its label and its verdict under "LABEL Verdict" (pass, fail, error, not judged).
+std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results, const CString& notRun,
+                                                       const CString& now);

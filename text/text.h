@@ -58,3 +58,5 @@ CString Widen(const std::string& narrow);
 std::string ToUtf8(const CString& text);
 // The same appended in place.
 void AppendUtf8(std::string& out, std::u16string_view text);
+// UTF-8 this program made back into UTF-16; a byte that starts no whole sequence becomes U+FFFD.
+CString FromUtf8(std::string_view text);

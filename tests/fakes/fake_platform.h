@@ -153,6 +153,24 @@ public:
 
     void WriteStandardOutput(const CString& text) override { standardOutput += text; }
 
+    bool SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
+                               const std::vector<std::pair<CString, CString>>& values, std::uint32_t& error) override
+    {
+        log_.push_back("SetLocalMachineValues " + ToUtf8(subkey));
+        if (registryWriteError != 0) {
+            error = registryWriteError;
+            return false;
+        }
+        for (const CString& name : removed)
+            writtenValues.erase(name);
+        for (const auto& [name, value] : values) {
+            writtenValues[name] = value;
+            valueOrder.push_back(name);
+        }
+        return true;
+    }
+    CString UtcTimeNow() override { return u"2026-12-10T13:57:21Z"; }
+
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override
     {
         log_.push_back("OpenLocalMachineKey");
@@ -287,6 +305,10 @@ public:
     // caller's buffer gets ERROR_MORE_DATA, as Windows gives it.
     bool registryKeyExists = true;
     std::vector<CString> registryNames;
+    // What the outcome's values under HKEY_LOCAL_MACHINE hold, and the order they were set in.
+    std::map<CString, CString> writtenValues;
+    std::vector<CString> valueOrder;
+    std::uint32_t registryWriteError = 0;
     CString openedKey;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> enumCalls;  // index, capacity given
     bool registryKeyClosed = false;

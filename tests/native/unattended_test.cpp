@@ -129,6 +129,33 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
     EXPECT_EQ(skippedJson["items"][kItemUserName]["judged"], false);
     EXPECT_EQ(skippedJson["items"][kItemUserName]["pass"], false) << "the report's own verdict";
     EXPECT_FALSE(skippedJson["items"][kItemLocale].contains("judged"));
+
+    // The same outcome as values an inventory tool lists, the time set last and deleted first.
+    platform.writtenValues[kRunTimeValue] = u"an earlier run's";
+    platform.standardErrorBytes.clear();
+    EXPECT_EQ(Run({u"/silent", u"/registry", u"/skip", u"Username"}), 1);
+    EXPECT_TRUE(platform.standardErrorBytes.empty()) << platform.standardErrorBytes;
+    ASSERT_EQ(platform.valueOrder.size(), 5u + 2 * kResultItemCount + 1);
+    EXPECT_EQ(platform.valueOrder.back(), CString(kRunTimeValue));
+    EXPECT_EQ(platform.writtenValues[kRunTimeValue], u"2026-12-10T13:57:21Z");
+    EXPECT_EQ(platform.writtenValues[u"Fitness"], u"unfit");
+    EXPECT_EQ(platform.writtenValues[u"Failing"], u"Processor Speed; BIOS Version; Hard Drive Size; Serial Ports Detected");
+    EXPECT_EQ(platform.writtenValues[u"Not Judged"], u"Username");
+    EXPECT_EQ(platform.writtenValues[u"Version"], CString(kProgramVersion));
+    EXPECT_EQ(platform.writtenValues[u"Username Verdict"], u"not judged");
+    EXPECT_EQ(platform.writtenValues[u"Locale Verdict"], u"pass");
+    EXPECT_EQ(platform.writtenValues[u"System Manufacturer"], u"Dell Inc. \"Q\" \\ 9\t\u00e9");
+    EXPECT_EQ(ToUtf8(platform.writtenValues[u"Line"]).rfind("Unfit: Processor Speed ?; BIOS Version ?; ", 0), 0u);
+    EXPECT_LE(ToUtf8(platform.writtenValues[u"Line"]).size(), kRegistryValueLimit);
+    // Not elevated: said on standard error; the report and the exit code as without the switch.
+    platform.registryWriteError = 5;
+    platform.report = {};
+    EXPECT_EQ(Run({u"/silent", u"/registry"}), 1);
+    EXPECT_EQ(platform.report.bytes, DialogReport());
+    EXPECT_EQ(platform.standardErrorBytes.rfind("The outcome was not written under HKEY_LOCAL_MACHINE\\SOFTWARE\\Quor-kelvra: ", 0), 0u)
+        << platform.standardErrorBytes;
+    EXPECT_NE(platform.standardErrorBytes.find(". It takes a run as SYSTEM or as an elevated administrator.\r\n"),
+              std::string::npos) << platform.standardErrorBytes;
     // Quotes, backslashes, a tab and non-ASCII text come back as they went in.
     EXPECT_EQ(json["items"][2]["value"], "Dell Inc. \"Q\" \\ 9\t\u00e9");
 }

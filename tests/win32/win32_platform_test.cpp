@@ -1,6 +1,9 @@
 // The Win32 platform layer against the real system (Wine in the test run).
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include <windows.h>
 
 #include "check/listing.h"
@@ -328,6 +331,43 @@ TEST(Win32Platform, GetProductInfoThatFailsCountsAsAbsent)
     // GetProductInfo fails for versions before Vista.
     std::uint32_t type = 0x30;
     EXPECT_FALSE(SystemPlatform().GetProductInfo(5, 1, type));
+}
+
+// Inventory tools read the 64-bit view: a 32-bit program's values must land there, not under
+// WOW6432Node, and a value deleted first is gone before the rest is set.
+TEST(Win32Platform, OutcomeValuesGoToTheSixtyFourBitViewInTheirOrder)
+{
+    const CString subkey = u"SOFTWARE\\Quor-kelvra test";
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), view, 0);
+    std::uint32_t error = 0;
+    ASSERT_TRUE(SystemPlatform().SetLocalMachineValues(subkey, {}, {{u"Run Time", u"earlier"}}, error)) << error;
+    ASSERT_TRUE(SystemPlatform().SetLocalMachineValues(subkey, {u"Run Time", u"Never There"},
+                                                       {{u"Fitness", u"unfit"}, {u"Line", u"Unfit: Hard Drive Size 40 GB"}},
+                                                       error))
+        << error;
+    const auto read = [&subkey](REGSAM view, const wchar_t* name) -> std::optional<std::wstring> {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
+            return std::nullopt;
+        const RegistryKey key(opened);
+        wchar_t value[64] = {};
+        DWORD size = sizeof value;
+        DWORD type = 0;
+        if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+            type != REG_SZ)
+            return std::nullopt;
+        return std::wstring(value);
+    };
+    EXPECT_EQ(read(KEY_WOW64_64KEY, L"Fitness"), std::wstring(L"unfit"));
+    EXPECT_EQ(read(KEY_WOW64_64KEY, L"Line"), std::wstring(L"Unfit: Hard Drive Size 40 GB"));
+    EXPECT_EQ(read(KEY_WOW64_64KEY, L"Run Time"), std::nullopt) << "deleted before the rest was set";
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (wow64) {
+        EXPECT_EQ(read(KEY_WOW64_32KEY, L"Fitness"), std::nullopt) << "a 32-bit program wrote under WOW6432Node";
+    }
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), KEY_WOW64_64KEY, 0);
 }
 
 TEST(Win32Platform, OnlyADiskFileCountsAsOne)
