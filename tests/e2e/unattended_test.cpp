@@ -106,6 +106,14 @@ TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
     EXPECT_EQ(programErrors(), "");
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/skip", "Usrname"}), 87);
 
+    // The outcome where inventory tools read it: the 64-bit view, whichever program wrote it.
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/registry"}, &output, &errors), 1);
+    EXPECT_EQ(programErrors(), "");
+    const std::string values = RunCommand("wine reg query 'HKLM\\SOFTWARE\\Quor-kelvra' /reg:64 2>/dev/null");
+    EXPECT_NE(values.find("Fitness    REG_SZ    unfit"), std::string::npos) << values;
+    EXPECT_NE(values.find("Run Time    REG_SZ    20"), std::string::npos) << values;
+    EXPECT_NE(values.find("Username Verdict    REG_SZ    "), std::string::npos) << values;
+
     // A folder that does not exist is not created: the report cannot be written.
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", "missing\\r.vkh"}), 3);
     EXPECT_FALSE(FileExists(folder.File("missing")));
