@@ -24,7 +24,7 @@ bool IsSwitch(const CString& argument)
 bool IsSwitchName(const CString& name)
 {
     return name == u"silent" || name == u"?" || name == u"report" || name == u"json" || name == u"line" ||
-           name == u"skip" || name == u"registry" || name.rfind(u"line:", 0) == 0;
+           name == u"skip" || name == u"registry" || name == u"eventlog" || name.rfind(u"line:", 0) == 0;
 }
 
 // "N" of /line:N, when it is a length the line can be cut to.
@@ -130,6 +130,8 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
             line.help = true;
         } else if (name == u"registry") {
             line.registry = true;
+        } else if (name == u"eventlog") {
+            line.eventLog = true;
         } else if (name == u"skip") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty() || IsKnownSwitch(arguments[i + 1]))
                 return Format(u"%s needs the items not to judge.", {argument});
@@ -162,9 +164,9 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
         ComparableName(*line.reportPath) == ComparableName(*line.jsonPath))
         return OneFileText(*line.jsonPath);
     // Both speak to fleet tools, which start the program unattended; the dialog shows its own verdict.
-    if (!line.silent && (line.linePath || line.registry ||
+    if (!line.silent && (line.linePath || line.registry || line.eventLog ||
                          std::find(line.skipped.begin(), line.skipped.end(), true) != line.skipped.end()))
-        return CString(u"/line, /skip and /registry are for unattended runs: add /silent.");
+        return CString(u"/line, /skip, /registry and /eventlog are for unattended runs: add /silent.");
     // The line is a file of its own too, beside the report's own name when /report is not given.
     const CString report = line.reportPath ? *line.reportPath : CString(kReportFileName);
     if (line.linePath && *line.linePath != u"-" &&

@@ -21,6 +21,7 @@ struct CommandLine {
     std::size_t lineLimit = kLineLimit;  // its most bytes (/line:N)
     std::array<bool, kResultItemCount> skipped{};  // items the site does not judge (/skip)
     bool registry = false;                          // the outcome as values for inventory tools
+    bool eventLog = false;                          // the outcome as an event in the Application log
     CString error;                      // why the command line is wrong; empty when it is right
 };
 
@@ -44,7 +45,7 @@ inline constexpr std::uint32_t kNameCheckMs = 3000;
 
 inline constexpr const char16_t* kUsageText =
     u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/line[:N] PATH]\r\n"
-    u"                       [/skip ITEM[,ITEM...]] [/registry] [/?]\r\n"
+    u"                       [/skip ITEM[,ITEM...]] [/registry] [/eventlog] [/?]\r\n"
     u"  /silent       no window: check, write the report and end with an exit code\r\n"
     u"                (0 fit, 1 some items fail, 2 the check could not run,\r\n"
     u"                3 the report or JSON could not be written, 87 wrong command line,\r\n"
@@ -58,6 +59,9 @@ inline constexpr const char16_t* kUsageText =
     u"                the exit code, the JSON and the line leave them out\r\n"
     u"  /registry     with /silent, also write the outcome under HKEY_LOCAL_MACHINE\\SOFTWARE\\\r\n"
     u"                Quor-kelvra for inventory tools (needs an elevated run)\r\n"
+    u"  /eventlog     with /silent, also write the outcome as one event in the Application log\r\n"
+    u"                (source Quor-kelvra; IDs 1000 fit, 1001 unfit, 1002 not known,\r\n"
+    u"                1003 no report written)\r\n"
     u"  /?            show this text\r\n";
 
 // The outcomes of a run, and the exit code each ends the program with.

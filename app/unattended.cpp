@@ -138,6 +138,18 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
                                             OutcomeValues(results, check.surface.status, platform.UtcTimeNow()), error))
             platform.WriteStandardErrorBytes(ToUtf8(RegistryFailureText(platform, error)));
     }
+    if (line.eventLog) {
+        const OutcomeEvent event = OutcomeEventOf(results, check.surface.status);
+        // Where the program may (elevated), the source names its own message table; elsewhere the
+        // event carries its texts as insertion strings all the same.
+        std::uint32_t ignored = 0;
+        platform.SetLocalMachineValues(kEventSourceKey, {}, {{u"EventMessageFile", platform.ProgramPath()}}, ignored);
+        std::uint32_t error = 0;
+        if (!platform.WriteEvent(kEventSource, static_cast<int>(event.kind), event.id, event.strings, error))
+            platform.WriteStandardErrorBytes(
+                ToUtf8(Format(u"The event was not written to the Application log: %s",
+                              {OneLine(platform.SystemErrorMessage(error))}) + u"\r\n"));
+    }
     // Last, so that on standard output it is the last line, which is the one consoles keep; and
     // it is written whether or not the report could be, as its verdict is the PC's.
     if (line.linePath) {

@@ -151,6 +151,13 @@ public:
     virtual bool SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
                                        const std::vector<std::pair<CString, CString>>& values,
                                        std::uint32_t& error) = 0;
+    // Reports one event to the Application log from `source` (RegisterEventSourceW, ReportEventW
+    // with the strings as insertion strings, DeregisterEventSource). `type` is 0 information, 1
+    // warning, 2 error. False with the system's error code.
+    virtual bool WriteEvent(const CString& source, int type, std::uint32_t id, const std::vector<CString>& strings,
+                            std::uint32_t& error) = 0;
+    // The program's own file (GetModuleFileNameW), where the event log finds its message table.
+    virtual CString ProgramPath() = 0;
     // The time now in UTC, as ISO 8601 gives it to the second: "2026-12-10T13:57:21Z".
     virtual CString UtcTimeNow() = 0;
 

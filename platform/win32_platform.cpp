@@ -594,6 +594,39 @@ bool Win32Platform::SetLocalMachineValues(const CString& subkey, const std::vect
     return status == ERROR_SUCCESS;
 }
 
+bool Win32Platform::WriteEvent(const CString& source, int type, std::uint32_t id, const std::vector<CString>& strings,
+                               std::uint32_t& error)
+{
+    const HANDLE log = RegisterEventSourceW(nullptr, AsWide(source));
+    if (log == nullptr) {
+        error = GetLastError();
+        return false;
+    }
+    std::vector<LPCWSTR> pointers;
+    for (const CString& text : strings)
+        pointers.push_back(AsWide(text));
+    const WORD types[] = {EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_ERROR_TYPE};
+    const BOOL reported = ReportEventW(log, types[type < 0 || type > 2 ? 0 : type], 0, id, nullptr,
+                                       static_cast<WORD>(pointers.size()), 0, pointers.empty() ? nullptr : pointers.data(),
+                                       nullptr);
+    error = reported ? 0 : GetLastError();
+    DeregisterEventSource(log);
+    return reported != FALSE;
+}
+
+CString Win32Platform::ProgramPath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return CString();
+        if (length < path.size())
+            return FromWide(path.c_str(), length);
+        path.resize(path.size() * 2);
+    }
+}
+
 CString Win32Platform::UtcTimeNow()
 {
     SYSTEMTIME now = {};

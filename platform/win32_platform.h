@@ -33,6 +33,9 @@ public:
     bool SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
                                const std::vector<std::pair<CString, CString>>& values, std::uint32_t& error) override;
     CString UtcTimeNow() override;
+    bool WriteEvent(const CString& source, int type, std::uint32_t id, const std::vector<CString>& strings,
+                    std::uint32_t& error) override;
+    CString ProgramPath() override;
     void GetPhysicalMemoryStatus(std::uint64_t& totalBytes, std::uint64_t& availableBytes) override;
     CString GetSystemLocaleLanguage() override;
     WmiApi& Wmi() override { return wmi_; }

@@ -156,3 +156,24 @@ std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results
     values.emplace_back(kRunTimeValue, now);
     return values;
 }
+
+OutcomeEvent OutcomeEventOf(const RunResults& results, const CString& notRun)
+{
+    CString failing, notJudged;
+    for (std::size_t item = 0; item < results.items.size(); ++item) {
+        const CString label = kResultRows[item].label;
+        if (results.skipped[item])
+            notJudged += (notJudged.empty() ? u"" : u"; ") + label;
+        else if (!results.items[item].pass)
+            failing += (failing.empty() ? u"" : u"; ") + label;
+    }
+    const CString line = FromUtf8(OutcomeLine(results, notRun));
+    if (!results.ran || !results.reportWritten)
+        return {kEventNoReport, EventKind::Error, {line, notRun.empty() ? CString(u"the check could not run") : notRun, notJudged}};
+    switch (results.PcFitness()) {
+    case Fitness::Fit: return {kEventFit, EventKind::Information, {line, failing, notJudged}};
+    case Fitness::Unfit: return {kEventUnfit, EventKind::Warning, {line, failing, notJudged}};
+    case Fitness::Unknown: break;
+    }
+    return {kEventUnknown, EventKind::Warning, {line, failing, notJudged}};
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,25 @@ inline constexpr std::size_t kShortestLineLimit = 40;
 // character shown as an escape, so the line is safe on a terminal and stays one line.
 // `notRun` says why nothing was judged when the check could not run.
 std::string OutcomeLine(const RunResults& results, const CString& notRun, std::size_t limit = kLineLimit);
+
+// The events /eventlog writes, as app/res/messages.mc numbers them.
+enum class EventKind { Information, Warning, Error };
+struct OutcomeEvent {
+    std::uint32_t id;
+    EventKind kind;
+    std::vector<CString> strings;  // the line, the failing items (or why no report), those not judged
+};
+inline constexpr const char16_t* kEventSource = u"Quor-kelvra";
+inline constexpr std::uint32_t kEventFit = 1000;
+inline constexpr std::uint32_t kEventUnfit = 1001;
+inline constexpr std::uint32_t kEventUnknown = 1002;
+inline constexpr std::uint32_t kEventNoReport = 1003;
+// Where the event log finds the source's texts: the program's own message table.
+inline constexpr const char16_t* kEventSourceKey =
+    u"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quor-kelvra";
+
+// The run's one event: "no report written" before any verdict, as a fleet rule must hear of it.
+OutcomeEvent OutcomeEventOf(const RunResults& results, const CString& notRun);
 
 // Where /registry leaves the outcome for inventory tools (the 64-bit view on 64-bit Windows).
 inline constexpr const char16_t* kOutcomeKey = u"SOFTWARE\\Quor-kelvra";

@@ -114,6 +114,15 @@ TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
     EXPECT_NE(values.find("Run Time    REG_SZ    20"), std::string::npos) << values;
     EXPECT_NE(values.find("Username Verdict    REG_SZ    "), std::string::npos) << values;
 
+    // One event, a warning with the unfit PC's ID (1001) and the line as its first string, as
+    // Wine's event log (which keeps no events) traces it.
+    const std::string trace =
+        RunCommand("cd " + ShellQuote(folder.path()) + " && WINEDEBUG=fixme+advapi,warn+eventlog timeout 60 wine " +
+                   ShellQuote(Win32Dir() + "/Quor-kelvra.exe") + " /silent /eventlog 2>&1 >/dev/null");
+    EXPECT_NE(trace.find("RegisterEventSourceW ((null),L\"Quor-kelvra\")"), std::string::npos) << trace;
+    EXPECT_NE(trace.find(",0x0002,0x0000,0x000003e9,"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("warn:eventlog:ReportEventW L\"Unfit: "), std::string::npos) << trace;
+
     // A folder that does not exist is not created: the report cannot be written.
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", "missing\\r.vkh"}), 3);
     EXPECT_FALSE(FileExists(folder.File("missing")));

@@ -170,6 +170,18 @@ public:
         return true;
     }
     CString UtcTimeNow() override { return u"2026-12-10T13:57:21Z"; }
+    bool WriteEvent(const CString& source, int type, std::uint32_t id, const std::vector<CString>& strings,
+                    std::uint32_t& error) override
+    {
+        log_.push_back("WriteEvent " + ToUtf8(source));
+        if (eventError != 0) {
+            error = eventError;
+            return false;
+        }
+        events.push_back({type, id, strings});
+        return true;
+    }
+    CString ProgramPath() override { return u"C:\\Tools\\Quor-kelvra.exe"; }
 
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override
     {
@@ -309,6 +321,13 @@ public:
     std::map<CString, CString> writtenValues;
     std::vector<CString> valueOrder;
     std::uint32_t registryWriteError = 0;
+    struct Event {
+        int type;
+        std::uint32_t id;
+        std::vector<CString> strings;
+    };
+    std::vector<Event> events;
+    std::uint32_t eventError = 0;
     CString openedKey;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> enumCalls;  // index, capacity given
     bool registryKeyClosed = false;

@@ -107,9 +107,9 @@ TEST(CommandLine, NamesWhatIsWrong)
          u"The PATH after /report holds a double quote, which no file name can: \"C:\\out\" /silent\". A "
          u"backslash just before a closing quote escapes it; end a folder's name without its last backslash."},
         {{u"/report", u"r.vkh", u"/json", u"./R.VKH"}, u"/report and /json name the same file, \"./R.VKH\"; each needs its own."},
-        {{u"/line", u"-"}, u"/line, /skip and /registry are for unattended runs: add /silent."},
-        {{u"/skip", u"Locale"}, u"/line, /skip and /registry are for unattended runs: add /silent."},
-        {{u"/REGISTRY"}, u"/line, /skip and /registry are for unattended runs: add /silent."},
+        {{u"/line", u"-"}, u"/line, /skip, /registry and /eventlog are for unattended runs: add /silent."},
+        {{u"/skip", u"Locale"}, u"/line, /skip, /registry and /eventlog are for unattended runs: add /silent."},
+        {{u"/REGISTRY"}, u"/line, /skip, /registry and /eventlog are for unattended runs: add /silent."},
         {{u"/silent", u"/line", u"Quor-kelvra.VKH"}, u"/line names the file that /report or /json writes, \"Quor-kelvra.VKH\"; each needs its own."},
         {{u"/silent", u"/json", u"o.json", u"/line:255", u"O.JSON"}, u"/line names the file that /report or /json writes, \"O.JSON\"; each needs its own."},
         {{u"/line:39", u"-"}, u"/line:39: N is the line's most bytes, from 40 to 2048."},

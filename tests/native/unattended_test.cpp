@@ -156,6 +156,29 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
         << platform.standardErrorBytes;
     EXPECT_NE(platform.standardErrorBytes.find(". It takes a run as SYSTEM or as an elevated administrator.\r\n"),
               std::string::npos) << platform.standardErrorBytes;
+
+    // One event a run, its ID telling the outcome, its texts as insertion strings; the source
+    // names the program's message table where it may (here it may not: nothing else changes).
+    platform.standardErrorBytes.clear();
+    EXPECT_EQ(Run({u"/silent", u"/eventlog"}), 1);
+    EXPECT_TRUE(platform.standardErrorBytes.empty()) << platform.standardErrorBytes;
+    ASSERT_EQ(platform.events.size(), 1u);
+    EXPECT_EQ(platform.events[0].id, kEventUnfit);
+    EXPECT_EQ(platform.events[0].type, 1) << "a warning";
+    EXPECT_EQ(platform.events[0].strings,
+              (std::vector<CString>{u"Unfit: Processor Speed ?; BIOS Version ?; Username PC\\user; Hard Drive Size ?; Serial Ports Detected 1",
+                                    u"Processor Speed; BIOS Version; Username; Hard Drive Size; Serial Ports Detected", u""}));
+    platform.registryWriteError = 0;
+    EXPECT_EQ(Run({u"/silent", u"/eventlog", u"/skip", u"Processor Speed,BIOS Version,Username,Hard Drive Size,Serial Ports Detected"}), 0);
+    EXPECT_EQ(platform.writtenValues[u"EventMessageFile"], u"C:\\Tools\\Quor-kelvra.exe");
+    ASSERT_EQ(platform.events.size(), 2u);
+    EXPECT_EQ(platform.events[1].id, kEventFit);
+    EXPECT_EQ(platform.events[1].type, 0);
+    EXPECT_EQ(platform.events[1].strings[2], u"Processor Speed; BIOS Version; Username; Hard Drive Size; Serial Ports Detected");
+    platform.eventError = 1502;  // ERROR_LOG_FILE_FULL
+    EXPECT_EQ(Run({u"/silent", u"/eventlog"}), 1);
+    EXPECT_EQ(platform.standardErrorBytes.rfind("The event was not written to the Application log: ", 0), 0u)
+        << platform.standardErrorBytes;
     // Quotes, backslashes, a tab and non-ASCII text come back as they went in.
     EXPECT_EQ(json["items"][2]["value"], "Dell Inc. \"Q\" \\ 9\t\u00e9");
 }
@@ -165,6 +188,13 @@ TEST_F(UnattendedTest, AnythingNotWrittenCompletelyEndsWithThree)
     platform.reportCanBeCreated = false;
     EXPECT_EQ(Run({u"/silent"}), 3);
     EXPECT_EQ(platform.standardErrorBytes, "Quor-kelvra.vkh could not be created in D:\\: Access is denied.\r\n");
+    platform.standardErrorBytes.clear();
+    // Its event says so before any verdict, with the same reason, as an error.
+    EXPECT_EQ(Run({u"/silent", u"/eventlog"}), 3);
+    ASSERT_EQ(platform.events.size(), 1u);
+    EXPECT_EQ(platform.events[0].id, kEventNoReport);
+    EXPECT_EQ(platform.events[0].type, 2);
+    EXPECT_EQ(platform.events[0].strings[1], u"Quor-kelvra.vkh could not be created in D:\\: Access is denied.");
     platform.standardErrorBytes.clear();
 
     FakePlatform jsonRefused(log);
@@ -302,6 +332,7 @@ TEST_F(UnattendedTest, AFailingWmiLeavesFitnessUnknownUnlessAnItemFailsOnItsValu
             "WMI failed for System Manufacturer (0x80040154); WMI failed for Processor Speed (0x80040154); "
             "WMI failed for BIOS Version (0x80040154); WMI failed for Username (0x80040154); "
             "WMI failed for Hard Drive Size (0x80040154)";
+        EXPECT_EQ(OutcomeEventOf(failing.Results(), u"").id, serialPortsFail ? kEventUnfit : kEventUnknown);
         EXPECT_EQ(OutcomeLine(failing.Results(), u""),
                   serialPortsFail ? "Unfit: Serial Ports Detected " + json["items"][10]["value"].get<std::string>() + "; " + wmiFailures
                                   : "Unknown: " + wmiFailures);

@@ -11,6 +11,7 @@
 #include "framework/owners.h"
 #include "text/wide.h"
 #include "platform/win32_platform.h"
+#include "report/outcome_line.h"
 #include "report/report_writer.h"
 #include "tests/fakes/fake_surface.h"
 #include "tests/win32/scratch_folder.h"
@@ -368,6 +369,31 @@ TEST(Win32Platform, OutcomeValuesGoToTheSixtyFourBitViewInTheirOrder)
         EXPECT_EQ(read(KEY_WOW64_32KEY, L"Fitness"), std::nullopt) << "a 32-bit program wrote under WOW6432Node";
     }
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), KEY_WOW64_64KEY, 0);
+}
+
+// The event log formats an event from the program's own message table: every ID /eventlog writes
+// has its text there, with the line and the items put in.
+TEST(Win32Platform, EveryEventIdFormatsFromTheProgramsMessageTable)
+{
+    // FORMAT_MESSAGE_ARGUMENT_ARRAY takes the strings as an array of pointer-sized arguments.
+    DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(L"Unfit: Hard Drive Size 40 GB"),
+                           reinterpret_cast<DWORD_PTR>(L"Hard Drive Size"), reinterpret_cast<DWORD_PTR>(L"")};
+    for (const std::uint32_t id : {kEventFit, kEventUnfit, kEventUnknown, kEventNoReport}) {
+        wchar_t text[512] = {};
+        const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                            GetModuleHandleW(nullptr), id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                            text, 512, reinterpret_cast<va_list*>(strings));
+        ASSERT_GT(length, 0u) << id << ": " << GetLastError();
+        const std::wstring message(text, length);
+        EXPECT_NE(message.find(L"Unfit: Hard Drive Size 40 GB"), std::wstring::npos) << id;
+        if (id == kEventUnfit) {
+            EXPECT_EQ(message.rfind(L"This PC is not fit for Zonfir-plus. Failing: Hard Drive Size.", 0), 0u);
+        }
+    }
+    std::uint32_t error = 0;
+    EXPECT_TRUE(SystemPlatform().WriteEvent(kEventSource, 1, kEventUnfit, {u"a line", u"Hard Drive Size", u""}, error))
+        << error;
+    EXPECT_EQ(SystemPlatform().ProgramPath().rfind(u"win32_tests.exe"), SystemPlatform().ProgramPath().size() - 15);
 }
 
 TEST(Win32Platform, OnlyADiskFileCountsAsOne)
