@@ -193,12 +193,15 @@ int RunSummary(const std::vector<fs::path>& arguments, std::ostream& out, std::o
         json.emplace(jsonOut->Stream(), now);
     PageRows page;
     SiteTotals totals;
+    totals.notJudged = line.notJudged;
     std::vector<SkippedFile> skipped;
     std::vector<PcChange> batchChanges;
     WalkReports(
         inputs,
         [&](std::vector<SummaryRow>& rows) {
             batchChanges.clear();
+            for (SummaryRow& row : rows)
+                row.SetNotJudged(line.notJudged);
             for (const SummaryRow& row : rows) {
                 totals.Add(row);
                 if (changes)

@@ -11,6 +11,43 @@ bool Is(const fs::path& argument, const char* text)
     return argument.native() == fs::path(text).native();
 }
 
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+}
+
+// The items of --skip, each named as a report names it, in any case; why not, when one is none.
+std::string ReadNotJudged(const std::string& list, std::uint16_t& mask)
+{
+    mask = 0;
+    for (std::size_t begin = 0;;) {
+        std::size_t end = list.find(',', begin);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string name = list.substr(begin, end - begin);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        bool known = false;
+        for (std::size_t item = 0; item < kResultItemCount; ++item) {
+            if (Lowered(name) == Lowered(ToUtf8(kResultRows[item].label))) {
+                mask = static_cast<std::uint16_t>(mask | (1u << item));
+                known = true;
+            }
+        }
+        if (!known) {
+            std::string labels;
+            for (std::size_t item = 0; item < kResultItemCount; ++item)
+                labels += (item == 0 ? "\"" : ", \"") + ToUtf8(kResultRows[item].label) + "\"";
+            return "--skip names no item: \"" + name + "\"; the items are " + labels;
+        }
+        if (end == list.size())
+            return std::string();
+        begin = end + 1;
+    }
+}
+
 }  // namespace
 
 bool IsStandardOutput(const fs::path& path)
@@ -35,6 +72,17 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<fs::path>& argument
         }
         if (Is(argument, "--help") || Is(argument, "-h")) {
             line.help = true;
+            continue;
+        }
+        if (Is(argument, "--skip")) {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty() ||
+                DisplayPath(arguments[i + 1]).rfind("--", 0) == 0) {
+                line.error = "--skip needs the items not to judge";
+                return line;
+            }
+            line.error = ReadNotJudged(DisplayPath(arguments[++i]), line.notJudged);
+            if (!line.error.empty())
+                return line;
             continue;
         }
         std::optional<fs::path>* target = Is(argument, "--csv")     ? &line.csv

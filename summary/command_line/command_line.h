@@ -2,6 +2,8 @@
 // that both are tested natively.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -14,6 +16,7 @@ struct SummaryCommandLine {
     std::optional<std::filesystem::path> html;
     std::optional<std::filesystem::path> since;  // an earlier summary's JSON to compare with
     std::vector<std::filesystem::path> inputs;
+    std::uint16_t notJudged = 0;  // the items the site does not judge (--skip), one bit each
     bool help = false;
     std::string error;  // why the command line is wrong; empty when it is right
 };
@@ -25,7 +28,8 @@ SummaryCommandLine ParseSummaryCommandLine(const std::vector<std::filesystem::pa
 bool IsStandardOutput(const std::filesystem::path& path);
 
 inline constexpr const char* kSummaryUsage =
-    "Usage: quor-kelvra-summary [--csv FILE] [--json FILE] [--html FILE] [--since FILE] PATH...\n"
+    "Usage: quor-kelvra-summary [--csv FILE] [--json FILE] [--html FILE] [--since FILE]\n"
+    "                           [--skip ITEM[,ITEM...]] PATH...\n"
     "  PATH         a report file, or a folder searched recursively for *.vkh files\n"
     "               (links to folders inside it are named, not followed)\n"
     "  --csv FILE   the table as CSV (UTF-8 with a byte-order mark)\n"
@@ -33,6 +37,8 @@ inline constexpr const char* kSummaryUsage =
     "  --html FILE  a page with a chart and the table, to send by mail\n"
     "  --since FILE what changed since the summary FILE (written earlier by --json): each PC\n"
     "               new, gone, became fit, unfit or unknown, or unchanged, and its changed items\n"
+    "  --skip ITEMS items the site does not judge, named as reports name them and separated\n"
+    "               by commas (\"Username\"): shown as skipped, not counted against any PC\n"
     "  FILE may be - for standard output; with no option the CSV goes to standard output.\n"
     "  A FILE that is a report, has a report's name (*.vkh) or is one of the reports, is refused.\n"
     "  Each FILE is replaced only when every output is whole: a failure keeps the earlier ones.\n"

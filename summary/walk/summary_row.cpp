@@ -92,12 +92,13 @@ ItemVerdict SummaryRow::Verdict(std::size_t item) const
 
 int SummaryRow::FailedCount() const
 {
-    return static_cast<int>(kResultItemCount) - __builtin_popcount(present_ & pass_);
+    const unsigned judged = ~static_cast<unsigned>(notJudged_) & ((1u << kResultItemCount) - 1);
+    return __builtin_popcount(judged) - __builtin_popcount(present_ & pass_ & judged);
 }
 
 int SummaryRow::JudgedOnErrorCount() const
 {
-    return __builtin_popcount(error_);
+    return __builtin_popcount(error_ & ~static_cast<unsigned>(notJudged_));
 }
 
 std::string DisplayPath(const fs::path& path)

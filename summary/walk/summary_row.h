@@ -44,6 +44,11 @@ public:
     // When the report was written: its file's modification time, seconds since 1970 (UTC).
     std::int64_t Written() const { return written_; }
 
+    // The items the site does not judge (--skip): they keep their values and verdicts, and count
+    // for nothing below.
+    void SetNotJudged(std::uint16_t items) { notJudged_ = items; }
+    bool Judged(std::size_t item) const { return (notJudged_ >> item & 1u) == 0; }
+
     int FailedCount() const;  // items missing or not passing, those judged on errors included
     int JudgedOnErrorCount() const;
     // Unfit when an item fails on its value (a missing one does); unknown when the only items
@@ -57,6 +62,7 @@ private:
     std::uint16_t present_ = 0;
     std::uint16_t pass_ = 0;
     std::uint16_t error_ = 0;  // the items judged on errors, found once when the row is made
+    std::uint16_t notJudged_ = 0;
     std::uint32_t keyFrom_ = 0;
     std::int64_t written_ = 0;
 };

@@ -28,9 +28,11 @@ void CsvStream::Row(const SummaryRow& row, const PcChange* change)
         line_ += ',';
         AppendCsvField(line_, item.value);
         line_ += ',';
-        if (item.present)
+        if (!row.Judged(index))
+            line_ += "skipped";
+        else if (item.present)
             line_ += item.pass ? "1" : "0";
-        if (!row.Error(index).empty())
+        if (row.Judged(index) && !row.Error(index).empty())
             judged_.append(judged_.empty() ? "" : "; ").append(Label(index));
     }
     line_ += ',';

@@ -73,6 +73,9 @@ void JsonStream::Row(const SummaryRow& row, const PcChange* change)
         else
             text += "null";
         text += !item.present ? ", \"pass\": null" : item.pass ? ", \"pass\": true" : ", \"pass\": false";
+        // "pass" stays the report's verdict; neither "fit" nor "failed" counts the item.
+        if (!row.Judged(index))
+            text += ", \"judged\": false";
         const std::string_view error = row.Error(index);
         if (!error.empty()) {
             text += ", \"error\": ";

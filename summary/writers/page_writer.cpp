@@ -72,9 +72,15 @@ void AppendFailureChart(std::string& svg, const SiteTotals& totals)
     svg += "</svg>\n";
 }
 
-void AppendItemCell(std::string& html, const SummaryItem& item, std::string_view error)
+void AppendItemCell(std::string& html, const SummaryItem& item, std::string_view error, bool judged)
 {
     // Inline colours: many mail programs drop a page's style sheet but keep an element's style.
+    if (!judged) {
+        html.append("<td style=\"background:").append(kMissingColour).append("\" title=\"skipped: not judged\">");
+        AppendHtml(html, item.value);
+        html += " <i>(skipped)</i></td>";
+        return;
+    }
     if (!item.present) {
         html.append("<td style=\"background:").append(kMissingColour).append("\" title=\"missing\"><i>missing</i></td>");
         return;
@@ -104,7 +110,7 @@ void AppendVerdictCell(std::string& html, const SummaryRow& row)
     std::array<std::string_view, kResultItemCount> shown{};
     std::size_t count = 0;
     for (std::size_t item = 0; item < kResultItemCount; ++item) {
-        const std::string_view error = row.Error(item);
+        const std::string_view error = row.Judged(item) ? row.Error(item) : std::string_view();
         if (error.empty() || std::find(shown.begin(), shown.begin() + count, error) != shown.begin() + count)
             continue;
         html.append(count == 0 ? "" : ", ").append(error);
@@ -308,6 +314,14 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
     if (goneListed < gone)
         html += "<p>This page lists " + Thousands(goneListed) + " of the " + Thousands(gone) +
                 " PCs gone since or not read today; the CSV and the JSON name every one.</p>\n";
+    if (counts.notJudged != 0) {
+        html += "<p>Not judged at this site, so counted against no PC: ";
+        for (std::size_t item = 0, shown = 0; item < kResultItemCount; ++item) {
+            if ((counts.notJudged >> item & 1u) != 0)
+                Append(html, {shown++ == 0 ? "" : ", ", Labels().html[item]});
+        }
+        html += ".</p>\n";
+    }
     html += "<p><label>Show only the rows that hold <input id=\"filter\" type=\"search\"></label> "
             "<span id=\"shown\"></span> Click a column's heading to sort by it.</p>\n"
             "<table id=\"pcs\">\n<thead><tr><th>Report</th><th>Written</th><th>Failed</th>";
@@ -327,7 +341,7 @@ void WritePage(const PageRows& rows, const SiteTotals& counts, const std::vector
             AppendHtml(html, row->Path());
             Append(html, {"</td><td>", WrittenText(*row), "</td><td>", Decimal(row->FailedCount()), "</td>"});
             for (std::size_t item = 0; item < kResultItemCount; ++item)
-                AppendItemCell(html, row->Item(item), row->Error(item));
+                AppendItemCell(html, row->Item(item), row->Error(item), row->Judged(item));
             AppendVerdictCell(html, *row);
             if (change)
                 AppendChangeCell(html, change->change, change->changedItems);

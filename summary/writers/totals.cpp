@@ -6,9 +6,9 @@ void SiteTotals::Add(const SummaryRow& row)
     const Fitness fitness = row.PcFitness();
     fit += fitness == Fitness::Fit ? 1 : 0;
     unknown += fitness == Fitness::Unknown ? 1 : 0;
-    // A missing item counts as a fail.
+    // A missing item counts as a fail; an item the site does not judge, as nothing.
     for (std::size_t item = 0; item < kResultItemCount; ++item)
-        failures[item] += row.Item(item).present && row.Item(item).pass ? 0 : 1;
+        failures[item] += !row.Judged(item) || (row.Item(item).present && row.Item(item).pass) ? 0 : 1;
     if (row.Written() != 0 && (oldest == 0 || row.Written() < oldest))
         oldest = row.Written();
 }

@@ -496,9 +496,16 @@ TEST(SummaryCommandLine, ReadsOutputsAndPathsAndNamesWhatIsWrong)
         {{"--csv", "--json", "x", "site"}, "--csv needs a file name"},
         {{"--csv", "a", "--csv", "b", "site"}, "--csv is given twice"},
         {{"--csv", "-", "--html", "-", "site"}, "only one output can go to standard output"},
+        {{"--skip", "site"}, "--skip names no item: \"site\"; the items are \"Operating System\", \"Operating System "
+                             "Version\", \"System Manufacturer\", \"Processor Speed\", \"BIOS Version\", \"Locale\", "
+                             "\"Username\", \"Total Physical Memory\", \"Available Physical Memory\", \"Hard Drive "
+                             "Size\", \"Serial Ports Detected\""},
+        {{"site", "--skip"}, "--skip needs the items not to judge"},
     };
     for (const auto& [words, error] : wrong)
         EXPECT_EQ(parse(words).error, error) << ::testing::PrintToString(words);
+    EXPECT_EQ(parse({"--skip", "USERNAME, hard drive size", "site"}).notJudged,
+              (1u << kItemUserName) | (1u << kItemHardDrive));
 }
 
 TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
@@ -538,6 +545,38 @@ TEST_F(SummaryFiles, RunWritesWhatWasAskedAndEndsWithTheExitCode)
         std::ostringstream caseOut, caseErr;
         EXPECT_EQ(RunSummary(c.arguments, caseOut, caseErr), c.code) << caseErr.str();
     }
+    // Items the site does not judge: shown as skipped, counted against no PC, in every output.
+    std::vector<CString> noUser = FitReportLines();
+    noUser[kItemUserName] = u"Username: :0";
+    noUser[kItemHardDrive] = u"Hard Drive Size: Error 0x80041003:0";
+    WriteReport("skipping/b.vkh", noUser);
+    std::ostringstream skipOut, skipErr;
+    const fs::path skipHtml = folder_ / "skip.html", skipCsv = folder_ / "skip.csv";
+    EXPECT_EQ(RunSummary({"--skip", "Username,Hard Drive Size", "--json", "-", "--csv", skipCsv, "--html", skipHtml,
+                          folder_ / "skipping"},
+                         skipOut, skipErr),
+              0)
+        << skipErr.str();
+    const nlohmann::json skipping = nlohmann::json::parse(skipOut.str());
+    EXPECT_EQ(skipping["reports"][0]["fit"], true);
+    EXPECT_EQ(skipping["reports"][0]["failed"], 0);
+    EXPECT_EQ(skipping["reports"][0]["items"][kItemUserName]["judged"], false);
+    EXPECT_EQ(skipping["reports"][0]["items"][kItemUserName]["pass"], false) << "the report's own verdict";
+    EXPECT_FALSE(skipping["reports"][0]["items"][kItemLocale].contains("judged"));
+    EXPECT_EQ(skipping["totals"]["fit"], 1);
+    EXPECT_EQ(skipping["totals"]["unknown"], 0);
+    EXPECT_EQ(skipping["totals"]["failing"]["Username"], 0);
+    const std::string skipRow = Contents(skipCsv);
+    EXPECT_NE(skipRow.find("/b.vkh,1,0,"), std::string::npos) << skipRow;
+    EXPECT_NE(skipRow.find("value of Locale,1,,skipped,"), std::string::npos) << skipRow;
+    EXPECT_NE(skipRow.find(",Error 0x80041003,skipped,"), std::string::npos) << skipRow;
+    EXPECT_EQ(skipRow.substr(skipRow.size() - 4), "Z,\r\n") << "a skipped item is not listed as judged on an error";
+    const std::string page = Contents(skipHtml);
+    EXPECT_NE(page.find("<h1>1 of 1 PCs fit</h1>"), std::string::npos);
+    EXPECT_NE(page.find("Not judged at this site, so counted against no PC: Username, Hard Drive Size.</p>"),
+              std::string::npos);
+    EXPECT_NE(page.find("title=\"skipped: not judged\">Error 0x80041003 <i>(skipped)</i></td>"), std::string::npos);
+
     std::ostringstream usageOut, usageErr;
     RunSummary({"--bogus", "site"}, usageOut, usageErr);
     EXPECT_NE(usageErr.str().find("Usage: quor-kelvra-summary"), std::string::npos);
