@@ -24,7 +24,8 @@ bool IsSwitch(const CString& argument)
 bool IsSwitchName(const CString& name)
 {
     return name == u"silent" || name == u"?" || name == u"report" || name == u"json" || name == u"line" ||
-           name == u"skip" || name == u"registry" || name == u"eventlog" || name.rfind(u"line:", 0) == 0;
+           name == u"skip" || name == u"registry" || name == u"eventlog" || name == u"capture" ||
+           name == u"capture-user" || name.rfind(u"line:", 0) == 0;
 }
 
 // "N" of /line:N, when it is a length the line can be cut to.
@@ -132,13 +133,16 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
             line.registry = true;
         } else if (name == u"eventlog") {
             line.eventLog = true;
+        } else if (name == u"capture-user") {
+            line.captureUser = true;
         } else if (name == u"skip") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty() || IsKnownSwitch(arguments[i + 1]))
                 return Format(u"%s needs the items not to judge.", {argument});
             const CString why = ReadSkippedItems(argument, arguments[++i], line);
             if (!why.empty())
                 return why;
-        } else if (name == u"report" || name == u"json" || name == u"line" || name.rfind(u"line:", 0) == 0) {
+        } else if (name == u"report" || name == u"json" || name == u"line" || name == u"capture" ||
+                   name.rfind(u"line:", 0) == 0) {
             if (name.rfind(u"line:", 0) == 0) {
                 const std::optional<std::size_t> limit = LineLimitOf(name.substr(5));
                 if (!limit)
@@ -155,7 +159,10 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
                               u"A backslash just before a closing quote escapes it; end a folder's "
                               u"name without its last backslash.",
                               {argument, path});
-            (name == u"report" ? line.reportPath : name == u"json" ? line.jsonPath : line.linePath) = path;
+            (name == u"report" ? line.reportPath
+             : name == u"json" ? line.jsonPath
+             : name == u"capture" ? line.capturePath
+                                  : line.linePath) = path;
         } else if (name != u"silent") {
             return Format(u"Unknown switch \"%s\".", {argument});
         }
@@ -164,16 +171,24 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
         ComparableName(*line.reportPath) == ComparableName(*line.jsonPath))
         return OneFileText(*line.jsonPath);
     // Both speak to fleet tools, which start the program unattended; the dialog shows its own verdict.
-    if (!line.silent && (line.linePath || line.registry || line.eventLog ||
+    if (line.captureUser && !line.capturePath)
+        return CString(u"/capture-user keeps the user's name in a capture: add /capture PATH.");
+    if (!line.silent && (line.linePath || line.registry || line.eventLog || line.capturePath ||
                          std::find(line.skipped.begin(), line.skipped.end(), true) != line.skipped.end()))
-        return CString(u"/line, /skip, /registry and /eventlog are for unattended runs: add /silent.");
+        return CString(u"/line, /skip, /registry, /eventlog and /capture are for unattended runs: add /silent.");
     // The line is a file of its own too, beside the report's own name when /report is not given.
     const CString report = line.reportPath ? *line.reportPath : CString(kReportFileName);
-    if (line.linePath && *line.linePath != u"-" &&
-        (ComparableName(report) == ComparableName(*line.linePath) ||
-         (line.jsonPath && ComparableName(*line.jsonPath) == ComparableName(*line.linePath))))
-        return Format(u"/line names the file that /report or /json writes, \"%s\"; each needs its own.",
-                      {*line.linePath});
+    using NamedPath = std::pair<const char16_t*, const std::optional<CString>*>;
+    for (const auto& [name, path] : {NamedPath{u"/line", &line.linePath}, NamedPath{u"/capture", &line.capturePath}}) {
+        if (*path && **path != u"-" &&
+            (ComparableName(report) == ComparableName(**path) ||
+             (line.jsonPath && ComparableName(*line.jsonPath) == ComparableName(**path))))
+            return Format(u"%s names the file that /report or /json writes, \"%s\"; each needs its own.",
+                          {name, **path});
+    }
+    if (line.linePath && line.capturePath && *line.linePath != u"-" &&
+        ComparableName(*line.linePath) == ComparableName(*line.capturePath))
+        return Format(u"/capture names the file that /line writes, \"%s\"; each needs its own.", {*line.capturePath});
     return CString();
 }
 

@@ -22,6 +22,8 @@ struct CommandLine {
     std::array<bool, kResultItemCount> skipped{};  // items the site does not judge (/skip)
     bool registry = false;                          // the outcome as values for inventory tools
     bool eventLog = false;                          // the outcome as an event in the Application log
+    std::optional<CString> capturePath;             // every answer the PC gave, for a test
+    bool captureUser = false;                       // the user's name kept in it (/capture-user)
     CString error;                      // why the command line is wrong; empty when it is right
 };
 
@@ -45,7 +47,8 @@ inline constexpr std::uint32_t kNameCheckMs = 3000;
 
 inline constexpr const char16_t* kUsageText =
     u"Usage: Quor-kelvra.exe [/silent] [/report PATH] [/json PATH] [/line[:N] PATH]\r\n"
-    u"                       [/skip ITEM[,ITEM...]] [/registry] [/eventlog] [/?]\r\n"
+    u"                       [/skip ITEM[,ITEM...]] [/registry] [/eventlog]\r\n"
+    u"                       [/capture PATH [/capture-user]] [/?]\r\n"
     u"  /silent       no window: check, write the report and end with an exit code\r\n"
     u"                (0 fit, 1 some items fail, 2 the check could not run,\r\n"
     u"                3 the report or JSON could not be written, 87 wrong command line,\r\n"
@@ -62,6 +65,8 @@ inline constexpr const char16_t* kUsageText =
     u"  /eventlog     with /silent, also write the outcome as one event in the Application log\r\n"
     u"                (source Quor-kelvra; IDs 1000 fit, 1001 unfit, 1002 not known,\r\n"
     u"                1003 no report written)\r\n"
+    u"  /capture PATH with /silent, also write every answer this PC gave, to send with a\r\n"
+    u"                wrong verdict; the user's name is replaced unless /capture-user\r\n"
     u"  /?            show this text\r\n";
 
 // The outcomes of a run, and the exit code each ends the program with.

@@ -1,5 +1,8 @@
 #include "app/unattended.h"
 
+#include <optional>
+
+#include "app/capture.h"
 #include "report/json_report.h"
 #include "report/outcome_line.h"
 
@@ -105,7 +108,11 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
         platform.WriteStandardOutputBytes(ToUtf8(kUsageText));
         return ExitCode(RunOutcome::AllPass);
     }
-    SilentCheck check(platform);
+    // With /capture the run asks the PC through a recorder, which passes every answer on.
+    std::optional<CapturingPlatform> capture;
+    if (line.capturePath)
+        capture.emplace(platform, line.captureUser);
+    SilentCheck check(capture ? static_cast<Platform&>(*capture) : platform);
     check.surface.stopRequested = std::move(stopRequested);
     if (line.reportPath)
         check.run.m_reportPath = *line.reportPath;
@@ -149,6 +156,11 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
             platform.WriteStandardErrorBytes(
                 ToUtf8(Format(u"The event was not written to the Application log: %s",
                               {OneLine(platform.SystemErrorMessage(error))}) + u"\r\n"));
+    }
+    if (capture) {
+        CString captureWhy;
+        if (!WriteOutputBytes(platform, *line.capturePath, capture->Text(check.run.Results()), &captureWhy))
+            platform.WriteStandardErrorBytes(ToUtf8(captureWhy + u"\r\n"));
     }
     // Last, so that on standard output it is the last line, which is the one consoles keep; and
     // it is written whether or not the report could be, as its verdict is the PC's.

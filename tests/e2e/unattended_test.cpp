@@ -1,6 +1,7 @@
 // The program as a fleet tool starts it: switches, exit codes, the report where it is told, JSON.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -122,6 +123,23 @@ TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
     EXPECT_NE(trace.find("RegisterEventSourceW ((null),L\"Quor-kelvra\")"), std::string::npos) << trace;
     EXPECT_NE(trace.find(",0x0002,0x0000,0x000003e9,"), std::string::npos) << trace;
     EXPECT_NE(trace.find("warn:eventlog:ReportEventW L\"Unfit: "), std::string::npos) << trace;
+
+    // A capture holds the report its run wrote, line for line (the native suite replays one made so).
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/capture", "pc.capture", "/capture-user"}), 1);
+    std::ifstream capture(folder.File("pc.capture"), std::ios::binary);
+    std::vector<std::string> captured;
+    for (std::string line; std::getline(capture, line);) {
+        if (line.rfind("report \"", 0) == 0)
+            captured.push_back(line.substr(8, line.size() - 9));
+    }
+    const std::vector<std::string> reported = ReportLinesOf(folder.File("Quor-kelvra.vkh"));
+    ASSERT_EQ(captured.size(), reported.size());
+    for (std::size_t i = 0; i < reported.size(); ++i) {
+        std::string unescaped;
+        for (std::size_t k = 0; k < captured[i].size(); ++k)
+            unescaped += captured[i][k] == '\\' ? captured[i][++k] : captured[i][k];
+        EXPECT_EQ(unescaped, reported[i]);
+    }
 
     // A folder that does not exist is not created: the report cannot be written.
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/report", "missing\\r.vkh"}), 3);

@@ -54,7 +54,8 @@ void FuzzCommandLine(const std::uint8_t* data, std::size_t size)
         whole += u" " + argument;
     for (const CString& word : CommandLineWords(whole))
         FUZZ_CHECK(word.size() < whole.size(), "a word longer than its line");
-    for (const auto* path : {&line.reportPath, &line.jsonPath, &line.linePath}) {
+    FUZZ_CHECK(!line.captureUser || line.capturePath, "the user's name kept with no capture");
+    for (const auto* path : {&line.reportPath, &line.jsonPath, &line.linePath, &line.capturePath}) {
         if (!*path)
             continue;
         bool found = false;
@@ -63,7 +64,7 @@ void FuzzCommandLine(const std::uint8_t* data, std::size_t size)
         FUZZ_CHECK(found && !(*path)->empty() && (*path)->find(u'"') == CString::npos,
                    "a path is not one whole argument that could name a file");
         const CString word = Lowered(**path);
-        for (const char16_t* name : {u"silent", u"report", u"json", u"line", u"skip", u"?"}) {
+        for (const char16_t* name : {u"silent", u"report", u"json", u"line", u"skip", u"capture", u"?"}) {
             FUZZ_CHECK(word != CString(u"/") + name && word != CString(u"-") + name, "a switch was taken for a path");
         }
     }

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "check/check_run.h"
 #include "probes/wmi/hardware_text.h"
 #include "probes/wmi/wmi_query.h"
+#include "tests/fakes/capture_replay.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_surface.h"
 
@@ -606,36 +610,47 @@ const RecordedPc kRecordedPcs[] = {
 
 }  // namespace
 
+namespace {
+
+// The fake platform answering as the recorded PC did.
+void ShapeAsRecorded(FakePlatform& platform, const RecordedPc& pc)
+{
+    platform.ShapeAsWindowsXp(pc.model);
+    platform.version = {284, pc.major, pc.minor, pc.build, 2, pc.servicePack, 0, pc.productType};
+    platform.nativeSystem.processorArchitecture = pc.architecture;
+    platform.nativeMachine = pc.nativeMachine;
+    platform.productType = pc.productInfo;
+    platform.registryNames = {u"\\Device\\Serial0"};
+    FakeWmi& wmi = platform.wmi;
+    wmi.instances[u"Select * from Win32_ComputerSystem"][0][u"Manufacturer"] = FakeWmi::Text(pc.manufacturer);
+    wmi.instances[u"Select * from Win32_BIOS"] = {{{u"ReleaseDate", FakeWmi::Text(u"20190411000000.000000+000")}}};
+    wmi.instances[u"Select * from Win32_Processor"] = {{{u"MaxClockSpeed", FakeWmi::Int32(2112)}}};
+    auto& disks = wmi.instances[u"Select * from Win32_DiskDrive"];
+    for (const RecordedDisk& disk : pc.disks) {
+        const CString device = Format(u"\\\\.\\PHYSICALDRIVE%d", {disk.index});
+        FakeWmi::Instance instance = {{u"Model", FakeWmi::Text(disk.model)},
+                                      {u"Index", FakeWmi::Int32(disk.index)},
+                                      {u"DeviceID", FakeWmi::Text(device)}};
+        if (disk.size)
+            instance[u"Size"] = FakeWmi::Text(disk.size);
+        disks.push_back(instance);
+        platform.seekPenalties[device] = disk.seekPenalty;
+    }
+    for (std::int32_t index : pc.systemPartitions)
+        wmi.instances[u"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE AssocClass = "
+                      u"Win32_LogicalDiskToPartition"]
+            .push_back({{u"DiskIndex", FakeWmi::Int32(index)}});
+}
+
+}  // namespace
+
 TEST(RecordedMachines, EachReplaysToItsWholeReport)
 {
     for (const RecordedPc& pc : kRecordedPcs) {
         EventLog log;
         FakePlatform platform(log);
-        platform.ShapeAsWindowsXp(pc.model);
-        platform.version = {284, pc.major, pc.minor, pc.build, 2, pc.servicePack, 0, pc.productType};
-        platform.nativeSystem.processorArchitecture = pc.architecture;
-        platform.nativeMachine = pc.nativeMachine;
-        platform.productType = pc.productInfo;
-        platform.registryNames = {u"\\Device\\Serial0"};
+        ShapeAsRecorded(platform, pc);
         FakeWmi& wmi = platform.wmi;
-        wmi.instances[u"Select * from Win32_ComputerSystem"][0][u"Manufacturer"] = FakeWmi::Text(pc.manufacturer);
-        wmi.instances[u"Select * from Win32_BIOS"] = {{{u"ReleaseDate", FakeWmi::Text(u"20190411000000.000000+000")}}};
-        wmi.instances[u"Select * from Win32_Processor"] = {{{u"MaxClockSpeed", FakeWmi::Int32(2112)}}};
-        auto& disks = wmi.instances[u"Select * from Win32_DiskDrive"];
-        for (const RecordedDisk& disk : pc.disks) {
-            const CString device = Format(u"\\\\.\\PHYSICALDRIVE%d", {disk.index});
-            FakeWmi::Instance instance = {{u"Model", FakeWmi::Text(disk.model)},
-                                          {u"Index", FakeWmi::Int32(disk.index)},
-                                          {u"DeviceID", FakeWmi::Text(device)}};
-            if (disk.size)
-                instance[u"Size"] = FakeWmi::Text(disk.size);
-            disks.push_back(instance);
-            platform.seekPenalties[device] = disk.seekPenalty;
-        }
-        for (std::int32_t index : pc.systemPartitions)
-            wmi.instances[u"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE AssocClass = "
-                          u"Win32_LogicalDiskToPartition"]
-                .push_back({{u"DiskIndex", FakeWmi::Int32(index)}});
         FakeSurface surface(log);
         CheckRun run(platform, surface);
         run.RunChecks();
@@ -655,3 +670,86 @@ TEST(RecordedMachines, EachReplaysToItsWholeReport)
         EXPECT_TRUE(wmi.live.empty() && wmi.faults.empty()) << pc.name;
     }
 }
+
+// What a technician sends from a PC with a wrong verdict replays here to the report that PC wrote:
+// every recorded PC, one whose WMI connection fails and one whose WMI never answers, with the
+// user's name replaced and kept.
+TEST(RecordedMachines, ACaptureReplaysToTheReportOfTheRunThatMadeIt)
+{
+    std::vector<std::pair<std::string, std::function<void(FakePlatform&)>>> machines;
+    for (const RecordedPc& pc : kRecordedPcs)
+        machines.emplace_back(pc.name, [&pc](FakePlatform& platform) { ShapeAsRecorded(platform, pc); });
+    machines.emplace_back("WMI refuses the second connection", [](FakePlatform& platform) {
+        ShapeAsRecorded(platform, kRecordedPcs[0]);
+        platform.wmi.failures = {{1, FakeWmi::Step::Connect, static_cast<HResult>(0x80041003)}};
+    });
+    machines.emplace_back("WMI never answers the third query", [](FakePlatform& platform) {
+        ShapeAsRecorded(platform, kRecordedPcs[2]);
+        platform.wmi.hang = FakeWmi::Hang{2, FakeWmi::Step::Next};
+    });
+    for (const auto& [name, shape] : machines) {
+        for (const bool keepUser : {false, true}) {
+            EventLog log;
+            FakePlatform platform(log);
+            shape(platform);
+            CapturingPlatform capturing(platform, keepUser);
+            FakeSurface surface(log);
+            CheckRun run(capturing, surface);
+            run.m_wmiDeadlineMs = 50;
+            run.RunChecks();
+            platform.FinishAbandonedTasks();
+            const std::string capture = capturing.Text(run.Results());
+            if (!keepUser) {
+                EXPECT_EQ(capture.find("PC\\\\user"), std::string::npos) << name << ": the user's name left in";
+            }
+
+            EventLog againLog;
+            FakePlatform again(againLog);
+            const Replay replay = ReplayCapture(capture, again);
+            ASSERT_EQ(replay.error, "") << name;
+            FakeSurface againSurface(againLog);
+            CheckRun rerun(again, againSurface);
+            rerun.m_wmiDeadlineMs = 50;
+            rerun.RunChecks();
+            again.FinishAbandonedTasks();
+            EXPECT_EQ(ReportLines(rerun.Results()), replay.reportLines) << name;
+            if (keepUser) {
+                EXPECT_EQ(again.report.bytes, platform.report.bytes) << name << ": the very bytes";
+            }
+        }
+    }
+}
+
+#ifndef _WIN32
+// Captures sent from real PCs (and one made under Wine) kept in tests/recorded: each replays to
+// the report its run wrote. Run from the repository's root, as the native suite is.
+TEST(RecordedMachines, EachKeptCaptureReplaysToItsReport)
+{
+    std::size_t captures = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("tests/recorded")) {
+        if (entry.path().extension() != ".capture")
+            continue;
+        std::ifstream file(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EventLog log;
+        FakePlatform platform(log);
+        const Replay replay = ReplayCapture(text, platform);
+        ASSERT_EQ(replay.error, "") << entry.path();
+        FakeSurface surface(log);
+        CheckRun run(platform, surface);
+        run.m_wmiDeadlineMs = 50;
+        run.RunChecks();
+        platform.FinishAbandonedTasks();
+        std::vector<std::uint8_t> expected;
+        for (const CString& line : replay.reportLines) {
+            for (const char16_t unit : line + u"\r\n") {
+                expected.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+                expected.push_back(static_cast<std::uint8_t>(unit >> 8));
+            }
+        }
+        EXPECT_EQ(platform.report.bytes, expected) << entry.path();
+        ++captures;
+    }
+    EXPECT_GT(captures, 0u) << "no capture in tests/recorded: run from the repository's root";
+}
+#endif
