@@ -1,5 +1,6 @@
 #include "app/capture.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "check/rules.h"
@@ -24,6 +25,13 @@ std::string Fields(const SystemRecord& r)
            Number(r.minimumApplicationAddress) + " " + Number(r.maximumApplicationAddress) + " " +
            Number(r.activeProcessorMask) + " " + Number(r.numberOfProcessors) + " " + Number(r.processorType) + " " +
            Number(r.allocationGranularity) + " " + Number(r.processorLevel) + " " + Number(r.processorRevision);
+}
+
+// How long since `start`, in whole milliseconds: what a slow WMI looked like on the PC.
+std::string Milliseconds(std::chrono::steady_clock::time_point start)
+{
+    return std::to_string(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 bool IsUserNameQuery(const CString& query)
@@ -52,9 +60,11 @@ public:
     HResult ExecQuery(ComHandle services, const CString& language, const CString& query, std::int32_t flags,
                       ComHandle& enumerator) override
     {
+        const auto start = std::chrono::steady_clock::now();
         const HResult status = inner_.ExecQuery(services, language, query, flags, enumerator);
         userQuery_ = IsUserNameQuery(query);
-        capture_->Add("query " + sequence_ + " " + Status(status) + " " + CaptureQuoted(query));
+        capture_->Add("query " + sequence_ + " " + Status(status) + " " + CaptureQuoted(query) + " " +
+                      Milliseconds(start) + " ms");
         return status;
     }
     HResult Next(ComHandle enumerator, std::uint32_t timeout, ComHandle& object, std::uint32_t& returned) override
@@ -276,6 +286,7 @@ WaitEnd CapturingPlatform::RunWmiTask(std::function<void(WmiApi&)> task, std::ui
 {
     const int sequence = ++sequence_;
     const bool keepUser = keepUser_;
+    const auto start = std::chrono::steady_clock::now();
     // The task may outlive the wait (abandoned at its deadline), so it holds the record itself.
     const WaitEnd end = inner_.RunWmiTask(
         [record = record_, task = std::move(task), sequence, keepUser](WmiApi& api) {
@@ -283,7 +294,8 @@ WaitEnd CapturingPlatform::RunWmiTask(std::function<void(WmiApi&)> task, std::ui
             task(capturing);
         },
         milliseconds, waiting);
-    if (end == WaitEnd::TimedOut)
-        Add("timed-out " + std::to_string(sequence));
+    Add("task " + std::to_string(sequence) + " " +
+        (end == WaitEnd::Finished ? "finished" : end == WaitEnd::TimedOut ? "timed-out" : "stopped") + " " +
+        Milliseconds(start) + " ms");
     return end;
 }

@@ -265,6 +265,12 @@ TEST(WmiProbes, AFailingWmiLeavesTheVerdictOpenUnlessAnItemFailsOnItsValue)
     }
     EXPECT_EQ(judgedOnErrors, 5);
     EXPECT_EQ(json["fit"].is_null(), EveryLocalItemPasses(lines));
+    // The console's line says the same, verdict first, with WMI's status for each item it failed.
+    std::string line;
+    EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/line", "-"}, &line), code);
+    EXPECT_EQ(line.rfind(EveryLocalItemPasses(lines) ? "Unknown: " : "Unfit: ", 0), 0u) << line;
+    EXPECT_NE(line.find("WMI failed for System Manufacturer (0x"), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
 
     // The same PC on a system that fails its own rule is unfit, whatever WMI did.
     ProgramVersion vista("vista");

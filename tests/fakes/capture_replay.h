@@ -170,9 +170,12 @@ inline Replay ReplayCapture(const std::string& capture, FakePlatform& platform)
                 } else if (Failed(status) && status != kNotFound) {
                     wmi.failingGets[t.at(0)] = status;
                 }
-            } else if (kind == "timed-out") {
-                wmi.hang = FakeWmi::Hang{static_cast<int>(std::stol(w.at(1))), FakeWmi::Step::ExecQuery};
-                replay.timedOut = true;
+            } else if (kind == "task") {
+                // Its time is the PC's; what the run makes of it is whether it missed its deadline.
+                if (w.at(2) == "timed-out") {
+                    wmi.hang = FakeWmi::Hang{static_cast<int>(std::stol(w.at(1))), FakeWmi::Step::ExecQuery};
+                    replay.timedOut = true;
+                }
             } else if (kind == "report") {
                 replay.reportLines.push_back(t.at(0));
             } else {
