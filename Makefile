@@ -104,8 +104,11 @@ bench: build
 	@cmake --build $(BENCH) -j$(JOBS) --target native_bench wine_bench qk-read-floor
 	@$(XVFB) scripts/bench.sh
 
-# On the user's display when there is one, otherwise on Xvfb, closing the dialog itself.
-run: build
+# On the user's display when there is one, otherwise on Xvfb, closing the dialog itself. It builds
+# only what it runs (scripts/run.sh): the program for the architecture this machine's Wine starts
+# and the driver that reads its dialog; make test still builds everything.
+run:
+	@QK_DEPS=run scripts/install-deps.sh
 	@if [ -n "$$DISPLAY" ]; then scripts/run.sh; else QK_HEADLESS=1 $(XVFB) scripts/run.sh; fi
 
 clean:

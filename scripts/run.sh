@@ -10,6 +10,14 @@ if ! wine_can_run; then
     use_wine64
 fi
 
+# Only the program and the driver that reads its dialog, in the tree of the architecture that runs.
+case "$QK_WIN32_DIR" in
+*/win64) toolchain=cmake/mingw-x86_64.cmake ;;
+*) toolchain=cmake/mingw-i686.cmake ;;
+esac
+cmake -S . -B "$QK_WIN32_DIR" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DQK_TESTS=ON >/dev/null
+cmake --build "$QK_WIN32_DIR" -j"$(nproc)" --target Quor-kelvra qk-driver >/dev/null
+
 profile=desktop
 [ "${QK_HEADLESS:-0}" = 1 ] && profile=win7-64
 [ -f "$root/build/wine/$profile/system.reg" ] || make_profile "$profile"
