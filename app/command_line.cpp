@@ -44,38 +44,6 @@ std::optional<std::size_t> LineLimitOf(const CString& digits)
     return limit;
 }
 
-// The items of /skip, each named as the report names it, in any case; why not, when one is none.
-CString ReadSkippedItems(const CString& argument, const CString& list, CommandLine& line)
-{
-    line.skipped = {};
-    std::size_t begin = 0;
-    for (;;) {
-        std::size_t end = list.find(u',', begin);
-        if (end == CString::npos)
-            end = list.size();
-        CString name = list.substr(begin, end - begin);
-        while (!name.empty() && (name.front() == u' ' || name.front() == u'\t'))
-            name.erase(0, 1);
-        while (!name.empty() && (name.back() == u' ' || name.back() == u'\t'))
-            name.pop_back();
-        bool known = false;
-        for (std::size_t item = 0; item < kResultItemCount; ++item) {
-            if (Lowered(name) == Lowered(kResultRows[item].label)) {
-                line.skipped[item] = known = true;
-            }
-        }
-        if (!known) {
-            CString labels;
-            for (std::size_t item = 0; item < kResultItemCount; ++item)
-                labels += (item == 0 ? u"\"" : u", \"") + CString(kResultRows[item].label) + u"\"";
-            return Format(u"%s names no item: \"%s\". The items are %s.", {argument, name, labels});
-        }
-        if (end == list.size())
-            return CString();
-        begin = end + 1;
-    }
-}
-
 // A known switch where a PATH should be is that switch, its PATH left out: an empty variable in a
 // script, or a PATH forgotten.
 bool IsKnownSwitch(const CString& argument)
@@ -138,9 +106,9 @@ CString CheckedLine(const std::vector<CString>& arguments, CommandLine& line)
         } else if (name == u"skip") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty() || IsKnownSwitch(arguments[i + 1]))
                 return Format(u"%s needs the items not to judge.", {argument});
-            const CString why = ReadSkippedItems(argument, arguments[++i], line);
-            if (!why.empty())
-                return why;
+            CString unknown;
+            if (!ItemsNamed(arguments[++i], line.skipped, unknown))
+                return Format(u"%s names no item: \"%s\". The items are %s.", {argument, unknown, QuotedItemLabels()});
         } else if (name == u"report" || name == u"json" || name == u"line" || name == u"capture" ||
                    name.rfind(u"line:", 0) == 0) {
             if (name.rfind(u"line:", 0) == 0) {

@@ -1,5 +1,6 @@
 #include "report/outcome_line.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "report/json_report.h"
@@ -45,7 +46,47 @@ std::string CutUtf8(const std::string& text, std::size_t bytes)
     return text.substr(0, end);
 }
 
+CString Lowered(CString text)
+{
+    for (char16_t& unit : text)
+        unit = unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+    return text;
+}
+
 }  // namespace
+
+bool ItemsNamed(const CString& list, std::array<bool, kResultItemCount>& items, CString& unknown)
+{
+    items = {};
+    for (std::size_t begin = 0;;) {
+        std::size_t end = list.find(u',', begin);
+        if (end == CString::npos)
+            end = list.size();
+        CString name = list.substr(begin, end - begin);
+        name.erase(0, std::min(name.size(), name.find_first_not_of(u" \t")));
+        name.erase(name.find_last_not_of(u" \t") + 1);
+        bool known = false;
+        for (std::size_t item = 0; item < kResultItemCount; ++item) {
+            if (Lowered(name) == Lowered(kResultRows[item].label))
+                items[item] = known = true;
+        }
+        if (!known) {
+            unknown = name;
+            return false;
+        }
+        if (end == list.size())
+            return true;
+        begin = end + 1;
+    }
+}
+
+CString QuotedItemLabels()
+{
+    CString labels;
+    for (std::size_t item = 0; item < kResultItemCount; ++item)
+        labels += (item == 0 ? u"\"" : u", \"") + CString(kResultRows[item].label) + u"\"";
+    return labels;
+}
 
 std::string OutcomeLine(const RunResults& results, const CString& notRun, std::size_t limit)
 {
@@ -118,6 +159,23 @@ CString RegistryText(const CString& text)
     return text.substr(0, end);
 }
 
+// The labels of the items that fail (on their values or on errors) and of those not judged, each
+// list separated by "; ".
+struct ItemLabels {
+    CString failing, notJudged;
+};
+
+ItemLabels LabelsOf(const RunResults& results)
+{
+    ItemLabels labels;
+    for (std::size_t item = 0; item < results.items.size(); ++item) {
+        CString& list = results.skipped[item] ? labels.notJudged : labels.failing;
+        if (results.skipped[item] || !results.items[item].pass)
+            list += (list.empty() ? u"" : u"; ") + CString(kResultRows[item].label);
+    }
+    return labels;
+}
+
 }  // namespace
 
 std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results, const CString& notRun,
@@ -128,7 +186,7 @@ std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results
         fitness = u"fit";
     else if (results.ran && results.PcFitness() == Fitness::Unfit)
         fitness = u"unfit";
-    CString failing, notJudged;
+    const ItemLabels labels = results.ran ? LabelsOf(results) : ItemLabels{};
     std::vector<std::pair<CString, CString>> items;
     for (std::size_t item = 0; item < results.items.size(); ++item) {
         const RunResults::Item& result = results.items[item];
@@ -138,17 +196,13 @@ std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results
                                   : result.error      ? u"error"
                                   : result.pass       ? u"pass"
                                                       : u"fail";
-        if (results.ran && results.skipped[item])
-            notJudged += (notJudged.empty() ? u"" : u"; ") + label;
-        else if (results.ran && !result.pass)
-            failing += (failing.empty() ? u"" : u"; ") + label;
         items.emplace_back(label, RegistryText(result.value));
         items.emplace_back(label + u" Verdict", verdict);
     }
     std::vector<std::pair<CString, CString>> values = {
         {u"Fitness", fitness},
-        {u"Failing", RegistryText(failing)},
-        {u"Not Judged", RegistryText(notJudged)},
+        {u"Failing", RegistryText(labels.failing)},
+        {u"Not Judged", RegistryText(labels.notJudged)},
         {u"Line", FromUtf8(OutcomeLine(results, notRun, kRegistryValueLimit))},
         {u"Version", kProgramVersion},
     };
@@ -159,14 +213,7 @@ std::vector<std::pair<CString, CString>> OutcomeValues(const RunResults& results
 
 OutcomeEvent OutcomeEventOf(const RunResults& results, const CString& notRun)
 {
-    CString failing, notJudged;
-    for (std::size_t item = 0; item < results.items.size(); ++item) {
-        const CString label = kResultRows[item].label;
-        if (results.skipped[item])
-            notJudged += (notJudged.empty() ? u"" : u"; ") + label;
-        else if (!results.items[item].pass)
-            failing += (failing.empty() ? u"" : u"; ") + label;
-    }
+    const auto [failing, notJudged] = LabelsOf(results);
     const CString line = FromUtf8(OutcomeLine(results, notRun));
     if (!results.ran || !results.reportWritten)
         return {kEventNoReport, EventKind::Error, {line, notRun.empty() ? CString(u"the check could not run") : notRun, notJudged}};

@@ -3,6 +3,7 @@
 // the items that fail on their values, then those judged on WMI's errors, then those not judged.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,13 @@
 #include <vector>
 
 #include "report/run_results.h"
+
+// The items a list such as "Username, hard drive size" names (/skip, --skip): labels as reports
+// write them, in any case, separated by commas. False, with the first name that is no item in
+// `unknown`, when one is none.
+bool ItemsNamed(const CString& list, std::array<bool, kResultItemCount>& items, CString& unknown);
+// Every item's label, quoted and separated by commas, for a message that names them all.
+CString QuotedItemLabels();
 
 // Intune keeps 2,048 characters of a script's output; RMM custom fields hold 255.
 inline constexpr std::size_t kLineLimit = 2048;

@@ -1,5 +1,6 @@
 #include "summary/command_line/command_line.h"
 
+#include "report/outcome_line.h"
 #include "summary/walk/summary_row.h"
 
 namespace fs = std::filesystem;
@@ -11,41 +12,17 @@ bool Is(const fs::path& argument, const char* text)
     return argument.native() == fs::path(text).native();
 }
 
-std::string Lowered(std::string text)
-{
-    for (char& c : text)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return text;
-}
-
-// The items of --skip, each named as a report names it, in any case; why not, when one is none.
+// The items of --skip as one bit each; why not, when a name is no item.
 std::string ReadNotJudged(const std::string& list, std::uint16_t& mask)
 {
+    std::array<bool, kResultItemCount> items{};
+    CString unknown;
+    if (!ItemsNamed(FromUtf8(list), items, unknown))
+        return "--skip names no item: \"" + ToUtf8(unknown) + "\"; the items are " + ToUtf8(QuotedItemLabels());
     mask = 0;
-    for (std::size_t begin = 0;;) {
-        std::size_t end = list.find(',', begin);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string name = list.substr(begin, end - begin);
-        name.erase(0, name.find_first_not_of(" \t"));
-        name.erase(name.find_last_not_of(" \t") + 1);
-        bool known = false;
-        for (std::size_t item = 0; item < kResultItemCount; ++item) {
-            if (Lowered(name) == Lowered(ToUtf8(kResultRows[item].label))) {
-                mask = static_cast<std::uint16_t>(mask | (1u << item));
-                known = true;
-            }
-        }
-        if (!known) {
-            std::string labels;
-            for (std::size_t item = 0; item < kResultItemCount; ++item)
-                labels += (item == 0 ? "\"" : ", \"") + ToUtf8(kResultRows[item].label) + "\"";
-            return "--skip names no item: \"" + name + "\"; the items are " + labels;
-        }
-        if (end == list.size())
-            return std::string();
-        begin = end + 1;
-    }
+    for (std::size_t item = 0; item < kResultItemCount; ++item)
+        mask = static_cast<std::uint16_t>(mask | (items[item] ? 1u << item : 0u));
+    return std::string();
 }
 
 }  // namespace
