@@ -37,17 +37,26 @@ win32:
 	@$(WIN32_CONFIGURE)
 	@cmake --build $(WIN32) -j$(JOBS)
 
-# The same sources as a 64-bit program: the stand-in where Wine cannot start 32-bit programs.
+# The same sources as a 64-bit program, shipped as Quor-kelvra-x64.exe (for WinPE and Windows
+# without 32-bit support), and the stand-in where Wine cannot start 32-bit programs.
+WIN64_CONFIGURE = cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DQK_TESTS=ON >/dev/null
+
 win64:
-	@cmake -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DQK_TESTS=ON >/dev/null
+	@$(WIN64_CONFIGURE)
 	@cmake --build $(WIN64) -j$(JOBS)
 
-# The release package from the 32-bit build: dist/Quor-kelvra-<version>.zip and dist/SHA256SUMS.
+# The release package: dist/Quor-kelvra-<version>.zip (both architectures' programs) and
+# dist/SHA256SUMS; signed with the maker's key when one is given, or with the detached signatures
+# of QK_SIGNATURES=FOLDER (scripts/dist.sh, docs/signing.md). DIST names another folder.
+DIST ?= dist
+
 dist:
 	@QK_DEPS=build scripts/install-deps.sh
 	@$(WIN32_CONFIGURE)
+	@$(WIN64_CONFIGURE)
 	@cmake --build $(WIN32) -j$(JOBS) --target Quor-kelvra Quor-kelvra-summary
-	@scripts/dist.sh $(WIN32) dist
+	@cmake --build $(WIN64) -j$(JOBS) --target Quor-kelvra
+	@scripts/dist.sh $(WIN32) $(WIN64) $(DIST)
 
 # The Windows suites come last: their final line names the program they ran against.
 test: build test-native test-sanitize fuzz test-dist test-wine
@@ -87,11 +96,14 @@ fuzz-long: fuzz-build
 test-native:
 	@ctest --test-dir $(NATIVE) --output-on-failure -LE wine
 	@scripts/check-layers.sh
-	@scripts/check-exe.sh $(WIN32)
+	@scripts/check-exe.sh $(WIN32) $(WIN64)/Quor-kelvra.exe
 
-# The package built twice in fresh folders, byte for byte the same, and its programs the tested ones.
+# The package built in a fresh folder and from the tested trees, byte for byte the same, and its
+# programs the tested ones; then signed with a throwaway key, and its signatures detached and
+# attached again (the end-to-end suite runs the signed program).
 test-dist:
 	@scripts/check-dist.sh
+	@scripts/check-signing.sh
 
 test-wine:
 	@$(XVFB) scripts/test-wine.sh

@@ -14,10 +14,10 @@ required=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev g++-mingw-w6
 # Wine or Xvfb they are skipped with a message, without Chromium the browser checks are, and the
 # rest serve single suites, benchmarks or the fuzzer, which say what they miss.
 optional=(libbenchmark-dev wine wine32:i386 wine64 xvfb xauth xdotool fonts-wine imagemagick chromium clang
-          libclang-rt-14-dev file e2fsprogs mount time)
+          libclang-rt-14-dev file e2fsprogs mount time osslsigncode openssl)
 # QK_DEPS=build: only what builds the release package; QK_DEPS=run: only what make run uses.
 if [ "${QK_DEPS:-all}" = build ]; then
-    optional=()
+    optional=(osslsigncode)
 elif [ "${QK_DEPS:-all}" = run ]; then
     optional=(wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick)
 fi
