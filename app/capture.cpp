@@ -252,6 +252,13 @@ bool CapturingPlatform::GetProductInfo(std::uint32_t major, std::uint32_t minor,
     return got;
 }
 
+bool CapturingPlatform::LocalMachineKeyExists(const CString& subkey)
+{
+    const bool exists = inner_.LocalMachineKeyExists(subkey);
+    Add("key " + CaptureQuoted(subkey) + (exists ? " present" : " absent"));
+    return exists;
+}
+
 std::unique_ptr<RegistryValueNames> CapturingPlatform::OpenLocalMachineKey(const CString& subkey)
 {
     std::unique_ptr<RegistryValueNames> names = inner_.OpenLocalMachineKey(subkey);

@@ -54,6 +54,7 @@ public:
     OutputResult WriteStandardOutputBytes(const std::string& bytes) override { return inner_.WriteStandardOutputBytes(bytes); }
     OutputResult WriteStandardErrorBytes(const std::string& bytes) override { return inner_.WriteStandardErrorBytes(bytes); }
     CString ComputerName() override { return inner_.ComputerName(); }
+    bool LocalMachineKeyExists(const CString& subkey) override;
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override;
     bool SetLocalMachineValues(const CString& subkey, const std::vector<CString>& removed,
                                const std::vector<std::pair<CString, CString>>& values, std::uint32_t& error) override

@@ -118,7 +118,8 @@ int RunUnattended(Platform& platform, const CommandLine& line, std::function<boo
         check.run.m_reportPath = *line.reportPath;
     check.run.RunChecks();
     RunResults results = check.run.Results();
-    results.skipped = line.skipped;
+    for (int item = 0; item < kResultItemCount; ++item)
+        results.skipped[item] = results.skipped[item] || line.skipped[item];
     // The session ends: Windows ends the process shortly, and whatever is begun now may be left
     // half-written. Nothing more is begun, and where something asked for is missing the last line
     // says the run was stopped, not what it last waited for.

@@ -3,6 +3,7 @@
 #include "check/listing.h"
 #include "check/rule_texts.h"
 #include "check/rules.h"
+#include "probes/os_identification.h"
 #include "probes/wmi/hardware_text.h"
 #include "report/report_writer.h"
 
@@ -52,7 +53,8 @@ public:
         const CString line = ItemLine(item, value);
         surface_.ShowItemValue(item, value);
         surface_.AddListString(line);
-        surface_.ShowItemMark(item, pass ? Mark::Pass : Mark::Fail);
+        // An item not judged shows neither: its report line keeps the rule's verdict, as always.
+        surface_.ShowItemMark(item, results_.skipped[item] ? Mark::Blank : pass ? Mark::Pass : Mark::Fail);
         const std::optional<std::uint32_t>& error = errors_[item];
         results_.items[item] = {value, pass, error == static_cast<std::uint32_t>(kWbemSTimedOut), error};
         Write(line + VerdictSuffix(pass));
@@ -122,6 +124,13 @@ void CheckRun::RunChecks()
     // GetNativeSystemInfo; systems older than Windows XP lack it.
     if (!m_platform.GetNativeSystemRecord(system))
         m_platform.GetSystemRecord(system);
+    // Windows PE's system, locale and user are the boot stick's: judging them would call a PC
+    // unfit (or fit) for what it is not running once the stick is out.
+    m_results.windowsPe = m_platform.LocalMachineKeyExists(kWindowsPeKey);
+    if (m_results.windowsPe) {
+        for (ResultItem item : {kItemOperatingSystem, kItemOsVersion, kItemLocale, kItemUserName})
+            m_results.skipped[item] = true;
+    }
     m_wmiConnectFlags = WmiConnectFlags(version.majorVersion);
     m_asksSeekPenalty = AsksSeekPenalty(version.majorVersion, version.minorVersion);
 
@@ -186,7 +195,8 @@ void CheckRun::RunChecks()
     run.PresentItem(kItemSerialPorts, m_strSerialPorts);
     for (int item = 0; item < kResultItemCount; ++item) {
         const auto shown = static_cast<ResultItem>(item);
-        m_surface.ShowItemExplanation(shown, OneLine(m_results.items[item].timedOut
+        m_surface.ShowItemExplanation(shown, OneLine(m_results.skipped[item] ? WindowsPeExplanation(shown)
+                                                     : m_results.items[item].timedOut
                                                          ? NoWmiAnswerExplanation(shown, m_wmiDeadlineMs)
                                                          : ItemExplanation(shown, &figures)));
     }
@@ -199,5 +209,7 @@ void CheckRun::RunChecks()
         finalStatus = kReportNotWrittenText;
     else if (reportCreated && !m_results.reportWritten)
         finalStatus = ReportNotCreatedMessage(commitError) + KeptOutputText(keptAs);
+    else if (finalStatus.empty() && m_results.windowsPe)
+        finalStatus = kWindowsPeStatusText;
     m_surface.ShowStatus(finalStatus);
 }

@@ -120,6 +120,13 @@ CString ItemExplanation(ResultItem item, const RuleFigures* figures)
     return Format(u"%s This PC: %s.", {RuleText(item), FigureText(item, *figures)});
 }
 
+CString WindowsPeExplanation(ResultItem item)
+{
+    return Format(u"Not judged: Windows PE is running, so this is the boot medium's, not that of the Windows "
+                  u"installed on this PC. The rule: %s",
+                  {RuleText(item)});
+}
+
 CString NoWmiAnswerExplanation(ResultItem item, std::uint32_t deadlineMs)
 {
     return Format(u"%s This PC: WMI gave no answer within the %d seconds allowed.",

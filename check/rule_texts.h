@@ -19,3 +19,5 @@ CString ItemExplanation(ResultItem item, const RuleFigures* figures);
 
 // The rule, and that WMI gave this PC's figure no answer within the deadline.
 CString NoWmiAnswerExplanation(ResultItem item, std::uint32_t deadlineMs);
+// An item Windows PE's run does not judge, and why.
+CString WindowsPeExplanation(ResultItem item);

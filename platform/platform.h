@@ -141,6 +141,8 @@ public:
     // GetComputerNameW; empty when it fails.
     virtual CString ComputerName() = 0;
 
+    // Whether HKEY_LOCAL_MACHINE\subkey can be opened for KEY_QUERY_VALUE.
+    virtual bool LocalMachineKeyExists(const CString& subkey) = 0;
     // HKEY_LOCAL_MACHINE\subkey opened for KEY_QUERY_VALUE; null when it cannot be opened.
     virtual std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) = 0;
     // Sets string values (REG_SZ) under HKEY_LOCAL_MACHINE\`subkey`, in the 64-bit view on 64-bit

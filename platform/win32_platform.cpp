@@ -557,6 +557,15 @@ CString Win32Platform::ComputerName()
     return GetComputerNameW(name, &length) ? FromWide(name, length) : CString();
 }
 
+bool Win32Platform::LocalMachineKeyExists(const CString& subkey)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWide(subkey), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
+    const RegistryKey key(opened);
+    return true;
+}
+
 std::unique_ptr<RegistryValueNames> Win32Platform::OpenLocalMachineKey(const CString& subkey)
 {
     HKEY key = nullptr;

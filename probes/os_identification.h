@@ -6,6 +6,10 @@
 
 #include "text/text.h"
 
+// Present only while Windows PE runs (a boot stick or the installer): then the system, its version,
+// locale and user are the boot medium's, not those of the Windows installed on the PC.
+inline constexpr const char16_t* kWindowsPeKey = u"SYSTEM\\CurrentControlSet\\Control\\MiniNT";
+
 struct OsFacts {
     std::uint32_t platformId = 0;
     std::uint32_t majorVersion = 0;

@@ -55,6 +55,9 @@ std::string ResultsJson(const CString& computer, const RunResults& results)
     case Fitness::Unknown: document["fit"] = nullptr; break;
     }
     document["failed"] = failed;
+    // Only in Windows PE, so every other run's JSON stays as it was.
+    if (results.windowsPe)
+        document["windowsPe"] = true;
     document["items"] = std::move(items);
     document["system"] = std::move(system);
     return document.dump(2) + "\n";

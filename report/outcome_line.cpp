@@ -118,6 +118,8 @@ std::string OutcomeLine(const RunResults& results, const CString& notRun, std::s
         std::string skipped = "not judged: ";
         for (std::size_t i = 0; i < notJudged.size(); ++i)
             skipped += (i == 0 ? "" : ", ") + notJudged[i];
+        if (results.windowsPe)
+            skipped += " (Windows PE)";
         parts.push_back(skipped);
     }
     const bool fit = results.PcFitness() == Fitness::Fit;

@@ -38,6 +38,8 @@ struct RunResults {
     // Items the site does not judge (/skip): their report lines stay as the run wrote them, and
     // the PC's fitness, the exit code and what is written beside the report leave them out.
     std::array<bool, kResultItemCount> skipped{};
+    // The run was in Windows PE: the items that describe the running system are not judged.
+    bool windowsPe = false;
 
     Fitness PcFitness() const;
 };

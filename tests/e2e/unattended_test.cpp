@@ -107,6 +107,18 @@ TEST(Unattended, ReportAndJsonGoWhereTheyAreToldAndHoldTheSameResults)
     EXPECT_EQ(programErrors(), "");
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/skip", "Usrname"}), 87);
 
+    // Booted into Windows PE (its registry says so): the same report, and the running system's
+    // items not judged.
+    const std::vector<std::string> installedReport = ReportLinesOf(folder.File("Quor-kelvra.vkh"));
+    const std::string miniNt = "'HKLM\\SYSTEM\\CurrentControlSet\\Control\\MiniNT'";
+    ASSERT_EQ(std::system(("wine reg add " + miniNt + " /f >/dev/null 2>&1").c_str()), 0);
+    const int peExit = RunProgramToEnd(folder.path(), {"/silent", "/line", "-"}, &output, &errors);
+    std::system(("wine reg delete " + miniNt + " /f >/dev/null 2>&1").c_str());
+    EXPECT_EQ(peExit, 1);
+    EXPECT_NE(output.find("; not judged: Operating System, Operating System Version, Locale, Username (Windows PE)\r\n"),
+              std::string::npos) << output;
+    EXPECT_EQ(Steady(ReportLinesOf(folder.File("Quor-kelvra.vkh"))), Steady(installedReport));
+
     // The outcome where inventory tools read it: the 64-bit view, whichever program wrote it.
     EXPECT_EQ(RunProgramToEnd(folder.path(), {"/silent", "/registry"}, &output, &errors), 1);
     EXPECT_EQ(programErrors(), "");

@@ -128,6 +128,9 @@ inline Replay ReplayCapture(const std::string& capture, FakePlatform& platform)
                 platform.hasProductInfo = w.at(1) != "fails";
                 if (platform.hasProductInfo)
                     platform.productType = static_cast<std::uint32_t>(Unsigned(w.at(1)));
+            } else if (kind == "key") {
+                if (w.back() == "present")
+                    platform.existingKeys.push_back(t.at(0));
             } else if (kind == "serial-map") {
                 platform.registryKeyExists = false;
             } else if (kind == "serial") {

@@ -183,6 +183,11 @@ public:
     }
     CString ProgramPath() override { return u"C:\\Tools\\Quor-kelvra.exe"; }
 
+    bool LocalMachineKeyExists(const CString& subkey) override
+    {
+        return std::find(existingKeys.begin(), existingKeys.end(), subkey) != existingKeys.end();
+    }
+
     std::unique_ptr<RegistryValueNames> OpenLocalMachineKey(const CString& subkey) override
     {
         log_.push_back("OpenLocalMachineKey");
@@ -316,6 +321,8 @@ public:
     // The serial-device map: value names in enumeration order. A name that does not fit the
     // caller's buffer gets ERROR_MORE_DATA, as Windows gives it.
     bool registryKeyExists = true;
+    // The keys LocalMachineKeyExists finds (the serial map is registryKeyExists alone).
+    std::vector<CString> existingKeys;
     std::vector<CString> registryNames;
     // What the outcome's values under HKEY_LOCAL_MACHINE hold, and the order they were set in.
     std::map<CString, CString> writtenValues;

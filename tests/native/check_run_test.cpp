@@ -7,6 +7,7 @@
 #include "check/check_run.h"
 #include "check/listing.h"
 #include "check/run_texts.h"
+#include "probes/os_identification.h"
 #include "report/labels.h"
 #include "report/report_writer.h"
 #include "tests/fakes/fake_platform.h"
@@ -285,6 +286,39 @@ TEST_F(CheckRunTest, ShowsEachValueAndMark)
                             kItemLocale, kItemUserName, kItemTotalMemory, kItemAvailableMemory,
                             kItemHardDrive, kItemSerialPorts})
         EXPECT_EQ(MarkOf(item), "pass") << ToUtf8(kResultRows[item].label);
+}
+
+// A boot stick's system, locale and user are not the PC's: in Windows PE those items show no mark
+// and say why, count for neither verdict, and keep the rule's verdict in the report; the hardware
+// is judged as usual.
+TEST_F(CheckRunTest, InWindowsPeTheRunningSystemsItemsAreNotJudgedAndSayWhy)
+{
+    results.supportedOs = false;
+    results.userName = u"MININT-1\\SYSTEM";
+    results.totalMb = 1024;
+    Run();
+    const std::vector<std::uint8_t> installedReport = platform.report.bytes;
+    EXPECT_EQ(runResults.PcFitness(), Fitness::Unfit);
+    EXPECT_FALSE(runResults.windowsPe);
+
+    platform.existingKeys = {kWindowsPeKey};
+    platform.report = {};
+    Run();
+    EXPECT_TRUE(runResults.windowsPe);
+    EXPECT_EQ(surface.status, kWindowsPeStatusText);
+    EXPECT_EQ(platform.report.bytes, installedReport) << "the report's lines are the same either way";
+    for (ResultItem item : {kItemOperatingSystem, kItemOsVersion, kItemLocale, kItemUserName}) {
+        EXPECT_EQ(MarkOf(item), "blank") << ToUtf8(kResultRows[item].label);
+        EXPECT_TRUE(runResults.skipped[item]) << ToUtf8(kResultRows[item].label);
+        EXPECT_EQ(ToUtf8(surface.explanations[item]).rfind("Not judged: Windows PE is running", 0), 0u)
+            << ToUtf8(surface.explanations[item]);
+    }
+    EXPECT_EQ(MarkOf(kItemTotalMemory), "fail");
+    EXPECT_EQ(MarkOf(kItemProcessor), "pass");
+    EXPECT_EQ(runResults.PcFitness(), Fitness::Unfit) << "the memory still fails";
+    results.totalMb = 4096;
+    Run();
+    EXPECT_EQ(runResults.PcFitness(), Fitness::Fit);
 }
 
 TEST_F(CheckRunTest, EmptyServicePackLeavesOneBlankAfterTheBuild)

@@ -8,6 +8,7 @@
 #include "platform/device_names.h"
 #include "report/json_report.h"
 #include "report/outcome_line.h"
+#include "probes/os_identification.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_surface.h"
 
@@ -129,6 +130,25 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
     EXPECT_EQ(skippedJson["items"][kItemUserName]["judged"], false);
     EXPECT_EQ(skippedJson["items"][kItemUserName]["pass"], false) << "the report's own verdict";
     EXPECT_FALSE(skippedJson["items"][kItemLocale].contains("judged"));
+    EXPECT_FALSE(skippedJson.contains("windowsPe"));
+
+    // In Windows PE the running system's items are not judged as well as those the site skips.
+    platform.existingKeys = {kWindowsPeKey};
+    platform.standardOutputBytes.clear();
+    platform.report = {};
+    EXPECT_EQ(Run({u"/silent", u"/json", u"-", u"/line", u"-", u"/skip", u"Processor Speed,BIOS Version,Hard Drive Size"}), 1);
+    EXPECT_EQ(platform.report.bytes, DialogReport());
+    const std::string peOut = platform.standardOutputBytes;
+    EXPECT_EQ(peOut.substr(peOut.rfind("\n", peOut.size() - 2) + 1),
+              "Unfit: Serial Ports Detected 1; not judged: Operating System, Operating System Version, Processor Speed, BIOS Version, "
+              "Locale, Username, Hard Drive Size (Windows PE)\r\n");
+    const nlohmann::json peJson = nlohmann::json::parse(peOut.substr(0, peOut.rfind("\n}") + 2));
+    EXPECT_EQ(peJson["windowsPe"], true);
+    EXPECT_EQ(peJson["failed"], 1);
+    EXPECT_EQ(peJson["items"][kItemOperatingSystem]["judged"], false);
+    EXPECT_EQ(peJson["items"][kItemLocale]["judged"], false);
+    EXPECT_FALSE(peJson["items"][kItemManufacturer].contains("judged"));
+    platform.existingKeys.clear();
 
     // The same outcome as values an inventory tool lists, the time set last and deleted first.
     platform.writtenValues[kRunTimeValue] = u"an earlier run's";
