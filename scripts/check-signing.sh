@@ -91,6 +91,8 @@ done
 mkdir -p "$work/swapped"
 cp "$work/signed/signatures/"*.sig "$work/swapped/"
 cp "$work/swapped/Quor-kelvra.exe.sig" "$work/swapped/Quor-kelvra-x64.exe.sig"
+mkdir -p "$work/refused"
+cp "$work/signed/$zip" "$work/refused/"  # an earlier package there must not survive the failure
 if make --no-print-directory dist DIST="$work/refused" QK_SIGNATURES="$work/swapped" QK_SIGN_CAFILE="$ca/ca.pem" \
     >"$work/refused.log" 2>&1 || [ -e "$work/refused/$zip" ]; then
     fail "the 32-bit program's signature was attached to the 64-bit program"

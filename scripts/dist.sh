@@ -56,7 +56,10 @@ sign() {
     mv "$stage/$program.signed" "$stage/$program"
 }
 
+zip="Quor-kelvra-$version.zip"
 mkdir -p "$out"
+# An earlier package is gone before anything can fail: a failed run leaves no zip to be taken for its own.
+rm -f "$out/$zip" "$out/SHA256SUMS"
 if [ -n "${QK_SIGNATURES:-}" ]; then
     # Taken first: the folder may be this very OUT/signatures, which is made anew below.
     mkdir -p "$stage/signatures"
@@ -98,8 +101,6 @@ fi
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' "$root/package/README.txt" >"$stage/README.txt"
 (cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
 
-zip="Quor-kelvra-$version.zip"
-rm -f "$out/$zip" "$out/SHA256SUMS"
 python3 "$root/scripts/make_zip.py" "$out/$zip" "$epoch" "$stage" "${files[@]}" SHA256SUMS
 (cd "$out" && sha256sum "$zip" >SHA256SUMS)
 echo "Package: $out/$zip"

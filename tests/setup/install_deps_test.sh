@@ -91,12 +91,12 @@ said "Set-up failed: g++-mingw-w64-i686 is needed to build and test"
 said "Without Chromium, the checks of the summary's page in a browser are skipped."
 not_said "Set-up failed: chromium"
 
-# The release package needs only its build tools: no Wine, no browser.
+# The release package needs only its build tools and the signing tool: no Wine, no browser.
 run package build
 exits 0
 not_said "wine32"
 grep -q 'chromium\|xvfb' "$work/apt.log" && fail "asked for what only the tests need"
-asked "install -y -qq cmake make g++ googletest libgtest-dev nlohmann-json3-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 python3"
+asked "install -y -qq cmake make g++ googletest libgtest-dev nlohmann-json3-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 python3 osslsigncode"
 
 [ $failures -eq 0 ] && echo "install-deps.sh: every case passed"
 exit $((failures > 0))
