@@ -195,7 +195,7 @@ void CheckRun::RunChecks()
     run.PresentItem(kItemSerialPorts, m_strSerialPorts);
     for (int item = 0; item < kResultItemCount; ++item) {
         const auto shown = static_cast<ResultItem>(item);
-        m_surface.ShowItemExplanation(shown, OneLine(m_results.skipped[item] ? WindowsPeExplanation(shown)
+        m_surface.ShowItemExplanation(shown, OneLine(m_results.windowsPe && m_results.skipped[item] ? WindowsPeExplanation(shown)
                                                      : m_results.items[item].timedOut
                                                          ? NoWmiAnswerExplanation(shown, m_wmiDeadlineMs)
                                                          : ItemExplanation(shown, &figures)));

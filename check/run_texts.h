@@ -15,11 +15,12 @@ inline constexpr std::uint32_t kSlowWaitMs = 500;
 // "Checking this PC: waiting for WMI (Win32_BIOS)..."
 CString WaitingForWmiText(const CString& query);
 
-// Shown under the list when a write to the report failed part-way (a full disk): what was written
-// is removed, so no truncated report is ever taken for a complete one, and an earlier one stays.
 // Under the list after a run in Windows PE whose report was written: why four items show no mark.
 inline constexpr const char16_t* kWindowsPeStatusText =
     u"Windows PE is running: the OS, its version, locale and user are not judged.";
+
+// Shown under the list when a write to the report failed part-way (a full disk): what was written
+// is removed, so no truncated report is ever taken for a complete one, and an earlier one stays.
 inline constexpr const char16_t* kReportNotWrittenText =
     u"Quor-kelvra.vkh was not written: writing it failed part-way, and any earlier report was left as it was.";
 
