@@ -66,8 +66,10 @@ if [ -n "${QK_SIGNATURES:-}" ]; then
     cp "$QK_SIGNATURES"/*.sig "$stage/signatures/" 2>/dev/null || true
 fi
 rm -rf "$out/signatures"
-if [ -n "${QK_SIGN_PKCS12:-}${QK_SIGN_PKCS11_MODULE:-}" ]; then
+if [ -n "${QK_SIGN_PKCS12:-}${QK_SIGN_PKCS11_MODULE:-}${QK_SIGNATURES:-}" ]; then
     command -v osslsigncode >/dev/null || { echo "signing needs osslsigncode (apt-get install osslsigncode)" >&2; exit 1; }
+fi
+if [ -n "${QK_SIGN_PKCS12:-}${QK_SIGN_PKCS11_MODULE:-}" ]; then
     [ -n "${QK_SIGNATURES:-}" ] && { echo "give either a key or QK_SIGNATURES, not both" >&2; exit 1; }
     [ -z "${QK_SIGN_TIMESTAMP_URL:-}" ] &&
         echo "NOTE: no QK_SIGN_TIMESTAMP_URL: the signatures carry no time stamp and stop verifying when the certificate expires." >&2
@@ -80,7 +82,6 @@ if [ -n "${QK_SIGN_PKCS12:-}${QK_SIGN_PKCS11_MODULE:-}" ]; then
         osslsigncode extract-signature -in "$stage/$program" -out "$out/signatures/$program.sig" >/dev/null
     done
 elif [ -n "${QK_SIGNATURES:-}" ]; then
-    command -v osslsigncode >/dev/null || { echo "attaching signatures needs osslsigncode (apt-get install osslsigncode)" >&2; exit 1; }
     mkdir -p "$out/signatures"
     for program in "${programs[@]}"; do
         signature="$stage/signatures/$program.sig"

@@ -107,9 +107,10 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
     platform.standardErrorBytes.clear();
     EXPECT_EQ(Run({u"/silent", u"/json", u"-", u"/line", u"-"}), 1);
     EXPECT_TRUE(platform.standardErrorBytes.empty()) << platform.standardErrorBytes;
-    const std::string& out = platform.standardOutputBytes;
-    const std::size_t lastLine = out.rfind("\n", out.size() - 2) + 1;
-    EXPECT_EQ(out.substr(lastLine),
+    // The line is last on standard output, after a JSON there.
+    const auto lastLine = [](const std::string& out) { return out.substr(out.rfind("\n", out.size() - 2) + 1); };
+    const auto leadingJson = [](const std::string& out) { return nlohmann::json::parse(out.substr(0, out.rfind("\n}") + 2)); };
+    EXPECT_EQ(lastLine(platform.standardOutputBytes),
               "Unfit: Processor Speed ?; BIOS Version ?; Username PC\\user; Hard Drive Size ?; Serial Ports Detected 1\r\n");
 
     // Items the site does not judge: the report stays the dialog's, the exit code, "fit" and the
@@ -120,11 +121,10 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
                    u"/line", u"-", u"/skip", u"Processor Speed,BIOS Version,username,HARD DRIVE SIZE,Serial Ports Detected"}),
               0);
     EXPECT_EQ(platform.report.bytes, DialogReport());
-    const std::string skippedOut = platform.standardOutputBytes;
-    EXPECT_EQ(skippedOut.substr(skippedOut.rfind("\n", skippedOut.size() - 2) + 1),
+    EXPECT_EQ(lastLine(platform.standardOutputBytes),
               "Fit: all 6 items judged pass; not judged: Processor Speed, BIOS Version, Username, Hard Drive Size, "
               "Serial Ports Detected\r\n");
-    const nlohmann::json skippedJson = nlohmann::json::parse(skippedOut.substr(0, skippedOut.rfind("\n}") + 2));
+    const nlohmann::json skippedJson = leadingJson(platform.standardOutputBytes);
     EXPECT_EQ(skippedJson["fit"], true);
     EXPECT_EQ(skippedJson["failed"], 0);
     EXPECT_EQ(skippedJson["items"][kItemUserName]["judged"], false);
@@ -138,11 +138,10 @@ TEST_F(UnattendedTest, RunsTheDialogsCheckAndHoldsTheSameResultsInReportAndJson)
     platform.report = {};
     EXPECT_EQ(Run({u"/silent", u"/json", u"-", u"/line", u"-", u"/skip", u"Processor Speed,BIOS Version,Hard Drive Size"}), 1);
     EXPECT_EQ(platform.report.bytes, DialogReport());
-    const std::string peOut = platform.standardOutputBytes;
-    EXPECT_EQ(peOut.substr(peOut.rfind("\n", peOut.size() - 2) + 1),
+    EXPECT_EQ(lastLine(platform.standardOutputBytes),
               "Unfit: Serial Ports Detected 1; not judged: Operating System, Operating System Version, Processor Speed, BIOS Version, "
               "Locale, Username, Hard Drive Size (Windows PE)\r\n");
-    const nlohmann::json peJson = nlohmann::json::parse(peOut.substr(0, peOut.rfind("\n}") + 2));
+    const nlohmann::json peJson = leadingJson(platform.standardOutputBytes);
     EXPECT_EQ(peJson["windowsPe"], true);
     EXPECT_EQ(peJson["failed"], 1);
     EXPECT_EQ(peJson["items"][kItemOperatingSystem]["judged"], false);
